@@ -1,0 +1,68 @@
+// The system primitives the portable layers (src/text, src/archive) need, with
+// one Win32 backend (platform_win32.cpp) and one POSIX backend (platform_posix.cpp).
+//
+// Every primitive behaves like the Win32 call it is named after: the same
+// success flag, the same partial results, and on failure the same Win32 error
+// number in PlatformGetLastError(). The POSIX backend maps errno onto those
+// numbers (2 file not found, 3 path not found, 5 access denied, 183 already
+// exists, 112 disk full) and treats the backslash as a path separator.
+#pragma once
+
+#include <stdint.h>
+
+// An open file: a Win32 HANDLE, or a POSIX descriptor carried in the same
+// pointer-sized value. PLATFORM_INVALID_FILE is INVALID_HANDLE_VALUE (and fd -1).
+typedef void* PlatformFile;
+#define PLATFORM_INVALID_FILE ((PlatformFile)(intptr_t)-1)
+
+// Win32 error numbers used by the portable code.
+enum PlatformError : uint32_t {
+  kErrorFileNotFound = 2,
+  kErrorPathNotFound = 3,
+  kErrorAccessDenied = 5,
+  kErrorInvalidHandle = 6,
+  kErrorNotEnoughMemory = 8,
+  kErrorDiskFull = 112,
+  kErrorInsufficientBuffer = 122,
+  kErrorAlreadyExists = 183,
+};
+
+// GetLastError / SetLastError for the calling thread.
+uint32_t PlatformGetLastError();
+void PlatformSetLastError(uint32_t error);
+
+// CreateFileW(path, GENERIC_READ, FILE_SHARE_READ, 0, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, 0)
+// or, when forWrite, (GENERIC_WRITE, FILE_SHARE_READ, 0, CREATE_ALWAYS, ...).
+// Returns PLATFORM_INVALID_FILE on failure, with the last error set.
+PlatformFile PlatformCreateFile(const char16_t* path, bool forWrite);
+
+// ReadFile: reads up to `size` bytes at the current position. Returns true on
+// success with *got = bytes read (0 at the end of the file); false on failure.
+bool PlatformReadFile(PlatformFile file, void* buffer, uint32_t size, uint32_t* got);
+
+// WriteFile: returns true on success with *put = bytes written.
+bool PlatformWriteFile(PlatformFile file, const void* buffer, uint32_t size, uint32_t* put);
+
+// SetFilePointer(file, offset, 0, FILE_BEGIN) for offsets below 4 GiB.
+// Returns the new position, or 0xFFFFFFFF on failure.
+uint32_t PlatformSetFilePointer(PlatformFile file, uint32_t offset);
+
+// GetFileSize(file, 0): the low 32 bits of the size, 0xFFFFFFFF (INVALID_FILE_SIZE) on failure.
+uint32_t PlatformGetFileSize(PlatformFile file);
+
+// CloseHandle.
+bool PlatformCloseHandle(PlatformFile file);
+
+// GetFileAttributesW(path) != INVALID_FILE_ATTRIBUTES: the path names an existing file or folder.
+bool PlatformPathExists(const char16_t* path);
+
+// MultiByteToWideChar(CP_ACP, 0, source, -1, dest, destUnits): converts the
+// terminated narrow source, terminator included. When the result does not fit,
+// the first destUnits units are written and 0 is returned (ERROR_INSUFFICIENT_BUFFER);
+// otherwise returns the units written. destUnits 0 writes nothing.
+// Off Windows the ANSI code page is Windows-1252.
+int PlatformAnsiToWide(const char* source, char16_t* dest, int destUnits);
+
+// WideCharToMultiByte(CP_ACP, 0, source, -1, dest, destBytes, 0, 0), with the
+// same fill-then-fail rule. Characters the code page cannot hold become '?'.
+int PlatformWideToAnsi(const char16_t* source, char* dest, int destBytes);

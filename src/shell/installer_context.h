@@ -1,0 +1,29 @@
+// The installer's one process-wide record. Start-up creates it zero-filled,
+// the scan pass and the dialog fill it in stages, every other module reads it
+// through InstallerContextGet(). No field owns heap memory; every text field
+// always holds a terminated string.
+//
+// The closer thread reads productWindowClass only, and only after the dialog
+// thread has finished writing it, so the record needs no lock.
+#pragma once
+
+#include <stdint.h>
+
+struct StringTable;
+
+struct InstallerContext {
+  void* icon;                       // HICON of icon resource 1, standard icon size
+  char languageCode[4];             // interface language: "US", "DE" or "IT"
+  const StringTable* stringTable;   // active table of interface texts
+  char productCode[4];              // StreamHeader text 1, at most 3 characters (ANSI)
+  char productName[32];             // from the product description (ANSI)
+  char productWindowClass[32];      // StreamHeader text 2, or productName (ANSI)
+  char mainProgramName[32];         // StreamHeader text 3 (ANSI)
+  char16_t languageFileBase[32];    // common base name of the language files
+  char16_t modulePath[1024];        // full path of the running executable
+};
+
+// The process-wide reference: set by start-up before anything else runs and
+// cleared when the dialog has ended. Returns null while none is set.
+InstallerContext* InstallerContextGet();
+void InstallerContextSet(InstallerContext* context);

@@ -1,0 +1,51 @@
+#include "test_files.h"
+
+#include <filesystem>
+#include <fstream>
+#include <random>
+#include <stdexcept>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+struct ScratchRoot {
+  fs::path root;
+  ScratchRoot() {
+    std::random_device rd;
+    root = fs::temp_directory_path() / ("setupkit-test-" + std::to_string(rd()));
+    fs::create_directories(root);
+  }
+  ~ScratchRoot() {
+    std::error_code ignored;
+    fs::remove_all(root, ignored);
+  }
+};
+
+ScratchRoot& Root() {
+  static ScratchRoot root;
+  return root;
+}
+
+}  // namespace
+
+std::string TestTempDir() {
+  static int counter = 0;
+  fs::path dir = Root().root / std::to_string(++counter);
+  fs::create_directories(dir);
+  return dir.string();
+}
+
+std::u16string TestWidePath(const std::string& path) { return fs::path(path).u16string(); }
+
+void TestWriteFile(const std::string& path, const std::vector<uint8_t>& bytes) {
+  std::ofstream out(fs::path(path), std::ios::binary | std::ios::trunc);
+  out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+  if (!out) throw std::runtime_error("cannot write " + path);
+}
+
+std::vector<uint8_t> TestReadFile(const std::string& path) {
+  std::ifstream in(fs::path(path), std::ios::binary);
+  if (!in) throw std::runtime_error("cannot read " + path);
+  return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}

@@ -1,0 +1,16 @@
+// Scratch files for tests: a fresh folder per test program run, removed at exit.
+#pragma once
+
+#include <stdint.h>
+
+#include <string>
+#include <vector>
+
+// A new empty folder under the system's temporary folder, unique to this call.
+std::string TestTempDir();
+
+// The path as UTF-16, the form the platform and archive calls take.
+std::u16string TestWidePath(const std::string& path);
+
+void TestWriteFile(const std::string& path, const std::vector<uint8_t>& bytes);
+std::vector<uint8_t> TestReadFile(const std::string& path);
