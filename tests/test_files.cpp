@@ -5,6 +5,12 @@
 #include <random>
 #include <stdexcept>
 
+#ifdef _WIN32
+#include <windows.h>
+#else
+#include <sys/stat.h>
+#endif
+
 namespace fs = std::filesystem;
 
 namespace {
@@ -48,4 +54,17 @@ std::vector<uint8_t> TestReadFile(const std::string& path) {
   std::ifstream in(fs::path(path), std::ios::binary);
   if (!in) throw std::runtime_error("cannot read " + path);
   return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+uint64_t TestFileWriteTime(const std::string& path) {
+#ifdef _WIN32
+  WIN32_FILE_ATTRIBUTE_DATA data;
+  std::wstring wide = fs::path(path).wstring();
+  if (!GetFileAttributesExW(wide.c_str(), GetFileExInfoStandard, &data)) return 0;
+  return (static_cast<uint64_t>(data.ftLastWriteTime.dwHighDateTime) << 32) | data.ftLastWriteTime.dwLowDateTime;
+#else
+  struct stat st;
+  if (stat(path.c_str(), &st) != 0) return 0;
+  return static_cast<uint64_t>(st.st_mtim.tv_sec + 11644473600LL) * 10000000 + st.st_mtim.tv_nsec / 100;
+#endif
 }

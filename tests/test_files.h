@@ -14,3 +14,6 @@ std::u16string TestWidePath(const std::string& path);
 
 void TestWriteFile(const std::string& path, const std::vector<uint8_t>& bytes);
 std::vector<uint8_t> TestReadFile(const std::string& path);
+
+// The file's last-write time as a FILETIME (100 ns units since 1601-01-01 UTC).
+uint64_t TestFileWriteTime(const std::string& path);

@@ -66,3 +66,25 @@ int PlatformAnsiToWide(const char* source, char16_t* dest, int destUnits);
 // WideCharToMultiByte(CP_ACP, 0, source, -1, dest, destBytes, 0, 0), with the
 // same fill-then-fail rule. Characters the code page cannot hold become '?'.
 int PlatformWideToAnsi(const char16_t* source, char* dest, int destBytes);
+
+// CreateDirectoryW(path, 0): true when the folder was created. Fails with 183
+// when it exists, 3 when its parent is missing.
+bool PlatformCreateDirectory(const char16_t* path);
+
+// A calendar time as SYSTEMTIME holds it (month 1-12, day 1-31).
+struct PlatformDateTime {
+  uint16_t year, month, dayOfWeek, day, hour, minute, second, milliseconds;
+};
+
+// SystemTimeToFileTime followed by LocalFileTimeToFileTime: the local time as a
+// FILETIME (100 ns units since 1601-01-01 UTC). False for a date that does not exist.
+bool PlatformLocalTimeToFileTime(const PlatformDateTime* local, uint64_t* fileTime);
+
+// SetFileTime(file, t, t, t): creation (where the file system keeps one),
+// last-access and last-write time.
+bool PlatformSetFileTime(PlatformFile file, uint64_t fileTime);
+
+// GetFullPathNameW(path, units, dest, 0): the absolute form of path. Returns its
+// length without the terminator; when it needs more than `units`, returns the
+// units needed (terminator included) and leaves dest alone; 0 on failure.
+uint32_t PlatformGetFullPathName(const char16_t* path, char16_t* dest, uint32_t units);

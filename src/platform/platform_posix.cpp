@@ -5,6 +5,7 @@
 #include <fcntl.h>
 #include <string.h>
 #include <sys/stat.h>
+#include <time.h>
 #include <unistd.h>
 
 #include "platform/platform.h"
@@ -241,4 +242,151 @@ int PlatformWideToAnsi(const char16_t* source, char* dest, int destBytes) {
     return 0;
   }
   return length;
+}
+
+bool PlatformCreateDirectory(const char16_t* path) {
+  char native[kNativePathBytes];
+  if (!NativePath(path, native, kNativePathBytes)) {
+    t_lastError = kErrorFilenameTooLong;
+    return false;
+  }
+  if (mkdir(native, 0755) != 0) {
+    // A missing parent is ERROR_PATH_NOT_FOUND for CreateDirectoryW, never 2.
+    t_lastError = errno == ENOENT ? kErrorPathNotFound : ErrnoToWin32(errno, native);
+    return false;
+  }
+  return true;
+}
+
+bool PlatformLocalTimeToFileTime(const PlatformDateTime* local, uint64_t* fileTime) {
+  static const int kDays[12] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+  int y = local->year, m = local->month, d = local->day;
+  bool leap = (y % 4 == 0 && y % 100 != 0) || y % 400 == 0;
+  if (y < 1601 || y > 30827 || m < 1 || m > 12 || d < 1 ||
+      d > kDays[m - 1] + (m == 2 && leap ? 1 : 0) || local->hour > 23 || local->minute > 59 ||
+      local->second > 59 || local->milliseconds > 999) {
+    t_lastError = 87;  // ERROR_INVALID_PARAMETER
+    return false;
+  }
+  struct tm tm = {};
+  tm.tm_year = y - 1900;
+  tm.tm_mon = m - 1;
+  tm.tm_mday = d;
+  tm.tm_hour = local->hour;
+  tm.tm_min = local->minute;
+  tm.tm_sec = local->second;
+  tm.tm_isdst = -1;
+  time_t t = mktime(&tm);
+  if (t == static_cast<time_t>(-1) && !(tm.tm_year == 69 && tm.tm_mon == 11 && tm.tm_mday == 31)) {
+    t_lastError = 87;
+    return false;
+  }
+  const int64_t kSecondsFrom1601To1970 = 11644473600;
+  *fileTime = static_cast<uint64_t>((static_cast<int64_t>(t) + kSecondsFrom1601To1970) * 10000000 +
+                                    local->milliseconds * 10000);
+  return true;
+}
+
+bool PlatformSetFileTime(PlatformFile file, uint64_t fileTime) {
+  // POSIX files keep no creation time; access and modification take the value.
+  const int64_t k100nsFrom1601To1970 = 116444736000000000;
+  int64_t unix100ns = static_cast<int64_t>(fileTime) - k100nsFrom1601To1970;
+  struct timespec times[2];
+  times[0].tv_sec = static_cast<time_t>(unix100ns / 10000000);
+  times[0].tv_nsec = static_cast<long>((unix100ns % 10000000) * 100);
+  if (times[0].tv_nsec < 0) {
+    times[0].tv_sec -= 1;
+    times[0].tv_nsec += 1000000000;
+  }
+  times[1] = times[0];
+  if (futimens(ToFd(file), times) != 0) {
+    t_lastError = ErrnoToWin32(errno, nullptr);
+    return false;
+  }
+  return true;
+}
+
+namespace {
+
+// UTF-8 to UTF-16; false when it does not fit. Invalid bytes become U+FFFD.
+bool Utf8ToUtf16(const char* text, char16_t* out, int capacity) {
+  const unsigned char* s = reinterpret_cast<const unsigned char*>(text);
+  int n = 0;
+  while (*s != 0) {
+    uint32_t c = *s++;
+    int extra = c >= 0xF0 ? 3 : c >= 0xE0 ? 2 : c >= 0xC0 ? 1 : 0;
+    if (c >= 0x80 && extra == 0) c = 0xFFFD;
+    else if (extra > 0) c &= 0x3F >> extra;
+    for (; extra > 0; --extra) {
+      if ((*s & 0xC0) != 0x80) {
+        c = 0xFFFD;
+        break;
+      }
+      c = (c << 6) | (*s++ & 0x3F);
+    }
+    if (c >= 0x10000) {
+      if (n + 2 >= capacity) return false;
+      c -= 0x10000;
+      out[n++] = static_cast<char16_t>(0xD800 + (c >> 10));
+      out[n++] = static_cast<char16_t>(0xDC00 + (c & 0x3FF));
+    } else {
+      if (n + 1 >= capacity) return false;
+      out[n++] = static_cast<char16_t>(c);
+    }
+  }
+  out[n] = 0;
+  return true;
+}
+
+bool IsSeparator(char16_t c) { return c == '/' || c == '\\'; }
+
+}  // namespace
+
+uint32_t PlatformGetFullPathName(const char16_t* path, char16_t* dest, uint32_t units) {
+  const int kWork = 4096;
+  char16_t joined[kWork];
+  int n = 0;
+  if (!IsSeparator(path[0])) {
+    char cwd[kNativePathBytes];
+    if (getcwd(cwd, sizeof cwd) == nullptr || !Utf8ToUtf16(cwd, joined, kWork - 1)) {
+      t_lastError = kErrorFilenameTooLong;
+      return 0;
+    }
+    while (joined[n] != 0) ++n;
+    joined[n++] = '/';
+  }
+  for (int i = 0; path[i] != 0; ++i) {
+    if (n + 1 >= kWork) {
+      t_lastError = kErrorFilenameTooLong;
+      return 0;
+    }
+    joined[n++] = path[i];
+  }
+  joined[n] = 0;
+
+  // Collapse separators, "." and ".." component by component, in place.
+  char16_t full[kWork];
+  int f = 0;
+  for (int i = 0; joined[i] != 0;) {
+    while (IsSeparator(joined[i])) ++i;
+    int start = i;
+    while (joined[i] != 0 && !IsSeparator(joined[i])) ++i;
+    int len = i - start;
+    if (len == 0 || (len == 1 && joined[start] == '.')) continue;
+    if (len == 2 && joined[start] == '.' && joined[start + 1] == '.') {
+      while (f > 0 && full[f - 1] != '/') --f;
+      if (f > 0) --f;
+      continue;
+    }
+    full[f++] = '/';
+    for (int k = 0; k < len; ++k) full[f++] = joined[start + k];
+  }
+  if (f == 0) full[f++] = '/';
+  bool trailing = n > 0 && IsSeparator(joined[n - 1]) && f > 1;
+  if (trailing) full[f++] = '/';
+  full[f] = 0;
+
+  if (static_cast<uint32_t>(f) + 1 > units) return static_cast<uint32_t>(f) + 1;
+  for (int k = 0; k <= f; ++k) dest[k] = full[k];
+  return static_cast<uint32_t>(f);
 }

@@ -51,3 +51,23 @@ int PlatformAnsiToWide(const char* source, char16_t* dest, int destUnits) {
 int PlatformWideToAnsi(const char16_t* source, char* dest, int destBytes) {
   return WideCharToMultiByte(CP_ACP, 0, AsWide(source), -1, dest, destBytes, nullptr, nullptr);
 }
+
+bool PlatformCreateDirectory(const char16_t* path) { return CreateDirectoryW(AsWide(path), nullptr) != 0; }
+
+bool PlatformLocalTimeToFileTime(const PlatformDateTime* local, uint64_t* fileTime) {
+  SYSTEMTIME st = {local->year, local->month, local->dayOfWeek, local->day,
+                   local->hour, local->minute, local->second, local->milliseconds};
+  FILETIME localTime, utc;
+  if (!SystemTimeToFileTime(&st, &localTime) || !LocalFileTimeToFileTime(&localTime, &utc)) return false;
+  *fileTime = (static_cast<uint64_t>(utc.dwHighDateTime) << 32) | utc.dwLowDateTime;
+  return true;
+}
+
+bool PlatformSetFileTime(PlatformFile file, uint64_t fileTime) {
+  FILETIME t = {static_cast<DWORD>(fileTime), static_cast<DWORD>(fileTime >> 32)};
+  return SetFileTime(file, &t, &t, &t) != 0;
+}
+
+uint32_t PlatformGetFullPathName(const char16_t* path, char16_t* dest, uint32_t units) {
+  return GetFullPathNameW(AsWide(path), units, AsWide(dest), nullptr);
+}
