@@ -1,0 +1,41 @@
+// The archive pass: one full pass over the installer's payload with an entry handler.
+#pragma once
+
+#include <stdint.h>
+
+#include "archive/entry_parser.h"
+
+// What a pass found, for tools that report on an installer. Filled whatever the
+// result; all zero when the pass ended before decoding.
+struct ArchivePassSummary {
+  char productCode[4];          // StreamHeader texts, plain ANSI, terminated; empty
+  char productWindowClass[32];  // when the StreamHeader was not complete
+  char mainProgramName[32];
+  uint32_t archiveDate;         // day number (2012-01-01 is 32); 0 when not read
+  uint32_t expectedChecksum;    // from the StreamHeader
+  uint32_t actualChecksum;      // summed over the data decoded
+  uint32_t entryCount;          // EntryHeaders parsed, i.e. decision calls made
+  bool limitBroken;             // a text, name or ArchiveDate broke a limit; the rest was ignored
+  bool endedInsideRecord;       // the stream stopped inside the StreamHeader, an EntryHeader or data
+};
+
+// Opens the executable at `executablePath`, finds and decodes its payload
+// through the entry parser with `handler` (may be null) and `handlerContext`,
+// and checks the checksum. Returns
+//   0       success: decoded to its end, every file written, stream whole and
+//           valid, checksum equal
+//   > 0     a Win32 error: opening the executable failed, or the first failure to
+//           create or write an output file (the pass still decoded to the end)
+//   -1      broken payload: empty file, no payload, checksum mismatch, a stream
+//           that ends inside a record or breaks a limit of the format, or corrupt LZMA data
+//   -2, -4, -6, -8, -1235   minus the decoder's result (memory, unsupported
+//           properties, header cut short, read failure, refusing sink)
+// Only on success, and only when an InstallerContext is set, are the three
+// StreamHeader texts copied into its productCode, productWindowClass and
+// mainProgramName; otherwise they keep their values. Output files written stay
+// whatever the result, and no output file is left open.
+int ArchivePass(const char16_t* executablePath, EntryHandler handler, void* handlerContext);
+
+// ArchivePass that also fills *summary (when not null).
+int ArchivePassReport(const char16_t* executablePath, EntryHandler handler, void* handlerContext,
+                      ArchivePassSummary* summary);

@@ -1,0 +1,109 @@
+// Payload builders for the archive tests: LZMA streams from the SDK's encoder,
+// containers (magic, header, stream) and installer-like files around them.
+#pragma once
+
+#include <stdint.h>
+#include <stdlib.h>
+
+#include <random>
+#include <string>
+#include <vector>
+
+#include <LzmaEnc.h>
+
+#include "archive/payload_format.h"
+#include "platform/platform.h"
+#include "test_files.h"
+
+struct TestLzma {
+  uint8_t properties[kContainerPropertiesSize];
+  std::vector<uint8_t> stream;
+};
+
+inline void* TestLzmaAlloc(void*, size_t size) { return malloc(size); }
+inline void TestLzmaFree(void*, void* block) { free(block); }
+
+// Raw LZMA with lc 3, lp 0, pb 2 unless given; the dictionary shrinks to fit small inputs.
+inline TestLzma TestLzmaEncode(const std::vector<uint8_t>& data, bool endMark, uint32_t dictSize = 1u << 24,
+                               int lc = 3, int lp = 0, int pb = 2, int level = 1) {
+  ISzAlloc alloc = {TestLzmaAlloc, TestLzmaFree};
+  CLzmaEncProps props;
+  LzmaEncProps_Init(&props);
+  props.level = level;
+  props.dictSize = dictSize;
+  props.reduceSize = static_cast<UInt32>(data.size());
+  props.lc = lc;
+  props.lp = lp;
+  props.pb = pb;
+  props.numThreads = 1;
+  TestLzma out;
+  out.stream.resize(data.size() + data.size() / 2 + 1024);
+  SizeT streamSize = out.stream.size();
+  SizeT propsSize = kContainerPropertiesSize;
+  SRes result = LzmaEncode(out.stream.data(), &streamSize, data.data(), data.size(), &props, out.properties,
+                           &propsSize, endMark ? 1 : 0, nullptr, &alloc, &alloc);
+  if (result != SZ_OK) abort();
+  out.stream.resize(streamSize);
+  return out;
+}
+
+// Magic, properties, big-endian unpacked size, stream.
+inline std::vector<uint8_t> TestContainer(const TestLzma& lzma, uint32_t unpackedSize) {
+  std::vector<uint8_t> bytes;
+  for (uint32_t i = 0; i < kPayloadMagicSize; ++i) bytes.push_back(PayloadMagicByte(i));
+  bytes.insert(bytes.end(), lzma.properties, lzma.properties + kContainerPropertiesSize);
+  for (int shift = 24; shift >= 0; shift -= 8) bytes.push_back(static_cast<uint8_t>(unpackedSize >> shift));
+  bytes.insert(bytes.end(), lzma.stream.begin(), lzma.stream.end());
+  return bytes;
+}
+
+// Filler full of near misses of the magic (B6 2C B6 2C 91 00 ...), never the magic itself.
+inline std::vector<uint8_t> TestFiller(uint32_t size) {
+  static const uint8_t kPattern[6] = {0xB6, 0x2C, 0xB6, 0x2C, 0x91, 0x00};
+  std::vector<uint8_t> bytes(size);
+  for (uint32_t i = 0; i < size; ++i) bytes[i] = kPattern[i % 6];
+  return bytes;
+}
+
+// Writes filler, `container` and `trailer` to a new file; returns its path.
+inline std::string TestWriteInstaller(uint32_t fillerSize, const std::vector<uint8_t>& container,
+                                      const std::vector<uint8_t>& trailer = {}) {
+  std::vector<uint8_t> bytes = TestFiller(fillerSize);
+  bytes.insert(bytes.end(), container.begin(), container.end());
+  bytes.insert(bytes.end(), trailer.begin(), trailer.end());
+  std::string path = TestTempDir() + "/setup.exe";
+  TestWriteFile(path, bytes);
+  return path;
+}
+
+inline std::vector<uint8_t> TestRandomBytes(size_t size, uint32_t seed) {
+  std::mt19937 random(seed);
+  std::vector<uint8_t> bytes(size);
+  for (auto& b : bytes) b = static_cast<uint8_t>(random());
+  return bytes;
+}
+
+// Text-like data: words from a small vocabulary, so it compresses well but not trivially.
+inline std::vector<uint8_t> TestCompressibleBytes(size_t size, uint32_t seed) {
+  static const char* const kWords[8] = {"setup ", "payload ", "entry\r\n", "LZMA ", "folder\\", "0123 ", "Quick ", "x"};
+  std::mt19937 random(seed);
+  std::vector<uint8_t> bytes;
+  while (bytes.size() < size) {
+    for (const char* w = kWords[random() % 8]; *w != 0 && bytes.size() < size; ++w) {
+      bytes.push_back(static_cast<uint8_t>(*w));
+    }
+  }
+  return bytes;
+}
+
+// An open file, closed at the end of the scope.
+struct TestFile {
+  PlatformFile file;
+  explicit TestFile(const std::string& path, bool forWrite = false)
+      : file(PlatformCreateFile(TestWidePath(path).c_str(), forWrite)) {}
+  ~TestFile() {
+    if (file != PLATFORM_INVALID_FILE) PlatformCloseHandle(file);
+  }
+  TestFile(const TestFile&) = delete;
+  TestFile& operator=(const TestFile&) = delete;
+};
