@@ -1,0 +1,69 @@
+#include "shell/browse.h"
+
+#include "archive/file_routines.h"
+#include "platform/wide.h"
+#include "text/bounded_text.h"
+
+namespace {
+
+// The desktop folder's parse of path cut to 259 characters, or null.
+LPITEMIDLIST ParseFolder(IShellFolder* desktop, HWND owner, const char16_t* path) {
+  char16_t parse[260];
+  CopyWide(path, parse, 260);
+  ULONG eaten = 0;
+  ULONG attributes = 0;
+  LPITEMIDLIST item = nullptr;
+  if (FAILED(desktop->ParseDisplayName(owner, nullptr, AsWide(parse), &eaten, &item, &attributes))) return nullptr;
+  return item;
+}
+
+}  // namespace
+
+int CALLBACK BrowseCallback(HWND browser, UINT message, LPARAM, LPARAM data) {
+  if (message == BFFM_INITIALIZED) SendMessageW(browser, BFFM_SETSELECTIONW, FALSE, data);
+  return 0;
+}
+
+LPITEMIDLIST BrowseStartItem(HWND owner, char16_t* path) {
+  IShellFolder* desktop = nullptr;
+  if (FAILED(SHGetDesktopFolder(&desktop))) return nullptr;
+  MakeFullPath(path);
+  LPITEMIDLIST start = ParseFolder(desktop, owner, path);
+  if (start == nullptr) {
+    StripFileName(path);
+    start = ParseFolder(desktop, owner, path);
+  }
+  desktop->Release();
+  return start;
+}
+
+void BrowseForDestination(HWND dialog, int editId) {
+  char16_t path[1024];
+  path[0] = 0;
+  GetDlgItemTextW(dialog, editId, AsWide(path), 1024);
+
+  BROWSEINFOW browse = {};
+  browse.hwndOwner = dialog;
+  browse.ulFlags = BIF_RETURNONLYFSDIRS;
+
+  IMalloc* allocator = nullptr;
+  LPITEMIDLIST start = nullptr;
+  if (path[0] != 0 && SUCCEEDED(SHGetMalloc(&allocator))) start = BrowseStartItem(dialog, path);
+  if (start != nullptr) {
+    browse.lpfn = BrowseCallback;
+    browse.lParam = reinterpret_cast<LPARAM>(start);
+  }
+
+  LPITEMIDLIST picked = SHBrowseForFolderW(&browse);
+  if (picked != nullptr) {
+    if (SHGetPathFromIDListW(picked, AsWide(path))) SetDlgItemTextW(dialog, editId, AsWide(path));
+    IMalloc* shellAllocator = nullptr;
+    if (SHGetMalloc(&shellAllocator) == S_OK && shellAllocator != nullptr) {
+      shellAllocator->Free(picked);
+      shellAllocator->Release();
+    }
+  }
+
+  if (start != nullptr) allocator->Free(start);
+  if (allocator != nullptr) allocator->Release();
+}

@@ -1,0 +1,34 @@
+#include "shell/interface_language.h"
+
+#include "platform/wide.h"
+#include "shell/installer_context.h"
+
+void SystemLanguageCode(char* out) { LanguageIdToCode(GetSystemDefaultLangID(), out); }
+
+void SelectInterfaceLanguage() {
+  InstallerContext* context = InstallerContextGet();
+  if (context == nullptr) return;
+  context->stringTable = kStringTables[0];
+  if (context->languageCode[0] == 0) SystemLanguageCode(context->languageCode);
+  context->stringTable = FindStringTable(context->languageCode);
+}
+
+const StringTable* CurrentStringTable() {
+  InstallerContext* context = InstallerContextGet();
+  return context != nullptr ? context->stringTable : nullptr;
+}
+
+void ApplyDialogTexts(HWND window, const StringTable* table, const int16_t* ids) {
+  if (table == nullptr || ids == nullptr) return;
+  char16_t text[1026];
+  if (ids[0] != 0) {
+    LookupString(table, ids[0], text, 1023);
+    SetWindowTextW(window, AsWide(text));
+  }
+  for (const int16_t* id = ids + 1; *id != 0; ++id) {
+    LookupString(table, *id, text, 1023);
+    SetDlgItemTextW(window, *id, AsWide(text));
+  }
+}
+
+void ApplyDialogTexts(HWND window, const int16_t* ids) { ApplyDialogTexts(window, CurrentStringTable(), ids); }

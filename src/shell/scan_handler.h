@@ -1,0 +1,37 @@
+// The scan pass: one archive pass over the installer's own payload, run while
+// the setup dialog initialises, that writes no file. It reads the product
+// description "FILE_ID.DIZ" into the dialog's title, the title line (control
+// 1001) and the context's productName, and adds one language list item per
+// language code of the product's ".LNG" files; the first language file sets
+// the context's languageFileBase.
+#pragma once
+
+#include <windows.h>
+
+#include <stdint.h>
+
+const int kTitleLineId = 1001;
+
+// ArchivePass over the context's modulePath with ScanHandler and dialog as its
+// context; returns the pass's result (0 success, positive a Win32 error,
+// negative a broken payload). Without a context it returns -1.
+int ScanPass(HWND dialog);
+
+// The EntryHandler of the scan pass; context is the dialog. Looks only at data
+// calls and always returns 0, so nothing is written.
+int ScanHandler(char16_t* name, const uint8_t* data, uint32_t size, void* context);
+
+// Appends " <name> <version>" of the description's first line to the dialog's
+// title, shows "<name> <version>" in the title line in ProductNameFont, and
+// sets the context's productName while it is empty.
+void ParseProductDescription(HWND dialog, const uint8_t* data, uint32_t count);
+
+// Adds a checked item for the language file named name (display name from its
+// leading bytes, code from its name) unless the list already has that code or
+// the file is no language file.
+void AddLanguageEntry(HWND dialog, const uint8_t* data, uint32_t count, const char16_t* name);
+
+// Fills font with the title line's font: "MS Sans Serif", 18 points at
+// pixelsPerInchY (height -24 at 96), normal weight, ANSI character set, variable
+// pitch, Swiss family.
+void ProductNameFont(LOGFONTW* font, int pixelsPerInchY);

@@ -1,0 +1,140 @@
+#include "text/string_tables.h"
+
+#include "text/bounded_text.h"
+
+namespace {
+
+// The texts are Windows-1252 bytes: \xE4 is "ä", \xE8 is "è".
+const StringRow kRowsGerman[] = {
+    {kTextDialogTitle, "Installation"},
+    {kTextInstall, "&OK"},
+    {kTextCancel, "Abbruch"},
+    {kTextLanguageColumn, "Sprache"},
+    {kTextDestinationLabel, "Zielpfad:"},
+    {kTextStartMenuEntry, "Programmgruppe erstellen"},
+    {kTextDesktopIcon, "Desktop-Symbol anlegen"},
+    {kTextQuickLaunchIcon, "Symbol in der Schnellstartleiste anlegen"},
+    {kTextLanguageEnglish, "Englisch"},
+    {kTextLanguageGerman, "Deutsch"},
+    {kTextBrokenFile, "Die Datei ist besch\xE4" "digt, bitte nochmal herunterladen!"},
+    {kTextInstalled, " wurde erfolgreich installiert."},
+    {kTextMenuCheckAll, "Alles &markieren"},
+    {kTextMenuUncheckAll, "Markierung &aufheben"},
+    {kTextMenuInvert, "Markierung &umkehren"},
+    {0, nullptr},
+};
+
+const StringRow kRowsItalian[] = {
+    {kTextDialogTitle, "Installazione"},
+    {kTextInstall, "&OK"},
+    {kTextCancel, "Annulla"},
+    {kTextLanguageColumn, "Lingua"},
+    {kTextDestinationLabel, "Destinazione"},
+    {kTextStartMenuEntry, "Aggiungi collegamento nel menu Programmi"},
+    {kTextDesktopIcon, "Aggiungi collegamento sul desktop"},
+    {kTextQuickLaunchIcon, "Aggiungi collegamento sulla barra di Avvio veloce"},
+    {kTextLanguageEnglish, "English"},
+    {kTextLanguageGerman, "German"},
+    {kTextBrokenFile, "File danneggiato, esegui di nuovo il download."},
+    {kTextInstalled, " \xE8 stato installato correttamente."},
+    {kTextMenuCheckAll, "Seleziona tutto"},
+    {kTextMenuUncheckAll, "Deseleziona tutto"},
+    {kTextMenuInvert, "Inverti selezione"},
+    {0, nullptr},
+};
+
+const StringRow kRowsEnglish[] = {
+    {kTextDialogTitle, "Setup"},
+    {kTextInstall, "&OK"},
+    {kTextCancel, "Cancel"},
+    {kTextLanguageColumn, "Language"},
+    {kTextDestinationLabel, "Destination folder"},
+    {kTextStartMenuEntry, "Put entry to Start Menu"},
+    {kTextDesktopIcon, "Create a Desktop icon"},
+    {kTextQuickLaunchIcon, "Create a Quick Launch icon"},
+    {kTextLanguageEnglish, "English"},
+    {kTextLanguageGerman, "German"},
+    {kTextBrokenFile, "Broken file, please download again."},
+    {kTextInstalled, " has been successfully installed."},
+    {kTextMenuCheckAll, "Select &all"},
+    {kTextMenuUncheckAll, "&Deselect all"},
+    {kTextMenuInvert, "&Invert selection"},
+    {0, nullptr},
+};
+
+char FoldAscii(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c; }
+
+bool SameCodeIgnoringCase(const char* a, const char* b) {
+  for (; FoldAscii(*a) == FoldAscii(*b); ++a, ++b) {
+    if (*a == 0) return true;
+  }
+  return false;
+}
+
+}  // namespace
+
+const StringTable kStringTableEnglish = {0, "US", kRowsEnglish};
+const StringTable kStringTableGerman = {0, "DE", kRowsGerman};
+const StringTable kStringTableItalian = {0, "IT", kRowsItalian};
+
+const StringTable* const kStringTables[] = {&kStringTableEnglish, &kStringTableGerman, &kStringTableItalian, nullptr};
+
+const int16_t kDialogTextIds[] = {kTextDialogTitle,      kTextInstall,     kTextCancel,          kTextDestinationLabel,
+                                  kTextStartMenuEntry,   kTextDesktopIcon, kTextQuickLaunchIcon, 0};
+
+void LanguageIdToCode(uint16_t languageId, char* out) {
+  const char* code = "US";
+  switch (languageId) {
+    case 0x0407: case 0x0807: case 0x0C07: case 0x1007: case 0x1407:
+      code = "DE";
+      break;
+    case 0x0410: case 0x0810:
+      code = "IT";
+      break;
+  }
+  out[0] = code[0];
+  out[1] = code[1];
+  out[2] = 0;
+}
+
+const StringTable* FindStringTable(const char* code) {
+  if (code != nullptr) {
+    for (int i = 0; kStringTables[i] != nullptr; ++i) {
+      if (SameCodeIgnoringCase(kStringTables[i]->languageCode, code)) return kStringTables[i];
+    }
+  }
+  return kStringTables[0];
+}
+
+void LookupString(const StringTable* table, int16_t id, char16_t* out, int capacity) {
+  // A buffer of capacity 0 has no unit to write even the terminator into.
+  if (out == nullptr || capacity <= 0) return;
+  out[0] = 0;
+  if (table == nullptr) return;
+  const StringRow* row = table->rows;
+  while (row->id != 0 && row->id != id) ++row;
+  if (row->id == 0 || row->text == nullptr) return;
+  // One unit is held back for the terminator written below, so the text keeps capacity - 2.
+  int reduced = capacity - 1;
+  if (table->format == kStringTableWide) {
+    CopyWide(static_cast<const char16_t*>(row->text), out, reduced);
+  } else {
+    NarrowToWide(static_cast<const char*>(row->text), out, reduced);
+  }
+  out[reduced] = 0;
+  ExpandTabEscapes(out);
+}
+
+void ExpandTabEscapes(char16_t* text) {
+  if (text == nullptr) return;
+  int out = 0;
+  for (int in = 0; text[in] != 0; ++in) {
+    if (text[in] == u'\\' && text[in + 1] == u't') {
+      text[out++] = u'\t';
+      ++in;
+    } else {
+      text[out++] = text[in];
+    }
+  }
+  text[out] = 0;
+}
