@@ -1,0 +1,103 @@
+// Helpers for the setupkit tests: a fake stub, product trees, and running the
+// tool's commands with their output captured.
+#pragma once
+
+#include <stdint.h>
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <map>
+#include <sstream>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "setupkit/commands.h"
+#include "test_files.h"
+
+// The smallest PE image StubCheck accepts: MZ header, PE signature, COFF header
+// and a PE32 optional header with 16 data directories, padded with 0x90 to
+// `size` bytes. `certificateSize` fills the security directory as signing would.
+inline std::vector<uint8_t> TestFakeStub(size_t size = 1024, uint32_t certificateSize = 0) {
+  std::vector<uint8_t> bytes(size < 312 ? 312 : size, 0x90);
+  std::fill(bytes.begin(), bytes.begin() + 312, 0);
+  auto put16 = [&](size_t at, uint32_t v) {
+    bytes[at] = static_cast<uint8_t>(v);
+    bytes[at + 1] = static_cast<uint8_t>(v >> 8);
+  };
+  auto put32 = [&](size_t at, uint32_t v) {
+    put16(at, v & 0xFFFF);
+    put16(at + 2, v >> 16);
+  };
+  bytes[0] = 'M';
+  bytes[1] = 'Z';
+  put32(0x3C, 0x40);
+  bytes[0x40] = 'P';
+  bytes[0x41] = 'E';
+  put16(0x44, 0x14C);     // i386
+  put16(0x44 + 16, 224);  // optional header size
+  const size_t optional = 0x44 + 20;
+  put16(optional, 0x10B);  // PE32
+  put32(optional + 92, 16);
+  if (certificateSize != 0) {
+    put32(optional + 96 + 4 * 8, static_cast<uint32_t>(size));
+    put32(optional + 96 + 4 * 8 + 4, certificateSize);
+  }
+  return bytes;
+}
+
+// A stub written to a fresh folder; returns its path.
+inline std::string TestWriteStub(size_t size = 1024, uint32_t certificateSize = 0) {
+  std::string path = TestTempDir() + "/stub.exe";
+  TestWriteFile(path, TestFakeStub(size, certificateSize));
+  return path;
+}
+
+// Writes `files` (relative path in UTF-8 with '/', contents) below `root`,
+// creating folders. Paths go through std::filesystem, since on Windows a narrow
+// path would be read in the ANSI code page.
+inline void TestWriteTree(const std::string& root, const std::map<std::string, std::string>& files) {
+  for (const auto& f : files) {
+    std::filesystem::path path = std::filesystem::u8path(root + "/" + f.first);
+    std::filesystem::create_directories(path.parent_path());
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out << f.second;
+    if (!out) throw std::runtime_error("cannot write " + path.u8string());
+  }
+}
+
+// Every regular file below `root` as relative path (UTF-8 with '/') and contents.
+inline std::map<std::string, std::string> TestReadTree(const std::string& root) {
+  std::map<std::string, std::string> files;
+  const std::filesystem::path base = std::filesystem::u8path(root);
+  for (const auto& e : std::filesystem::recursive_directory_iterator(base)) {
+    if (!e.is_regular_file()) continue;
+    std::ifstream in(e.path(), std::ios::binary);
+    files[e.path().lexically_relative(base).generic_u8string()] =
+        std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  }
+  return files;
+}
+
+struct TestRun {
+  int code;
+  std::string out;
+  std::string err;
+};
+
+inline TestRun TestSetupkit(const std::vector<std::string>& args) {
+  std::ostringstream out, err;
+  int code = SetupkitRun(args, out, err, false);
+  return {code, out.str(), err.str()};
+}
+
+// Packs `folder` with a fixed date and small dictionary unless `extra` says otherwise.
+inline TestRun TestPack(const std::string& stub, const std::string& folder, const std::string& output,
+                        const std::vector<std::string>& extra = {}) {
+  std::vector<std::string> args = {"pack", "--stub", stub,         "--out",       output, "--product-code",
+                                   "ABC",  "--date", "2024-05-01", "--dict-size", "64K",  "--from",
+                                   folder};
+  args.insert(args.end(), extra.begin(), extra.end());
+  return TestSetupkit(args);
+}

@@ -1,0 +1,459 @@
+#include "setupkit/commands.h"
+
+#include <stdio.h>
+#include <time.h>
+
+#include <algorithm>
+#include <map>
+#include <system_error>
+
+#include "archive/entry_format.h"
+#include "platform/platform.h"
+#include "setupkit/entry_stream_writer.h"
+#include "setupkit/inspector.h"
+#include "setupkit/packer.h"
+#include "setupkit/product_files.h"
+#include "setupkit/stored_text.h"
+#include "setupkit/stub_check.h"
+#include "setupkit/system_error.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+const char kToolHelp[] =
+    "usage: setupkit COMMAND [ARGUMENTS]\n"
+    "\n"
+    "Packs a product's files into a Windows installer, and lists, verifies and\n"
+    "extracts installers.\n"
+    "\n"
+    "commands:\n"
+    "  pack      write an installer: a stub followed by the product's files\n"
+    "  list      print an installer's identity texts, archive date and entries\n"
+    "  verify    decode an installer's whole payload and check it\n"
+    "  extract   write an installer's files into a folder\n"
+    "\n"
+    "'setupkit COMMAND --help' describes a command.\n"
+    "\n"
+    "Exit codes: 0 success; 1 the installer's payload is broken or absent, or\n"
+    "extract refused an entry; 2 usage error, unreadable input, unwritable output\n"
+    "or another system error. Each error is one line on stderr naming the file.\n";
+
+const char kPackHelp[] =
+    "usage: setupkit pack --stub FILE --out FILE --product-code TEXT\n"
+    "                     [--window-class TEXT] [--main-program TEXT]\n"
+    "                     [--date YYYY-MM-DD] [--dict-size BYTES]\n"
+    "                     (--from DIR | --entries FILE)\n"
+    "\n"
+    "Writes an installer: the stub, zero bytes up to offset 89999 when the stub is\n"
+    "shorter, then the payload (magic, LZMA header, LZMA-compressed entries) and,\n"
+    "for a very small product, zero bytes that let the installer find its payload.\n"
+    "Everything is checked before anything is written. The installer is written to\n"
+    "a temporary file beside --out and renamed into place: a failed pack leaves no\n"
+    "file behind and an existing --out unchanged. The same inputs give the same bytes.\n"
+    "\n"
+    "  --stub FILE          the installer stub: a PE executable that is not signed\n"
+    "                       yet (sign the packed installer) and carries no payload\n"
+    "  --out FILE           the installer to write; an existing file is replaced\n"
+    "  --product-code TEXT  1 to 3 characters\n"
+    "  --window-class TEXT  window class of the product's program, at most 31\n"
+    "                       characters; default empty: the installer then uses the\n"
+    "                       product name\n"
+    "  --main-program TEXT  file name of the product's main program, at most 31\n"
+    "                       characters; default empty: the installer then takes\n"
+    "                       the first entry named E*.exe\n"
+    "  --date YYYY-MM-DD    archive date, the time every installed file gets;\n"
+    "                       2012-01-01 or later; default today (local time). Give\n"
+    "                       it for reproducible output.\n"
+    "  --dict-size BYTES    LZMA dictionary size, 4096 to 67108864, or with a K or\n"
+    "                       M suffix (KiB, MiB); rounded up to 2^n or 3*2^n bytes;\n"
+    "                       default 16M. The installer allocates this much memory.\n"
+    "  --from DIR           every regular file below DIR, stored under its path\n"
+    "                       relative to DIR with backslashes, in byte order of the\n"
+    "                       stored names. Symbolic links to files are followed;\n"
+    "                       links to folders, dangling links and special files are\n"
+    "                       refused. Folders are not stored, so empty ones vanish.\n"
+    "  --entries FILE       the files FILE lists, in its order: one line each,\n"
+    "                       'stored name<TAB>source path', UTF-8, sources relative\n"
+    "                       to FILE's folder; '/' in a stored name becomes '\\';\n"
+    "                       empty lines are skipped\n"
+    "\n"
+    "Texts and names are given in UTF-8 and stored in Windows-1252. Refused:\n"
+    "characters Windows-1252 lacks, U+0081 (a stored text cannot hold it), control\n"
+    "characters, texts over their limits, names over 1019 bytes, absolute names,\n"
+    "'.' or '..' or empty components, the characters <>:\"|?*, components ending in\n"
+    "a space or dot, Windows device names (CON, NUL, COM1, ...), two names for one\n"
+    "file (letters compared without case), a product without files, more than\n"
+    "4 GiB - 1 bytes of entries, an --out inside the --from folder.\n"
+    "The installer puts every file straight into its destination folder; files\n"
+    "that would land on the same name there are reported as warnings.\n"
+    "\n"
+    "On a terminal, progress is shown on stderr. At the end pack prints the number\n"
+    "of entries, bytes in (the files), bytes out (the LZMA stream) and their ratio.\n";
+
+const char kListHelp[] =
+    "usage: setupkit list INSTALLER [--json]\n"
+    "\n"
+    "Decodes the installer's payload and prints its identity texts (product code,\n"
+    "window class, main program), its archive date and one line per entry: data\n"
+    "size and stored name. --json prints the same as one JSON object with the keys\n"
+    "productCode, windowClass, mainProgram, archiveDate and entries (name, size).\n"
+    "Writes no files. Prints nothing but the error when the payload is broken.\n";
+
+const char kVerifyHelp[] =
+    "usage: setupkit verify INSTALLER\n"
+    "\n"
+    "Decodes the installer's whole payload as the installer does, writing nothing,\n"
+    "and checks the checksum. Prints 'ok' with the number of entries and bytes, or\n"
+    "what is wrong: no payload found, LZMA data error, checksum mismatch, ...\n";
+
+const char kExtractHelp[] =
+    "usage: setupkit extract INSTALLER DIR\n"
+    "\n"
+    "Writes every entry of the installer below DIR (created when missing) at its\n"
+    "stored relative path, creating folders, with the archive date (noon, local\n"
+    "time) as the files' times. Existing files are overwritten. An entry whose\n"
+    "name is absolute, carries a drive or stream (':') or would leave DIR ('..')\n"
+    "is refused with a line on stderr; the other entries are still written, and\n"
+    "the exit code is then 1.\n";
+
+// Enough clashes to show the pattern without flooding a build log.
+const size_t kShownClashes = 10;
+
+std::string UsageError(const std::string& command, const std::string& problem) {
+  return "setupkit" + (command.empty() ? std::string() : " " + command) + ": " + problem + " (see 'setupkit " +
+         (command.empty() ? std::string() : command + " ") + "--help')";
+}
+
+// Options and positional arguments of one command.
+struct Arguments {
+  std::map<std::string, std::string> options;
+  std::vector<std::string> positional;
+  bool help = false;
+};
+
+// `valued` lists the options that take a value, `flags` those that do not.
+std::string ParseArguments(const std::vector<std::string>& args, const std::vector<std::string>& valued,
+                           const std::vector<std::string>& flags, Arguments* parsed) {
+  bool optionsEnded = false;
+  for (size_t i = 1; i < args.size(); ++i) {
+    const std::string& arg = args[i];
+    if (optionsEnded || arg.size() < 2 || arg.compare(0, 2, "--") != 0) {
+      parsed->positional.push_back(arg);
+      continue;
+    }
+    if (arg == "--") {
+      optionsEnded = true;
+      continue;
+    }
+    if (arg == "--help") {
+      parsed->help = true;
+      continue;
+    }
+    size_t equals = arg.find('=');
+    std::string name = arg.substr(0, equals);
+    bool isValued = false, isFlag = false;
+    for (const std::string& v : valued) isValued |= v == name;
+    for (const std::string& f : flags) isFlag |= f == name;
+    if (!isValued && !isFlag) return "unknown option " + name;
+    if (parsed->options.count(name) != 0) return name + " given twice";
+    if (isFlag) {
+      if (equals != std::string::npos) return name + " takes no value";
+      parsed->options[name] = std::string();
+    } else if (equals != std::string::npos) {
+      parsed->options[name] = arg.substr(equals + 1);
+    } else if (i + 1 < args.size()) {
+      parsed->options[name] = args[++i];
+    } else {
+      return name + " needs a value";
+    }
+  }
+  return std::string();
+}
+
+// "2024-05-01" as an ArchiveDate. Returns an empty string or the problem.
+std::string ParseDate(const std::string& text, uint32_t* archiveDate) {
+  bool shape = text.size() == 10 && text[4] == '-' && text[7] == '-';
+  for (size_t i = 0; shape && i < text.size(); ++i) shape = i == 4 || i == 7 || (text[i] >= '0' && text[i] <= '9');
+  if (!shape) return "--date " + text + ": not a date of the form YYYY-MM-DD";
+  const int year = std::stoi(text.substr(0, 4)), month = std::stoi(text.substr(5, 2)),
+            day = std::stoi(text.substr(8, 2));
+  if (year < 2012) return "--date " + text + ": before 2012-01-01, the earliest date an installer can hold";
+  int y, m, d;
+  const uint32_t value = month >= 1 && month <= 12 && day >= 1 && day <= 31 ? ArchiveDateFromYmd(year, month, day) : 0;
+  if (!ArchiveDateToYmd(value, &y, &m, &d) || y != year || m != month || d != day) {
+    return "--date " + text + ": no such day";
+  }
+  *archiveDate = value;
+  return std::string();
+}
+
+uint32_t Today() {
+  time_t now = time(nullptr);
+  struct tm local = *localtime(&now);
+  return ArchiveDateFromYmd(local.tm_year + 1900, local.tm_mon + 1, local.tm_mday);
+}
+
+// "16M", "4096", "512k". Returns an empty string or the problem.
+std::string ParseDictionarySize(const std::string& text, uint32_t* size) {
+  const std::string range = "; give 4096 to 67108864 bytes (4K to 64M)";
+  std::string digits = text;
+  uint64_t unit = 1;
+  if (!digits.empty() && (digits.back() == 'k' || digits.back() == 'K')) unit = 1024;
+  if (!digits.empty() && (digits.back() == 'm' || digits.back() == 'M')) unit = 1024 * 1024;
+  if (unit != 1) digits.pop_back();
+  if (digits.empty() || digits.size() > 10 || digits.find_first_not_of("0123456789") != std::string::npos) {
+    return "--dict-size " + text + ": not a size" + range;
+  }
+  const uint64_t value = std::stoull(digits) * unit;
+  if (value < kPackDictionaryMin || value > kPackDictionaryMax) return "--dict-size " + text + ": out of range" + range;
+  *size = static_cast<uint32_t>(value);
+  return std::string();
+}
+
+// Reads a whole (small) file through the platform layer.
+std::string ReadWholeFile(const fs::path& path, std::vector<uint8_t>* bytes) {
+  std::error_code error;
+  if (fs::is_directory(path, error)) return ShowPath(path) + ": is a folder";
+  PlatformFile file = PlatformCreateFile(path.u16string().c_str(), false);
+  if (file == PLATFORM_INVALID_FILE) {
+    return ShowPath(path) + ": cannot be read (" + SystemErrorText(PlatformGetLastError()) + ")";
+  }
+  bytes->clear();
+  uint8_t buffer[65536];
+  std::string problem;
+  for (;;) {
+    uint32_t got = 0;
+    if (!PlatformReadFile(file, buffer, sizeof(buffer), &got)) {
+      problem = ShowPath(path) + ": cannot be read (" + SystemErrorText(PlatformGetLastError()) + ")";
+      break;
+    }
+    if (got == 0) break;
+    bytes->insert(bytes->end(), buffer, buffer + got);
+  }
+  PlatformCloseHandle(file);
+  return problem;
+}
+
+bool IsInside(const fs::path& path, const fs::path& folder) {
+  std::error_code error;
+  const fs::path a = fs::weakly_canonical(fs::absolute(path, error), error);
+  const fs::path b = fs::weakly_canonical(fs::absolute(folder, error), error);
+  if (error) return false;
+  auto mismatch = std::mismatch(b.begin(), b.end(), a.begin(), a.end());
+  return mismatch.first == b.end();
+}
+
+class ProgressLine {
+ public:
+  explicit ProgressLine(std::ostream& err) : err_(err) {}
+  void Show(PackStage stage, uint64_t done, uint64_t total) {
+    const int percent = total == 0 ? 100 : static_cast<int>(done * 100 / total);
+    if (percent == shown_ && stage == stage_) return;
+    shown_ = percent;
+    stage_ = stage;
+    err_ << "\rsetupkit: " << (stage == kPackReading ? "reading " : "packing ") << percent << "%" << std::flush;
+  }
+  void Clear() {
+    if (shown_ >= 0) err_ << "\r                          \r" << std::flush;
+  }
+
+ private:
+  std::ostream& err_;
+  int shown_ = -1;
+  PackStage stage_ = kPackReading;
+};
+
+int RunPack(const std::vector<std::string>& args, std::ostream& out, std::ostream& err, bool terminal) {
+  Arguments a;
+  std::string problem = ParseArguments(args,
+                                       {"--stub", "--out", "--product-code", "--window-class", "--main-program",
+                                        "--date", "--dict-size", "--from", "--entries"},
+                                       {}, &a);
+  if (a.help && problem.empty()) {
+    out << kPackHelp;
+    return kExitSuccess;
+  }
+  if (problem.empty() && !a.positional.empty()) problem = "unexpected argument " + a.positional[0];
+  for (const char* required : {"--stub", "--out", "--product-code"}) {
+    if (problem.empty() && a.options.count(required) == 0) problem = std::string("missing ") + required;
+  }
+  const bool hasFrom = a.options.count("--from") != 0, hasEntries = a.options.count("--entries") != 0;
+  if (problem.empty() && hasFrom == hasEntries) problem = "give exactly one of --from DIR and --entries FILE";
+  if (!problem.empty()) {
+    err << UsageError("pack", problem) << "\n";
+    return kExitFailure;
+  }
+
+  PackJob job;
+  job.output = fs::u8path(a.options["--out"]);
+  const stored::Identity kinds[3] = {stored::Identity::kProductCode, stored::Identity::kWindowClass,
+                                     stored::Identity::kMainProgram};
+  const char* names[3] = {"--product-code", "--window-class", "--main-program"};
+  std::string* texts[3] = {&job.productCode, &job.productWindowClass, &job.mainProgramName};
+  for (int i = 0; i < 3 && problem.empty(); ++i) {
+    const std::string value = a.options.count(names[i]) != 0 ? a.options[names[i]] : std::string();
+    std::string why = stored::CheckIdentity(kinds[i], value, texts[i]);
+    if (!why.empty()) problem = std::string(names[i]) + " \"" + value + "\" " + why;
+  }
+  job.archiveDate = Today();
+  if (problem.empty() && a.options.count("--date") != 0) problem = ParseDate(a.options["--date"], &job.archiveDate);
+  job.dictionarySize = kPackDictionaryDefault;
+  if (problem.empty() && a.options.count("--dict-size") != 0) {
+    problem = ParseDictionarySize(a.options["--dict-size"], &job.dictionarySize);
+  }
+  if (!problem.empty()) {
+    err << "setupkit pack: " << problem << "\n";
+    return kExitFailure;
+  }
+
+  const fs::path stubPath = fs::u8path(a.options["--stub"]);
+  problem = ReadWholeFile(stubPath, &job.stub);
+  if (problem.empty()) {
+    std::string why = StubCheck(job.stub);
+    if (!why.empty()) problem = ShowPath(stubPath) + ": " + why;
+  }
+  std::string origin;
+  if (problem.empty() && hasFrom) {
+    const fs::path folder = fs::u8path(a.options["--from"]);
+    origin = ShowPath(folder);
+    problem = ProductFilesFromFolder(folder, &job.files);
+    if (problem.empty() && IsInside(job.output, folder)) {
+      problem = ShowPath(job.output) + ": lies inside the product folder " + origin + "; write it elsewhere";
+    }
+  } else if (problem.empty()) {
+    const fs::path list = fs::u8path(a.options["--entries"]);
+    origin = ShowPath(list);
+    problem = ProductFilesFromList(list, &job.files);
+  }
+  if (problem.empty()) {
+    EntryStreamTexts header = {job.productCode, job.productWindowClass, job.mainProgramName};
+    problem = ProductFilesCheck(job.files, StreamHeaderSize(header), origin);
+  }
+  if (!problem.empty()) {
+    err << "setupkit: " << problem << "\n";
+    return kExitFailure;
+  }
+
+  const std::vector<std::string> clashes = ProductFilesFlatteningClashes(job.files);
+  for (size_t i = 0; i < clashes.size() && i < kShownClashes; ++i) err << "setupkit: warning: " << clashes[i] << "\n";
+  if (clashes.size() > kShownClashes) {
+    err << "setupkit: warning: " << clashes.size() - kShownClashes
+        << " more files share their file name with an earlier one\n";
+  }
+  if (!job.mainProgramName.empty()) {
+    bool found = false;
+    for (const ProductFile& f : job.files) {
+      found |= stored::FoldKey(stored::LastComponent(f.name)) == stored::FoldKey(job.mainProgramName);
+    }
+    if (!found)
+      err << "setupkit: warning: --main-program \"" << a.options["--main-program"] << "\" is no entry's file name\n";
+  }
+
+  ProgressLine line(err);
+  PackProgress progress;
+  if (terminal) progress = [&line](PackStage stage, uint64_t done, uint64_t total) { line.Show(stage, done, total); };
+  PackReport report;
+  problem = PackInstaller(job, progress, &report);
+  line.Clear();
+  if (!problem.empty()) {
+    err << "setupkit: " << problem << "\n";
+    return kExitFailure;
+  }
+  char ratio[32];
+  snprintf(
+      ratio, sizeof(ratio), "%.1f%%",
+      report.bytesIn == 0 ? 0.0 : 100.0 * static_cast<double>(report.streamSize) / static_cast<double>(report.bytesIn));
+  out << ShowPath(job.output) << ": " << report.entries << " entries, " << report.bytesIn << " bytes in, "
+      << report.streamSize << " bytes out (" << ratio << "), installer " << report.installerSize << " bytes\n";
+  return kExitSuccess;
+}
+
+// list, verify and extract take positional arguments only, plus --json for list.
+bool ParseInspect(const std::vector<std::string>& args, size_t positionals, const std::vector<std::string>& flags,
+                  const char* help, std::ostream& out, std::ostream& err, Arguments* a, int* exitCode) {
+  std::string problem = ParseArguments(args, {}, flags, a);
+  if (a->help && problem.empty()) {
+    out << help;
+    *exitCode = kExitSuccess;
+    return false;
+  }
+  if (problem.empty() && a->positional.size() < positionals) problem = "missing arguments";
+  if (problem.empty() && a->positional.size() > positionals)
+    problem = "unexpected argument " + a->positional[positionals];
+  if (!problem.empty()) {
+    err << UsageError(args[0], problem) << "\n";
+    *exitCode = kExitFailure;
+    return false;
+  }
+  return true;
+}
+
+int RunList(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+  Arguments a;
+  int exitCode = kExitSuccess;
+  if (!ParseInspect(args, 1, {"--json"}, kListHelp, out, err, &a, &exitCode)) return exitCode;
+  InstallerListing listing;
+  std::string problem;
+  exitCode = InspectList(fs::u8path(a.positional[0]), &listing, &problem);
+  if (exitCode != kExitSuccess) {
+    err << "setupkit: " << problem << "\n";
+    return exitCode;
+  }
+  out << (a.options.count("--json") != 0 ? InstallerListingJson(listing) : InstallerListingText(listing));
+  return kExitSuccess;
+}
+
+int RunVerify(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+  Arguments a;
+  int exitCode = kExitSuccess;
+  if (!ParseInspect(args, 1, {}, kVerifyHelp, out, err, &a, &exitCode)) return exitCode;
+  const fs::path installer = fs::u8path(a.positional[0]);
+  VerifyReport report;
+  std::string problem;
+  exitCode = InspectVerify(installer, &report, &problem);
+  if (exitCode != kExitSuccess) {
+    err << "setupkit: " << problem << "\n";
+    return exitCode;
+  }
+  out << ShowPath(installer) << ": ok, " << report.entries << " entries, " << report.bytes << " bytes\n";
+  return kExitSuccess;
+}
+
+int RunExtract(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+  Arguments a;
+  int exitCode = kExitSuccess;
+  if (!ParseInspect(args, 2, {}, kExtractHelp, out, err, &a, &exitCode)) return exitCode;
+  const fs::path installer = fs::u8path(a.positional[0]);
+  const fs::path folder = fs::u8path(a.positional[1]);
+  ExtractReport report;
+  std::string problem;
+  exitCode = InspectExtract(installer, folder, &report, &problem);
+  for (const std::string& refused : report.refused) err << "setupkit: " << refused << "\n";
+  if (exitCode == kExitSuccess || !report.refused.empty()) {
+    out << ShowPath(folder) << ": " << report.extracted << " of " << report.entries << " entries extracted, "
+        << report.bytes << " bytes\n";
+  }
+  if (exitCode != kExitSuccess) err << "setupkit: " << problem << "\n";
+  return exitCode;
+}
+
+}  // namespace
+
+int SetupkitRun(const std::vector<std::string>& args, std::ostream& out, std::ostream& err, bool terminal) {
+  if (args.empty()) {
+    err << UsageError("", "no command") << "\n";
+    return kExitFailure;
+  }
+  const std::string& command = args[0];
+  if (command == "--help" || command == "-h" || command == "help") {
+    out << kToolHelp;
+    return kExitSuccess;
+  }
+  if (command == "pack") return RunPack(args, out, err, terminal);
+  if (command == "list") return RunList(args, out, err);
+  if (command == "verify") return RunVerify(args, out, err);
+  if (command == "extract") return RunExtract(args, out, err);
+  err << UsageError("", "unknown command " + command) << "\n";
+  return kExitFailure;
+}

@@ -1,0 +1,70 @@
+#include "setupkit/stub_check.h"
+
+#include "archive/payload_format.h"
+
+namespace {
+
+// Little-endian reads that yield false past the end of the bytes.
+bool Read16(const std::vector<uint8_t>& b, uint64_t offset, uint32_t* value) {
+  if (offset + 2 > b.size()) return false;
+  *value = b[offset] | (static_cast<uint32_t>(b[offset + 1]) << 8);
+  return true;
+}
+
+bool Read32(const std::vector<uint8_t>& b, uint64_t offset, uint32_t* value) {
+  if (offset + 4 > b.size()) return false;
+  *value = b[offset] | (static_cast<uint32_t>(b[offset + 1]) << 8) | (static_cast<uint32_t>(b[offset + 2]) << 16) |
+           (static_cast<uint32_t>(b[offset + 3]) << 24);
+  return true;
+}
+
+const uint32_t kNewHeaderPointer = 0x3C;
+const uint32_t kCoffHeaderSize = 20;
+const uint32_t kOptionalMagicPe32 = 0x10B;
+const uint32_t kOptionalMagicPe32Plus = 0x20B;
+const uint32_t kSecurityDirectory = 4;
+
+}  // namespace
+
+int64_t StubFindPayloadMagic(const std::vector<uint8_t>& bytes) {
+  for (uint64_t i = kPayloadSearchStart; i + kPayloadMagicSize <= bytes.size(); ++i) {
+    if (bytes[i] == PayloadMagicByte(0) && bytes[i + 1] == PayloadMagicByte(1) && bytes[i + 2] == PayloadMagicByte(2) &&
+        bytes[i + 3] == PayloadMagicByte(3)) {
+      return static_cast<int64_t>(i);
+    }
+  }
+  return -1;
+}
+
+std::string StubCheck(const std::vector<uint8_t>& stub) {
+  if (stub.size() < 2 || stub[0] != 'M' || stub[1] != 'Z') return "is not a Windows executable (no MZ header)";
+  uint32_t pe = 0;
+  if (!Read32(stub, kNewHeaderPointer, &pe) || static_cast<uint64_t>(pe) + 4 + kCoffHeaderSize > stub.size() ||
+      stub[pe] != 'P' || stub[pe + 1] != 'E' || stub[pe + 2] != 0 || stub[pe + 3] != 0) {
+    return "is not a PE executable (no PE header)";
+  }
+  const uint64_t coff = static_cast<uint64_t>(pe) + 4;
+  const uint64_t optional = coff + kCoffHeaderSize;
+  uint32_t optionalSize = 0, magic = 0;
+  Read16(stub, coff + 16, &optionalSize);
+  if (optionalSize < 2 || optional + optionalSize > stub.size() || !Read16(stub, optional, &magic) ||
+      (magic != kOptionalMagicPe32 && magic != kOptionalMagicPe32Plus)) {
+    return "is not a PE executable (no valid optional header)";
+  }
+  const uint64_t countOffset = magic == kOptionalMagicPe32 ? 92 : 108;
+  const uint64_t directories = countOffset + 4;
+  uint32_t directoryCount = 0;
+  if (countOffset + 4 <= optionalSize) Read32(stub, optional + countOffset, &directoryCount);
+  const uint64_t security = directories + 8 * kSecurityDirectory;
+  if (directoryCount > kSecurityDirectory && security + 8 <= optionalSize) {
+    uint32_t address = 0, size = 0;
+    Read32(stub, optional + security, &address);
+    Read32(stub, optional + security + 4, &size);
+    if (address != 0 || size != 0) return "is signed (Authenticode certificate table); sign after packing";
+  }
+  const int64_t magicAt = StubFindPayloadMagic(stub);
+  if (magicAt >= 0) {
+    return "already carries a payload (magic at offset " + std::to_string(magicAt) + "); pack the bare stub";
+  }
+  return std::string();
+}

@@ -1,0 +1,19 @@
+// Whether a file can be the stub of a new installer: a PE executable that is not
+// signed yet and carries no payload yet.
+#pragma once
+
+#include <stdint.h>
+
+#include <string>
+#include <vector>
+
+// The offset of the first payload magic that starts at or after the search
+// start (where the locator would find it), or -1 when there is none.
+int64_t StubFindPayloadMagic(const std::vector<uint8_t>& bytes);
+
+// Returns an empty string when `stub` may be packed, otherwise the problem:
+// not an MZ/PE executable, an Authenticode certificate table in the security
+// data directory (signing must come after packing, since the payload goes where
+// the certificate table would have to follow), or a payload magic where the
+// locator would find it before the new payload.
+std::string StubCheck(const std::vector<uint8_t>& stub);
