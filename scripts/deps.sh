@@ -7,7 +7,7 @@ packages=(
   cmake make g++ pkg-config
   lzma-dev
   g++-mingw-w64-i686-posix binutils-mingw-w64-i686
-  wine wine32:i386
+  wine wine32:i386 fonts-wine
   xvfb xauth
   libgtest-dev googletest
   imagemagick osslsigncode

@@ -1,0 +1,37 @@
+#include "install/install_handler.h"
+
+#include "platform/wide.h"
+#include "shell/installer_context.h"
+#include "shell/language_list.h"
+#include "text/bounded_text.h"
+
+namespace {
+
+// The setup dialog's status line.
+const int kStatusLine = 1047;
+
+}  // namespace
+
+int InstallHandler(char16_t* name, const uint8_t* data, uint32_t, void* context) {
+  if (data != nullptr || context == nullptr) return 0;
+  InstallState* state = static_cast<InstallState*>(context);
+  HWND owner = static_cast<HWND>(state->owner);
+  InstallerContext* installer = InstallerContextGet();
+  const char16_t* base = installer != nullptr ? installer->languageFileBase : u"";
+  HWND list = owner != nullptr ? GetDlgItem(owner, kLanguageListId) : nullptr;
+  if (DecideInstallEntry(name, base, LanguageListCheckOf, list, state) != kInstallWrite) return 0;
+
+  if (PathExists(name) == 0) DeleteFileW(AsWide(name));
+  SetDlgItemTextW(owner, kStatusLine, AsWide(name));
+  // The dialog's loop waits for the whole pass, so the line repaints here or not at all.
+  HWND status = GetDlgItem(owner, kStatusLine);
+  if (status != nullptr) UpdateWindow(status);
+  return 1;
+}
+
+int LanguageListCheckOf(uint32_t code, void* queryContext) {
+  HWND list = static_cast<HWND>(queryContext);
+  if (list == nullptr) return kLanguageNoCheck;
+  int index = FindLanguageItem(list, code);
+  return index < 0 ? kLanguageNoCheck : LanguageItemCheck(list, index);
+}

@@ -1,0 +1,22 @@
+// The entry handler of the install pass: filters language files by the
+// language list's check marks, flattens every entry into the destination
+// folder, notes the uninstaller and main program, and shows each path in the
+// status line. The decisions themselves are DecideInstallEntry.
+#pragma once
+
+#include <windows.h>
+
+#include <stdint.h>
+
+#include "archive/install_decisions.h"
+
+// The EntryHandler of the install pass; context is the InstallState of the
+// running install, whose owner is the setup dialog. On the decision call of an
+// entry it writes: the entry's full destination path into name, after deleting
+// an existing file there, and into the status line, returning 1. Skipped
+// entries return 0 and leave the status line alone. Data calls return 0.
+int InstallHandler(char16_t* name, const uint8_t* data, uint32_t size, void* context);
+
+// The LanguageCheckQuery over a language list control (queryContext, an HWND):
+// the check state of the first item carrying code; 0 without list or item.
+int LanguageListCheckOf(uint32_t code, void* queryContext);

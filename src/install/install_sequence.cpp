@@ -1,0 +1,122 @@
+#include "install/install_sequence.h"
+
+#include "archive/archive_pass.h"
+#include "archive/file_routines.h"
+#include "install/install_handler.h"
+#include "install/shortcuts.h"
+#include "install/stored_destination.h"
+#include "install/uninstall_entry.h"
+#include "platform/wide.h"
+#include "shell/installer_context.h"
+#include "shell/interface_language.h"
+#include "shell/messages.h"
+#include "text/bounded_text.h"
+#include "text/string_tables.h"
+
+namespace {
+
+// Controls of the setup dialog that the install reads or writes.
+const int kDestinationEdit = 1032;
+const int kStartMenuBox = 1041;
+const int kDesktopBox = 1042;
+const int kQuickLaunchBox = 1043;
+const int kStatusLine = 1047;
+
+const int kPathUnits = 1024;
+const int kWorkUnits = 1028;
+const int kDestinationLimit = 1022;
+const int kFileNameUnits = 32;
+// ShowStringMessage's capacity, so both ways of showing text 3001 cut it alike.
+const int kMessageUnits = 510;
+
+bool IsChecked(HWND dialog, int id) { return IsDlgButtonChecked(dialog, id) == BST_CHECKED; }
+
+void JoinPath(const char16_t* folder, const char16_t* file, char16_t* out, int capacity) {
+  SetWide(folder, out, capacity);
+  AppendPathComponent(file, out, capacity);
+}
+
+void ShowFailure(HWND dialog, int result, const InstallerContext* context, MessageFunction show) {
+  if (result < 0) {
+    char16_t text[kMessageUnits];
+    LookupString(context->stringTable, kTextBrokenFile, text, kMessageUnits);
+    show(dialog, text, context->modulePath, MB_OK | MB_ICONERROR);
+  } else {
+    ShowSystemErrorWith(show, dialog, static_cast<uint32_t>(result), nullptr);
+  }
+}
+
+// Steps after a successful pass; none of them can fail the install.
+void RecordInstallation(HWND dialog, const InstallState* state, const char16_t* productName) {
+  char16_t mainProgramPath[kPathUnits] = {};
+  if (state->mainProgram[0] != 0) JoinPath(state->destination, state->mainProgram, mainProgramPath, kPathUnits);
+  StoreDestination(state->destination);
+
+  char16_t work[kWorkUnits];
+  if (state->uninstaller[0] != 0) {
+    JoinPath(state->destination, state->uninstaller, work, kWorkUnits);
+    WriteUninstallEntry(work, mainProgramPath);
+  }
+  if (state->mainProgram[0] == 0) return;
+  if (IsChecked(dialog, kStartMenuBox)) CreateProgramGroup(state);
+  JoinPath(state->destination, state->mainProgram, work, kWorkUnits);
+  if (IsChecked(dialog, kDesktopBox)) CreateDesktopShortcut(work, productName);
+  if (IsChecked(dialog, kQuickLaunchBox)) CreateQuickLaunchShortcut(work, productName);
+}
+
+}  // namespace
+
+int RunInstall(HWND dialog) { return RunInstallWith(dialog, ShowMessage); }
+
+int RunInstallWith(HWND dialog, MessageFunction show) {
+  InstallerContext* context = InstallerContextGet();
+  if (context == nullptr) return -1;
+  char16_t productName[kFileNameUnits];
+  NarrowToWide(context->productName, productName, kFileNameUnits);
+  InstallState state = {};
+  state.owner = dialog;
+  NarrowToWide(context->mainProgramName, state.mainProgram, kFileNameUnits);
+  GetDlgItemTextW(dialog, kDestinationEdit, AsWide(state.destination), kDestinationLimit);
+  if (state.destination[0] == 0) return -1;
+
+  HCURSOR previous = SetCursor(LoadCursorW(nullptr, IDC_WAIT));
+  SetErrorMode(SEM_FAILCRITICALERRORS);
+  CreateDirectoryTree(state.destination);
+  SetAsidePsapi(state.destination);
+  int result = ArchivePass(context->modulePath, InstallHandler, &state);
+  if (result == 0) result = static_cast<int>(state.pathError);
+  if (result != 0) {
+    SetCursor(previous);
+    ShowFailure(dialog, result, context, show);
+    return result;
+  }
+
+  SetDlgItemTextW(dialog, kStatusLine, L"");
+  RecordInstallation(dialog, &state, productName);
+  SetCursor(previous);
+
+  char16_t text[kWorkUnits];
+  char16_t installed[kWorkUnits];
+  SetWide(productName, text, kWorkUnits);
+  LookupString(context->stringTable, kTextInstalled, installed, kWorkUnits);
+  AppendWide(installed, text, kWorkUnits);
+  char16_t caption[kPathUnits];
+  caption[0] = 0;
+  GetWindowTextW(dialog, AsWide(caption), kPathUnits);
+  show(dialog, text, caption, MB_OK | MB_ICONINFORMATION);
+  return 0;
+}
+
+void SetAsidePsapi(const char16_t* destination) {
+  if (destination == nullptr || destination[0] == 0) return;
+  char16_t oldName[kPathUnits];
+  char16_t newName[kPathUnits];
+  SetWide(destination, oldName, kPathUnits);
+  EnsureTrailingSeparator(oldName, kPathUnits);
+  SetWide(oldName, newName, kPathUnits);
+  // A cut name could name some other file, which must not be moved.
+  if (AppendWide(u"PSAPI.DLL", oldName, kPathUnits) != 0 || AppendWide(u"HVPSAPI.DLL", newName, kPathUnits) != 0) {
+    return;
+  }
+  MoveFileW(AsWide(oldName), AsWide(newName));
+}

@@ -1,0 +1,24 @@
+#include "install/registry_text.h"
+
+#include "archive/install_decisions.h"
+#include "platform/wide.h"
+#include "text/bounded_text.h"
+
+bool ReadRegistryText(HKEY root, const char16_t* subKey, const char16_t* name, char16_t* buffer, int capacity) {
+  if (buffer == nullptr || capacity <= 0) return false;
+  buffer[0] = 0;
+  HKEY key = nullptr;
+  if (RegOpenKeyExW(root, AsWide(subKey), 0, KEY_READ, &key) != ERROR_SUCCESS) return false;
+  DWORD bytes = static_cast<DWORD>(capacity) * sizeof(char16_t);
+  LONG result = RegQueryValueExW(key, AsWide(name), nullptr, nullptr, reinterpret_cast<BYTE*>(buffer), &bytes);
+  RegCloseKey(key);
+  if (result == ERROR_SUCCESS) return EndRegistryText(buffer, capacity, bytes);
+  buffer[0] = 0;
+  return false;
+}
+
+LONG WriteRegistryText(HKEY key, const char16_t* name, const char16_t* text) {
+  if (text == nullptr) text = u"";
+  DWORD bytes = static_cast<DWORD>(WideLength(text) + 1) * sizeof(char16_t);
+  return RegSetValueExW(key, AsWide(name), 0, REG_SZ, reinterpret_cast<const BYTE*>(text), bytes);
+}

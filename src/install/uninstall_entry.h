@@ -1,0 +1,30 @@
+// Making the installed product known: its entry in the system's list of
+// installed programs (HKLM "SOFTWARE\Microsoft\Windows\CurrentVersion\Uninstall\"
+// plus the product name) and its program group in the Start menu. Best
+// effort: nothing here reports a failure.
+#pragma once
+
+#include "archive/install_decisions.h"
+
+// The maker, as the uninstall entry names it.
+extern const char16_t kPublisher[];
+extern const char16_t kPublisherAddress[];
+
+// Writes the five REG_SZ values DisplayName (the context's productName),
+// UninstallString (uninstallerPath, unquoted), DisplayIcon (mainProgramPath,
+// may be empty or null), Publisher and URLInfoAbout into the product's key,
+// creating it; other values of the key stay. Nothing is written when the
+// product name is empty, which would name the Uninstall key itself.
+void WriteUninstallEntry(const char16_t* uninstallerPath, const char16_t* mainProgramPath);
+
+// Creates the folder named after the product in the all-users Programs folder
+// (the user's own where that has no path) and in it the links
+// "<productName>.lnk" to state's main program and "Uninstall.lnk" to its
+// uninstaller, both working in the destination. Nothing is made when the
+// product name is empty or the group folder cannot be created, an existing one
+// included: the links of an earlier installation stay as they were.
+void CreateProgramGroup(const InstallState* state);
+
+// Writes group\name.lnk pointing at folder\file, working directory folder.
+// Nothing when name or file is empty or a path does not fit in 1023 units.
+void CreateGroupLink(const char16_t* name, const char16_t* folder, const char16_t* file, const char16_t* group);
