@@ -1,0 +1,154 @@
+#include "shell/setup_dialog.h"
+
+#include "install/install_sequence.h"
+#include "install/shortcuts.h"
+#include "install/stored_destination.h"
+#include "platform/wide.h"
+#include "shell/browse.h"
+#include "shell/installer_context.h"
+#include "shell/interface_language.h"
+#include "shell/language_list.h"
+#include "shell/messages.h"
+#include "shell/scan_handler.h"
+#include "text/bounded_text.h"
+#include "text/string_tables.h"
+
+namespace {
+
+// The closer looks again this long after each WM_DESTROY, so a program that is
+// slow to go away costs a few searches, not a busy core.
+const DWORD kCloserPauseMs = 50;
+
+// productWindowClass and the closer's copy of it.
+const int kWindowClassCapacity = 32;
+
+void OnCommand(HWND dialog, int id) {
+  switch (id) {
+    case kInstallButtonId:
+      if (RunInstall(dialog) == 0) PostMessageW(dialog, WM_CLOSE, 0, 0);
+      break;
+    case kCancelButtonId:
+      PostMessageW(dialog, WM_CLOSE, 0, 0);
+      break;
+    case kCommandCheckAll:
+      CheckAll(GetDlgItem(dialog, kLanguageListId));
+      break;
+    case kCommandUncheckAll:
+      UncheckAll(GetDlgItem(dialog, kLanguageListId));
+      break;
+    case kCommandInvertChecks:
+      InvertChecks(GetDlgItem(dialog, kLanguageListId));
+      break;
+    case kBrowseButtonId:
+      BrowseForDestination(dialog, kDestinationEditId);
+      break;
+  }
+}
+
+}  // namespace
+
+INT_PTR CALLBACK SetupDialog(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
+  switch (message) {
+    case WM_INITDIALOG:
+      InitDialog(dialog);
+      return FALSE;
+    case WM_CLOSE:
+      EndDialog(dialog, 0);
+      return TRUE;
+    case WM_CONTEXTMENU:
+      if (reinterpret_cast<HWND>(wParam) != GetDlgItem(dialog, kLanguageListId)) return FALSE;
+      LanguageMenu(dialog);
+      return TRUE;
+    case WM_COMMAND:
+      OnCommand(dialog, LOWORD(wParam));
+      return TRUE;
+  }
+  return FALSE;
+}
+
+void InitDialog(HWND dialog) {
+  InstallerContext* context = InstallerContextGet();
+  if (context == nullptr) return;
+  HWND list = GetDlgItem(dialog, kLanguageListId);
+  CenterOnDesktop(dialog);
+  SetClassLongPtrW(dialog, GCLP_HICON, reinterpret_cast<LONG_PTR>(context->icon));
+  ApplyDialogTexts(dialog, kDialogTextIds);
+  if (list == nullptr) return;
+
+  PrepareLanguageList(list);
+  int scan = ScanPass(dialog);
+  if (context->productWindowClass[0] == 0) {
+    AppendNarrow(context->productName, context->productWindowClass, kWindowClassCapacity);
+  }
+  if (scan == 0) {
+    HANDLE closer = StartInstanceCloser(context->productWindowClass);
+    if (closer != nullptr) CloseHandle(closer);
+  }
+  ApplyDefaults(dialog);
+
+  if (scan != 0) {
+    ShowStringMessage(dialog, kTextBrokenFile, context->modulePath, MB_ICONERROR);
+    PostMessageW(dialog, WM_CLOSE, 0, 0);
+  }
+}
+
+POINT CenteredPosition(const RECT& desktop, const RECT& window) {
+  POINT position;
+  position.x = (desktop.right - desktop.left + window.left - window.right) >> 1;
+  position.y = (desktop.bottom - desktop.top + window.top - window.bottom) >> 1;
+  return position;
+}
+
+void CenterOnDesktop(HWND window) {
+  RECT desktop = {};
+  RECT own = {};
+  GetWindowRect(GetDesktopWindow(), &desktop);
+  GetWindowRect(window, &own);
+  POINT position = CenteredPosition(desktop, own);
+  SetWindowPos(window, nullptr, position.x, position.y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+void ApplyDefaults(HWND dialog) {
+  char16_t destination[1024];
+  destination[0] = 0;
+  DefaultDestination(destination, 1024);
+  SetDlgItemTextW(dialog, kDestinationEditId, AsWide(destination));
+  if (!HasQuickLaunch()) ShowWindow(GetDlgItem(dialog, kQuickLaunchBoxId), SW_HIDE);
+  if (PathExists(destination) == 0) {
+    MarkInstalledLanguages(dialog, destination);
+    return;
+  }
+  CheckDlgButton(dialog, kStartMenuBoxId, BST_CHECKED);
+  CheckDlgButton(dialog, kDesktopBoxId, BST_CHECKED);
+  CheckDlgButton(dialog, kQuickLaunchBoxId, BST_CHECKED);
+}
+
+HANDLE StartInstanceCloser(const char* windowClass) {
+  if (windowClass == nullptr || windowClass[0] == 0) return nullptr;
+  // The thread owns this copy: the dialog's thread may rewrite the context's
+  // field meanwhile, and start-up frees the context without waiting for it.
+  char* copy = static_cast<char*>(HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, kWindowClassCapacity));
+  if (copy == nullptr) return nullptr;
+  AppendNarrow(windowClass, copy, kWindowClassCapacity);
+  HANDLE thread = CreateThread(nullptr, 0, InstanceCloser, copy, 0, nullptr);
+  if (thread == nullptr) HeapFree(GetProcessHeap(), 0, copy);
+  return thread;
+}
+
+DWORD WINAPI InstanceCloser(void* parameter) {
+  char* windowClass = static_cast<char*>(parameter);
+  CloseInstances(windowClass, kCloserPauseMs);
+  HeapFree(GetProcessHeap(), 0, windowClass);
+  return 0;
+}
+
+int CloseInstances(const char* windowClass, DWORD pauseMs) {
+  if (windowClass == nullptr || windowClass[0] == 0) return 0;
+  int sent = 0;
+  for (HWND window = FindWindowA(windowClass, nullptr); window != nullptr; window = FindWindowA(windowClass, nullptr)) {
+    SendMessageW(window, WM_DESTROY, 0, 0);
+    ++sent;
+    Sleep(pauseMs);
+  }
+  return sent;
+}

@@ -1,0 +1,75 @@
+// The setup dialog: template 1000, the installer's only window, run modally by
+// start-up. Initialisation reads the payload once (the scan pass), proposes the
+// destination and the shortcut choices and starts the instance closer; the
+// commands run the installation, the folder browser and the language menu.
+// The dialog keeps no state beyond its controls.
+#pragma once
+
+#include <windows.h>
+
+const int kSetupDialogId = 1000;   // dialog template
+const int kProgramIconId = 1;      // icon group
+
+// Controls of the template (the language list and the title line are in
+// language_list.h and scan_handler.h).
+const int kInstallButtonId = 99;
+const int kCancelButtonId = 2;
+const int kDestinationEditId = 1032;
+const int kBrowseButtonId = 1033;
+const int kStartMenuBoxId = 1041;
+const int kDesktopBoxId = 1042;
+const int kQuickLaunchBoxId = 1043;
+const int kStatusLineId = 1047;
+
+// The dialog procedure for DialogBoxParamW. Returns TRUE for the messages it
+// handles (so the dialog manager adds nothing of its own) and FALSE otherwise,
+// WM_INITDIALOG included: the system then leaves the focus where activation puts it.
+//   WM_INITDIALOG   InitDialog
+//   WM_CLOSE        EndDialog(dialog, 0); every way of closing arrives here
+//   WM_CONTEXTMENU  the language menu, when the click names the language list
+//   WM_COMMAND      by id (the notification code is not looked at):
+//                   99 RunInstall, WM_CLOSE posted when it returns 0;
+//                   2 (Cancel, Escape) WM_CLOSE posted;
+//                   136/137/138 check all / uncheck all / invert the languages;
+//                   1033 the folder browser for the destination.
+INT_PTR CALLBACK SetupDialog(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
+
+// Centres the dialog, sets the class icon and the texts, prepares the language
+// list and runs the scan pass; the context's productWindowClass falls back to
+// productName. Then starts the closer, only when the scan pass succeeded (a
+// broken installer installs nothing, so it leaves the product running), and
+// applies the defaults. When the scan pass fails it shows the broken-file
+// message (before the hidden dialog was ever shown) and posts WM_CLOSE. Stops
+// after the texts when the dialog has no language list. Needs the InstallerContext.
+void InitDialog(HWND dialog);
+
+// Where a window of rectangle window sits centred on desktop: each edge is
+// half the difference of the sizes, halved by an arithmetic shift (rounding
+// toward minus infinity), so a window larger than the desktop gets a negative
+// position.
+POINT CenteredPosition(const RECT& desktop, const RECT& window);
+
+// Moves the window to CenteredPosition on the desktop window; size, Z order and
+// activation stay.
+void CenterOnDesktop(HWND window);
+
+// Puts DefaultDestination into edit 1032 and hides box 1043 when the system has
+// no Quick Launch folder. An existing destination marks the languages installed
+// there and leaves the three boxes unchecked; a new one checks all three
+// (1043 too when hidden).
+void ApplyDefaults(HWND dialog);
+
+// Starts the closer thread for windowClass (narrow, ANSI; at most 31
+// characters are used), which works on its own copy of the text. Returns the
+// thread's handle for the caller to close, or null when the class is empty or
+// the thread could not be started.
+HANDLE StartInstanceCloser(const char* windowClass);
+
+// The closer thread's body. parameter is a copy of the window class made by
+// StartInstanceCloser, which the thread owns and frees. Returns 0.
+DWORD WINAPI InstanceCloser(void* parameter);
+
+// Sends WM_DESTROY (SendMessageW, both parameters 0) to a top-level window of
+// windowClass, pausing pauseMs after each, until no window of the class is
+// found. Returns the number of messages sent. An empty class finds nothing.
+int CloseInstances(const char* windowClass, DWORD pauseMs);
