@@ -150,7 +150,9 @@ TEST(SetupDialog, InitDialogFillsTheRealTemplate) {
   char16_t proposed[1024];
   DefaultDestination(proposed, 1024);
   EXPECT_EQ(TestUtf8(proposed), d.Text(kDestinationEditId));
-  EXPECT_EQ(HasQuickLaunch(), IsWindowVisible(GetDlgItem(d.dialog, kQuickLaunchBoxId)) != 0);
+  // The dialog itself is hidden, so the box's own style tells whether it was hidden.
+  LONG boxStyle = GetWindowLongW(GetDlgItem(d.dialog, kQuickLaunchBoxId), GWL_STYLE);
+  EXPECT_EQ(HasQuickLaunch(), (boxStyle & WS_VISIBLE) != 0);
   EXPECT_FALSE(d.ClosePosted());
 }
 
