@@ -1,8 +1,8 @@
-# Front door: make build | make test | make bench. See README.md.
+# Front door: make build | make test | make demo | make bench. See README.md.
 SHELL := /bin/bash
 JOBS  ?= $(shell nproc)
 
-.PHONY: all deps build test bench clean
+.PHONY: all deps build test demo bench clean
 
 all: build
 
@@ -20,8 +20,24 @@ build: deps
 test: build
 	@bash scripts/run-tests.sh
 
+# Packs the sample product and runs its installer under Wine (scripts/demo.sh).
+demo: build
+	@bash scripts/demo.sh
+
+# The peers measured against (7zz, makensis, xz) are the bench's own dependencies.
 bench: build
+	@bash scripts/bench-deps.sh
 	@bash bench/run.sh
+
+# libFuzzer campaigns with ASan and UBSan (clang), not part of `make test`: each
+# target runs FUZZ_SECONDS and the run prints executions and findings per target.
+FUZZ_SECONDS ?= 300
+.PHONY: fuzz
+fuzz: deps
+	@cmake --preset fuzz >build-fuzz.log 2>&1 || { cat build-fuzz.log; exit 1; }
+	@cmake --build --preset fuzz -j $(JOBS)
+	@rm -f build-fuzz.log
+	@FUZZ_SECONDS=$(FUZZ_SECONDS) bash fuzz/run.sh
 
 clean:
 	rm -rf build

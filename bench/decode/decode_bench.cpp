@@ -2,19 +2,13 @@
 // on the same stream: ~80 MiB of files from /usr/lib, encoded once with the LZMA SDK
 // (lc 3, lp 0, pb 2, 16 MiB dictionary, end marker so xz can read it) and cached.
 //
-//   decode_bench CACHE_DIR         prints one line per figure
+//   decode_bench CACHE_DIR JSON_OUT  prints the figures as a table and writes them as JSON
 //   decode_bench --peak INSTALLER  (internal) one decode in a fresh process; prints its
 //                                  VmHWM in KiB before and after, so the parent's heap is not counted
-#include <fcntl.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
-#include <sys/resource.h>
-#include <sys/wait.h>
-#include <time.h>
-#include <unistd.h>
 
-#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -24,6 +18,9 @@
 
 #include "archive/decoder.h"
 #include "archive/payload_format.h"
+#include "common/corpus.h"
+#include "common/measure.h"
+#include "common/report.h"
 
 namespace fs = std::filesystem;
 
@@ -42,34 +39,19 @@ struct Corpus {
   uint32_t files = 0;
 };
 
-uint64_t Fnv1a(const std::string& text) {
-  uint64_t h = 1469598103934665603ull;
-  for (unsigned char c : text) h = (h ^ c) * 1099511628211ull;
-  return h;
-}
-
-// Files of at least 1 KiB under /usr/lib in path order, every 16th by path hash first
-// so that no single folder dominates, each cut at 2 MiB, until kCorpusBytes.
+// The chosen files from /usr/lib, each cut at 2 MiB, one after the other.
 std::vector<uint8_t> GatherCorpus(Corpus* corpus) {
-  std::vector<std::string> paths;
-  std::error_code ec;
-  for (fs::recursive_directory_iterator it("/usr/lib", fs::directory_options::skip_permission_denied, ec), end;
-       !ec && it != end; it.increment(ec)) {
-    if (!it->is_symlink(ec) && it->is_regular_file(ec) && it->file_size(ec) >= 1024) paths.push_back(it->path());
-  }
-  std::sort(paths.begin(), paths.end());
+  CorpusOptions options;
+  options.totalBytes = kCorpusBytes;
+  options.maxBytesPerFile = kMaxBytesPerFile;
   std::vector<uint8_t> bytes;
-  for (int pass = 0; pass < 2 && bytes.size() < kCorpusBytes; ++pass) {
-    for (const std::string& path : paths) {
-      if ((Fnv1a(path) % 16 == 0) != (pass == 0)) continue;
-      std::ifstream in(path, std::ios::binary);
-      std::vector<char> piece(std::min<uint64_t>(kMaxBytesPerFile, kCorpusBytes - bytes.size()));
-      in.read(piece.data(), static_cast<std::streamsize>(piece.size()));
-      if (in.gcount() <= 0) continue;
-      bytes.insert(bytes.end(), piece.begin(), piece.begin() + in.gcount());
-      ++corpus->files;
-      if (bytes.size() >= kCorpusBytes) break;
-    }
+  for (const CorpusFile& file : CorpusSelect(options)) {
+    std::ifstream in(file.path, std::ios::binary);
+    std::vector<char> piece(file.bytes);
+    in.read(piece.data(), static_cast<std::streamsize>(piece.size()));
+    if (in.gcount() <= 0) continue;
+    bytes.insert(bytes.end(), piece.begin(), piece.begin() + in.gcount());
+    ++corpus->files;
   }
   corpus->size = bytes.size();
   for (uint8_t b : bytes) corpus->sum += b;
@@ -146,68 +128,18 @@ int DecodeOnce(const std::string& installerPath, uint64_t* sum) {
   return result;
 }
 
-// CPU seconds (user and system) of the calling thread; timing by CPU rather than wall
-// time keeps the figures steady on a machine that is busy with other work.
-double ThreadCpuSeconds() {
-  timespec t;
-  clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
-  return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) / 1e9;
-}
-
-double Median(std::vector<double> values) {
-  std::sort(values.begin(), values.end());
-  return values[values.size() / 2];
-}
-
-// The process's peak resident size so far, in KiB (VmHWM), or -1.
-long PeakResidentKib() {
-  std::ifstream status("/proc/self/status");
-  std::string key;
-  long value = -1;
-  while (status >> key) {
-    if (key == "VmHWM:" && status >> value) return value;
-    status.ignore(1 << 10, '\n');
-  }
-  return -1;
-}
-
-// Runs argv with stdin from `input` and stdout to /dev/null; returns its exit
-// status (-1 when it could not run) and its CPU seconds.
-int RunChild(const std::vector<std::string>& args, const char* input, double* cpuSeconds) {
-  pid_t pid = fork();
-  if (pid < 0) return -1;
-  if (pid == 0) {
-    int in = open(input, O_RDONLY);
-    int out = open("/dev/null", O_WRONLY);
-    if (in < 0 || out < 0) _exit(127);
-    dup2(in, 0);
-    dup2(out, 1);
-    std::vector<char*> argv;
-    for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
-    argv.push_back(nullptr);
-    execvp(argv[0], argv.data());
-    _exit(127);
-  }
-  int status = 0;
-  struct rusage usage;
-  if (wait4(pid, &status, 0, &usage) != pid) return -1;
-  *cpuSeconds = static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
-                static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
-  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
   if (argc == 3 && strcmp(argv[1], "--peak") == 0) {
-    long before = PeakResidentKib();
+    long before = BenchPeakKib();
     uint64_t sum;
     int result = DecodeOnce(argv[2], &sum);
-    printf("%ld %ld\n", before, PeakResidentKib());
+    printf("%ld %ld\n", before, BenchPeakKib());
     return result == 0 ? 0 : 1;
   }
-  if (argc != 2) {
-    fprintf(stderr, "usage: decode_bench CACHE_DIR\n");
+  if (argc != 3) {
+    fprintf(stderr, "usage: decode_bench CACHE_DIR JSON_OUT\n");
     return 2;
   }
   setvbuf(stdout, nullptr, _IOLBF, 0);
@@ -215,37 +147,44 @@ int main(int argc, char** argv) {
   Corpus corpus;
   std::string streamPath, installerPath;
   if (!PrepareInputs(argv[1], &corpus, &streamPath, &installerPath)) return 1;
-  double megabytes = static_cast<double>(corpus.size) / 1e6;
-  printf("decode corpus:  %.1f MiB of %u files from /usr/lib -> %.1f MiB LZMA (lc3 lp0 pb2, 16 MiB dictionary)\n",
-         static_cast<double>(corpus.size) / (1 << 20), corpus.files,
-         static_cast<double>(fs::file_size(streamPath)) / (1 << 20));
+  const double megabytes = static_cast<double>(corpus.size) / 1e6;
+  BenchReport report("decode");
+  report.Input("corpus_files", corpus.files);
+  report.Input("corpus_bytes", static_cast<double>(corpus.size));
+  report.Input("stream_bytes", static_cast<double>(fs::file_size(streamPath)));
+  char text[200];
+  snprintf(text, sizeof(text),
+           "corpus: %.1f MiB of %u files from /usr/lib -> %.1f MiB LZMA (lc3 lp0 pb2, 16 MiB dictionary, end marker)",
+           static_cast<double>(corpus.size) / (1 << 20), corpus.files,
+           static_cast<double>(fs::file_size(streamPath)) / (1 << 20));
+  report.Note(text);
 
   // Alternating runs, so that both decoders meet the same conditions.
-  std::vector<double> ours, xz;
+  BenchFigure time("DecodePayload time", "s CPU", 3, "xz --format=raw -d", BenchTarget::kRatioAtMost, 1.10);
+  BenchFigure speed("DecodePayload speed", "MB/s CPU", 1, "xz --format=raw -d");
   bool xzRuns = true;
+  ChildIo io;
+  io.input = streamPath;
   for (int run = 0; run < kRuns; ++run) {
     uint64_t sum = 0;
     double start = ThreadCpuSeconds();
     int result = DecodeOnce(installerPath, &sum);
-    ours.push_back(ThreadCpuSeconds() - start);
+    time.ours.push_back(ThreadCpuSeconds() - start);
+    speed.ours.push_back(megabytes / time.ours.back());
     if (result != 0 || sum != corpus.sum) {
       fprintf(stderr, "decode: DecodePayload gave %d, byte sum %llu instead of %llu\n", result,
               static_cast<unsigned long long>(sum), static_cast<unsigned long long>(corpus.sum));
       return 1;
     }
-    double seconds = 0;
-    if (xzRuns && RunChild({"xz", "--format=raw", "--lzma1=lc=3,lp=0,pb=2,dict=16MiB", "-d", "-c"},
-                           streamPath.c_str(), &seconds) != 0) {
-      xzRuns = false;
-    }
-    xz.push_back(seconds);
+    if (!xzRuns) continue;
+    ChildRun xz = RunChild({"xz", "--format=raw", "--lzma1=lc=3,lp=0,pb=2,dict=16MiB", "-d", "-c"}, io);
+    xzRuns = xz.exitCode == 0;
+    time.theirs.push_back(xz.cpuSeconds);
+    speed.theirs.push_back(megabytes / xz.cpuSeconds);
   }
-  printf("decode ours:    %.1f MB/s unpacked per CPU second (median of %d)\n", megabytes / Median(ours), kRuns);
-  if (xzRuns) {
-    printf("decode xz:      %.1f MB/s unpacked per CPU second (median of %d)\n", megabytes / Median(xz), kRuns);
-    printf("decode ratio:   %.2f ours/xz time (target <= 1.10)\n", Median(ours) / Median(xz));
-  } else {
-    printf("decode xz:      not available\n");
+  if (!xzRuns) {
+    time.theirs.clear();
+    speed.theirs.clear();
   }
 
   std::string command = fs::read_symlink("/proc/self/exe").string() + " --peak '" + installerPath + "'";
@@ -256,7 +195,20 @@ int main(int argc, char** argv) {
     fprintf(stderr, "decode: the peak-memory child failed\n");
     return 1;
   }
-  printf("decode memory:  %.1f MiB peak above start-up (target <= %.1f MiB: dictionary + 1 MiB)\n",
-         static_cast<double>(after - before) / 1024, static_cast<double>(kDictionary) / (1 << 20) + 1);
+  const double limit = static_cast<double>(kDictionary) / (1 << 20) + 1;
+  BenchFigure memory("DecodePayload memory", "MiB", 1, "", BenchTarget::kValueAtMost, limit);
+  memory.ours.push_back(static_cast<double>(after - before) / 1024);
+  memory.comment = "peak above start-up in a fresh process; target dictionary + 1 MiB";
+
+  report.Add(time);
+  report.Add(speed);
+  report.Add(memory);
+  report.Note("times: CPU seconds of the decoding thread (ours, in process) and of the xz child (wait4), median of " +
+              std::to_string(kRuns) + ", alternating");
+  report.Print(stdout);
+  if (!report.WriteJson(argv[2])) {
+    fprintf(stderr, "decode: cannot write %s\n", argv[2]);
+    return 1;
+  }
   return 0;
 }
