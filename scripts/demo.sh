@@ -1,0 +1,104 @@
+#!/usr/bin/env bash
+# make demo: packs the sample product (examples/sample-product) with setupkit
+# and runs its installer under Wine in a fresh prefix (build/demo/prefix).
+# With a reachable display the installer opens for you; without one the dialog
+# is driven on a virtual display by the project's automation (setup-drive):
+# it installs into the proposed folder. Either way the script then prints what
+# was installed: files, registry values and shortcuts.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+root=$PWD
+build=$root/build/mingw
+demo=$root/build/demo
+setupkit=$root/build/native/setupkit
+entries=$build/examples/sample-product/entries.txt
+drive=$build/tests/e2e/setup-drive.exe
+installer=$demo/PebbleSetup.exe
+for needed in "$setupkit" "$build/setup.exe" "$entries" "$drive"; do
+  [ -e "$needed" ] || { echo "demo: $needed is missing; run 'make build' first" >&2; exit 1; }
+done
+
+mkdir -p "$demo/home"
+export HOME="$demo/home"
+export WINEDEBUG=-all
+export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d;winedbg.exe=d"
+
+echo "== Packing the sample product"
+echo "\$ setupkit pack --stub build/mingw/setup.exe --entries entries.txt --product-code PBN \\"
+echo "      --window-class PebbleNotesWindow --main-program Pebble.exe --date 2021-06-15 --out build/demo/PebbleSetup.exe"
+"$setupkit" pack --stub "$build/setup.exe" --entries "$entries" --product-code PBN \
+  --window-class PebbleNotesWindow --main-program Pebble.exe --date 2021-06-15 --out "$installer"
+"$setupkit" list "$installer"
+"$setupkit" verify "$installer"
+
+echo "== A fresh Wine prefix"
+template=$(bash tests/e2e/wine-template.sh "$demo/wine")
+prefix=$demo/prefix
+rm -rf "$prefix"
+cp -a "$template" "$prefix"
+export WINEPREFIX=$prefix
+echo "$prefix"
+
+display_reachable() {
+  [ -n "${DISPLAY:-}" ] || return 1
+  if command -v xdpyinfo >/dev/null 2>&1; then
+    xdpyinfo >/dev/null 2>&1
+    return
+  fi
+  case $DISPLAY in
+    :*) local number=${DISPLAY#:}; [ -S "/tmp/.X11-unix/X${number%%.*}" ] ;;
+    *) return 0 ;;  # a remote display: let Wine try it
+  esac
+}
+
+windows_path() { echo "Z:${1//\//\\}"; }
+shot=$demo/setup-dialog.png
+rm -f "$shot"
+
+if display_reachable; then
+  echo "== Opening the installer on $DISPLAY: install, or cancel, and close it to see what was installed"
+  # A real desktop has a window manager: let it manage the windows again.
+  wine reg delete 'HKCU\Software\Wine\X11 Driver' /v Managed /f >/dev/null 2>&1 || true
+  wine "$installer" || true
+  wineserver -w
+else
+  echo "== No display: driving the dialog on a virtual display"
+  xvfb-run -a -s '-screen 0 1024x768x24' bash -c \
+    'wine "$1" start "$2" dialog dump shot "$3" press 99 message answer wait-exit; status=$?; wineserver -w; exit $status' \
+    _ "$drive" "$(windows_path "$installer")" "$(windows_path "$shot")"
+fi
+
+echo "== Installed files"
+destination="$prefix/drive_c/Program Files/Pebble Notes"
+if [ -d "$destination" ]; then
+  (cd "$destination" && ls -l --time-style=+'%Y-%m-%d %H:%M' | tail -n +2)
+else
+  echo "(none: $destination does not exist)"
+fi
+
+echo "== Registry values"
+for key in 'HKCU\Software\Halvorn' 'HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\Pebble Notes'; do
+  if values=$(wine reg query "$key" 2>/dev/null); then
+    echo "$values" | tr -d '\r' | grep -v '^$'
+  else
+    echo "(no key $key)"
+  fi
+done
+
+echo "== Shortcuts"
+found=0
+while IFS= read -r -d '' link; do
+  # The target path is stored in the shortcut as plain text.
+  target=$(tr -c '[:print:]' '\n' <"$link" | grep -m1 -E '^[A-Z]:\\' || true)
+  echo "${link#"$prefix"/} -> $target"
+  found=1
+done < <(find "$prefix/drive_c" -name '*.lnk' -path '*Pebble*' -print0)
+[ "$found" = 1 ] || echo "(none)"
+
+wineserver -k 2>/dev/null || true
+if [ -f "$shot" ]; then
+  # The automation writes plain PNGs; ImageMagick packs them small.
+  if command -v convert >/dev/null 2>&1; then convert "$shot" -strip "$shot"; fi
+  echo "== Screenshot of the dialog: $shot"
+fi

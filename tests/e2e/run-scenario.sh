@@ -1,0 +1,40 @@
+#!/usr/bin/env bash
+# Runs one end-to-end scenario: the test program, limited to the scenario's
+# tests, in a fresh copy of the template Wine prefix (wine-template.sh), with
+# the system language of LOCALE, on a virtual display of its own.
+#
+#   run-scenario.sh TEST_PROGRAM NAME LOCALE GTEST_FILTER
+#
+# A crash ends the program at once instead of waiting in the debugger. A
+# passing scenario's prefix is removed; a failing one's stays in wine/NAME.
+set -euo pipefail
+
+program=$(readlink -f "$1")
+name=$2
+locale=$3
+filter=$4
+state="$(dirname "$program")/wine"
+prefix="$state/$name"
+
+mkdir -p "$state/home"
+export HOME="$state/home"
+export WINEDEBUG=-all
+export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d;winedbg.exe=d"
+
+[ -z "${E2E_SCREENSHOTS:-}" ] || mkdir -p "$E2E_SCREENSHOTS"
+template=$(bash "$(dirname "$0")/wine-template.sh" "$state")
+rm -rf "$prefix"
+cp -a "$template" "$prefix"
+export WINEPREFIX="$prefix"
+
+status=0
+xvfb-run -a -s '-screen 0 1024x768x24' bash -c \
+  'env LC_ALL="$3" wine "$1" --gtest_filter="$2" --gtest_brief=1; status=$?; wineserver -k; exit $status' \
+  _ "$program" "$filter" "$locale" || status=$?
+
+if [ "$status" -eq 0 ]; then
+  rm -rf "$prefix"
+else
+  echo "e2e $name: failed; its Wine prefix is kept in $prefix" >&2
+fi
+exit "$status"
