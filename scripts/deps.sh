@@ -7,11 +7,12 @@ packages=(
   cmake make g++ pkg-config
   lzma-dev
   g++-mingw-w64-i686-posix binutils-mingw-w64-i686
-  wine wine32:i386 fonts-wine
+  wine wine32:i386
   xvfb xauth
   libgtest-dev googletest
-  imagemagick osslsigncode
+  imagemagick osslsigncode openssl
   xz-utils
+  clang libclang-rt-14-dev llvm
 )
 
 sudo_() { if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi; }

@@ -4,4 +4,7 @@
 
 #include "shell/startup.h"
 
-int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) { return RunSetup(instance); }
+int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
+  RestrictLibrarySearch();
+  return RunSetup(instance);
+}
