@@ -36,7 +36,7 @@ int ReadShiftedString(const uint8_t* data, uint32_t available, char* dest, uint3
 // effect before the whole header is at hand.
 uint32_t ParseStreamHeader(EntryParserState* s, const uint8_t* data, uint32_t available) {
   if (available < kNumberSize) return 0;
-  char texts[3][32];
+  char texts[3][32] = {};
   const uint32_t capacities[3] = {sizeof s->productCode, sizeof s->productWindowClass, sizeof s->mainProgramName};
   uint32_t used = kNumberSize;
   for (int i = 0; i < 3; ++i) {
@@ -75,8 +75,10 @@ uint32_t ParseStreamHeader(EntryParserState* s, const uint8_t* data, uint32_t av
 uint32_t ParseEntryHeader(EntryParserState* s, const uint8_t* data, uint32_t available) {
   if (available < kNumberSize) return 0;
   int r = ReadShiftedString(data + kNumberSize, available - kNumberSize, s->narrowName, kEntryNameMax + 1);
-  if (r == 1 || r < 0) s->broken = true;
-  if (r <= 1) return 0;
+  // A first character that unscrambles to NUL (stored 0x7F) leaves the name as
+  // empty as a stored empty text does.
+  if (r == 1 || r < 0 || (r > 1 && s->narrowName[0] == 0)) s->broken = true;
+  if (r <= 1 || s->broken) return 0;
   s->entrySize = s->dataRemaining = ReadShiftedU32(data);
   s->entryNumber += 1;
   NarrowToWide(s->narrowName, s->wideName, kEntryNameUnits);

@@ -269,6 +269,20 @@ TEST(EntryParserErrors, LimitsBreakTheStreamWhereverItIsSplit) {
   }
 }
 
+// Found by fuzzing: the stored byte 0x7F unscrambles to NUL, so a name that
+// starts with it reached the handler empty instead of breaking the stream.
+TEST(EntryParserErrors, NameStartingWithNulBreaksTheStream) {
+  std::vector<EntryStreamEntry> entries = {{"ok", {5}}, {std::string("\0name", 5), {1, 2}}, {"after", {6}}};
+  std::vector<uint8_t> stream = BuildEntryStream(kTexts, kDate, entries);
+  for (size_t cut = 0; cut <= stream.size(); ++cut) {
+    auto p = Parse(stream, {cut});
+    ASSERT_TRUE(p->state.broken) << "cut at " << cut;
+    ASSERT_FALSE(p->whole) << "cut at " << cut;
+    ASSERT_EQ(2u, p->recorder.calls.size()) << "cut at " << cut;
+    ASSERT_EQ(1u, p->state.entryNumber) << "cut at " << cut;
+  }
+}
+
 TEST(EntryParserErrors, TruncatedStreamsAreNeverWhole) {
   std::vector<EntryStreamEntry> entries = {{"a", {1, 2, 3, 4}}, {"empty", {}}, {"b", {5, 6}}};
   std::vector<uint8_t> stream = BuildEntryStream(kTexts, kDate, entries);
