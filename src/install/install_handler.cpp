@@ -1,6 +1,7 @@
 #include "install/install_handler.h"
 
 #include "platform/wide.h"
+#include "shell/dialog_ids.h"
 #include "shell/installer_context.h"
 #include "shell/language_list.h"
 #include "text/bounded_text.h"
@@ -8,7 +9,6 @@
 namespace {
 
 // The setup dialog's status line.
-const int kStatusLine = 1047;
 
 }  // namespace
 
@@ -22,9 +22,9 @@ int InstallHandler(char16_t* name, const uint8_t* data, uint32_t, void* context)
   if (DecideInstallEntry(name, base, LanguageListCheckOf, list, state) != kInstallWrite) return 0;
 
   if (PathExists(name) == 0) DeleteFileW(AsWide(name));
-  SetDlgItemTextW(owner, kStatusLine, AsWide(name));
+  SetDlgItemTextW(owner, kStatusLineId, AsWide(name));
   // The dialog's loop waits for the whole pass, so the line repaints here or not at all.
-  HWND status = GetDlgItem(owner, kStatusLine);
+  HWND status = GetDlgItem(owner, kStatusLineId);
   if (status != nullptr) UpdateWindow(status);
   return 1;
 }

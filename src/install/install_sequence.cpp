@@ -7,6 +7,7 @@
 #include "install/stored_destination.h"
 #include "install/uninstall_entry.h"
 #include "platform/wide.h"
+#include "shell/dialog_ids.h"
 #include "shell/installer_context.h"
 #include "shell/interface_language.h"
 #include "shell/messages.h"
@@ -14,13 +15,6 @@
 #include "text/string_tables.h"
 
 namespace {
-
-// Controls of the setup dialog that the install reads or writes.
-const int kDestinationEdit = 1032;
-const int kStartMenuBox = 1041;
-const int kDesktopBox = 1042;
-const int kQuickLaunchBox = 1043;
-const int kStatusLine = 1047;
 
 const int kPathUnits = 1024;
 const int kWorkUnits = 1028;
@@ -58,10 +52,10 @@ void RecordInstallation(HWND dialog, const InstallState* state, const char16_t* 
     WriteUninstallEntry(work, mainProgramPath);
   }
   if (state->mainProgram[0] == 0) return;
-  if (IsChecked(dialog, kStartMenuBox)) CreateProgramGroup(state);
+  if (IsChecked(dialog, kStartMenuBoxId)) CreateProgramGroup(state);
   JoinPath(state->destination, state->mainProgram, work, kWorkUnits);
-  if (IsChecked(dialog, kDesktopBox)) CreateDesktopShortcut(work, productName);
-  if (IsChecked(dialog, kQuickLaunchBox)) CreateQuickLaunchShortcut(work, productName);
+  if (IsChecked(dialog, kDesktopBoxId)) CreateDesktopShortcut(work, productName);
+  if (IsChecked(dialog, kQuickLaunchBoxId)) CreateQuickLaunchShortcut(work, productName);
 }
 
 }  // namespace
@@ -76,7 +70,7 @@ int RunInstallWith(HWND dialog, MessageFunction show) {
   InstallState state = {};
   state.owner = dialog;
   NarrowToWide(context->mainProgramName, state.mainProgram, kFileNameUnits);
-  GetDlgItemTextW(dialog, kDestinationEdit, AsWide(state.destination), kDestinationLimit);
+  GetDlgItemTextW(dialog, kDestinationEditId, AsWide(state.destination), kDestinationLimit);
   if (state.destination[0] == 0) return -1;
 
   HCURSOR previous = SetCursor(LoadCursorW(nullptr, IDC_WAIT));
@@ -91,7 +85,7 @@ int RunInstallWith(HWND dialog, MessageFunction show) {
     return result;
   }
 
-  SetDlgItemTextW(dialog, kStatusLine, L"");
+  SetDlgItemTextW(dialog, kStatusLineId, L"");
   RecordInstallation(dialog, &state, productName);
   SetCursor(previous);
 

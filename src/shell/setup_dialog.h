@@ -7,19 +7,11 @@
 
 #include <windows.h>
 
+#include "shell/dialog_ids.h"
+
 const int kSetupDialogId = 1000;   // dialog template
 const int kProgramIconId = 1;      // icon group
 
-// Controls of the template (the language list and the title line are in
-// language_list.h and scan_handler.h).
-const int kInstallButtonId = 99;
-const int kCancelButtonId = 2;
-const int kDestinationEditId = 1032;
-const int kBrowseButtonId = 1033;
-const int kStartMenuBoxId = 1041;
-const int kDesktopBoxId = 1042;
-const int kQuickLaunchBoxId = 1043;
-const int kStatusLineId = 1047;
 
 // The dialog procedure for DialogBoxParamW. Returns TRUE for the messages it
 // handles (so the dialog manager adds nothing of its own) and FALSE otherwise,
