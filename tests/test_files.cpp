@@ -68,3 +68,14 @@ uint64_t TestFileWriteTime(const std::string& path) {
   return static_cast<uint64_t>(st.st_mtim.tv_sec + 11644473600LL) * 10000000 + st.st_mtim.tv_nsec / 100;
 #endif
 }
+
+std::vector<uint8_t> TestBytes(const std::string& text) { return std::vector<uint8_t>(text.begin(), text.end()); }
+
+std::vector<uint8_t> TestUtf16File(const std::u16string& text) {
+  std::vector<uint8_t> bytes = {0xFF, 0xFE};
+  for (char16_t u : text) {
+    bytes.push_back(static_cast<uint8_t>(u));
+    bytes.push_back(static_cast<uint8_t>(u >> 8));
+  }
+  return bytes;
+}

@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "test_files.h"
+
 #include "archive/entry_format.h"
 #include "archive/lzma_test_util.h"
 #include "setupkit/entry_stream_writer.h"
@@ -13,17 +15,6 @@
 #include "text/product_description.h"
 
 namespace {
-
-std::vector<uint8_t> Bytes(const std::string& text) { return std::vector<uint8_t>(text.begin(), text.end()); }
-
-std::vector<uint8_t> Utf16File(const std::u16string& text) {
-  std::vector<uint8_t> bytes = {0xFF, 0xFE};
-  for (char16_t u : text) {
-    bytes.push_back(static_cast<uint8_t>(u));
-    bytes.push_back(static_cast<uint8_t>(u >> 8));
-  }
-  return bytes;
-}
 
 std::string WriteInstaller(const std::vector<EntryStreamEntry>& entries) {
   const EntryStreamTexts texts = {"EXT", "", "tool.exe"};
@@ -50,18 +41,18 @@ TEST(ScanPass, FillsTitleLanguageListAndContext) {
   ApplyDialogTexts(d.dialog, kDialogTextIds);
   PrepareLanguageList(d.List());
   std::string installer = WriteInstaller({
-      {"readme.txt", Bytes("Version 1\r\n")},
-      {"Lang\\Tool_FR.LNG", Bytes("[Info]\r\nLanguage=Fran\xE7" "ais (French)\r\n")},
-      {"FILE_ID.DIZ", Bytes("Example Tool Version 3.2\r\nThe example tool.\r\n")},
-      {"Lang\\Tool_IT.LNG", Utf16File(u"[Info]\r\nLanguage=Italiano\r\n")},
-      {"Lang\\Tool_US.LNG", Bytes("[Info]\r\nLanguage=American\r\n")},
-      {"Lang\\Tool_de.lng", Bytes("[Info]\r\nLanguage=Hochdeutsch\r\n")},
-      {"Extra\\Tool_it.lng", Bytes("[Info]\r\nLanguage=Italienisch\r\n")},
-      {"_ES.LNG", Utf16File(u"[Info]\r\nLanguage=Espa\u00F1ol\r\n")},
-      {"NL.LNG", Bytes("[Info]\r\nLanguage=Nederlands\r\n")},
-      {"Tool_PT.LNG", Bytes("Language=Portugu\xEAs\r\n")},
+      {"readme.txt", TestBytes("Version 1\r\n")},
+      {"Lang\\Tool_FR.LNG", TestBytes("[Info]\r\nLanguage=Fran\xE7" "ais (French)\r\n")},
+      {"FILE_ID.DIZ", TestBytes("Example Tool Version 3.2\r\nThe example tool.\r\n")},
+      {"Lang\\Tool_IT.LNG", TestUtf16File(u"[Info]\r\nLanguage=Italiano\r\n")},
+      {"Lang\\Tool_US.LNG", TestBytes("[Info]\r\nLanguage=American\r\n")},
+      {"Lang\\Tool_de.lng", TestBytes("[Info]\r\nLanguage=Hochdeutsch\r\n")},
+      {"Extra\\Tool_it.lng", TestBytes("[Info]\r\nLanguage=Italienisch\r\n")},
+      {"_ES.LNG", TestUtf16File(u"[Info]\r\nLanguage=Espa\u00F1ol\r\n")},
+      {"NL.LNG", TestBytes("[Info]\r\nLanguage=Nederlands\r\n")},
+      {"Tool_PT.LNG", TestBytes("Language=Portugu\xEAs\r\n")},
       {"Tool_SV.LNG", {}},
-      {"docs\\FILE_ID.DIZ", Bytes("Other Version 9\r\n")},
+      {"docs\\FILE_ID.DIZ", TestBytes("Other Version 9\r\n")},
   });
   d.context.modulePath[0] = 0;
   AppendWide(TestWidePath(installer).c_str(), d.context.modulePath, 1024);

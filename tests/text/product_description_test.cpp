@@ -7,19 +7,9 @@
 #include <string>
 #include <vector>
 
+#include "test_files.h"
+
 namespace {
-
-std::vector<uint8_t> Bytes(const std::string& text) { return std::vector<uint8_t>(text.begin(), text.end()); }
-
-// FF FE and the text as UTF-16 little-endian, as the editors save it.
-std::vector<uint8_t> Utf16File(const std::u16string& text) {
-  std::vector<uint8_t> bytes = {0xFF, 0xFE};
-  for (char16_t u : text) {
-    bytes.push_back(static_cast<uint8_t>(u));
-    bytes.push_back(static_cast<uint8_t>(u >> 8));
-  }
-  return bytes;
-}
 
 // "name|version" of a description's first bytes, to see both parts in one failure line.
 std::string Description(const std::vector<uint8_t>& bytes, uint32_t count) {
@@ -29,7 +19,7 @@ std::string Description(const std::vector<uint8_t>& bytes, uint32_t count) {
   return std::string(d.name) + "|" + d.version;
 }
 
-std::string Description(const std::string& text) { return Description(Bytes(text), text.size()); }
+std::string Description(const std::string& text) { return Description(TestBytes(text), text.size()); }
 
 // The display name, or "(none)" when the file is passed over.
 std::u16string LanguageName(const std::vector<uint8_t>& bytes, uint32_t count) {
@@ -44,7 +34,7 @@ std::u16string LanguageName(const std::vector<uint8_t>& bytes, uint32_t count) {
 }
 
 std::u16string LanguageName(const std::vector<uint8_t>& bytes) { return LanguageName(bytes, bytes.size()); }
-std::u16string LanguageName(const std::string& text) { return LanguageName(Bytes(text)); }
+std::u16string LanguageName(const std::string& text) { return LanguageName(TestBytes(text)); }
 
 std::string CodeText(uint32_t code) {
   char text[5];
@@ -82,9 +72,9 @@ TEST(ProductDescription, FirstLineGrammar) {
   for (const auto& c : cases) EXPECT_EQ(c.expected, Description(c.text)) << "line: " << c.text;
 
   // Bytes behind the count are not looked at, nor is anything behind the first NUL.
-  EXPECT_EQ("Tool|", Description(Bytes("Tool Version 2"), 4));
+  EXPECT_EQ("Tool|", Description(TestBytes("Tool Version 2"), 4));
   EXPECT_EQ("Tool|", Description(std::vector<uint8_t>{'T', 'o', 'o', 'l', 0, 'x'}, 6));
-  EXPECT_EQ("|", Description(Bytes("Tool"), 0));
+  EXPECT_EQ("|", Description(TestBytes("Tool"), 0));
   ProductDescription d;
   ParseDescriptionLine(nullptr, 10, &d);
   EXPECT_STREQ("", d.name);
@@ -150,23 +140,23 @@ TEST(LanguageFile, NameGrammarOverTheLeadingBytes) {
   EXPECT_EQ(0, name[0]);
 
   // Only the first 1024 bytes, and none behind the count, are read.
-  EXPECT_EQ(u"Deu", LanguageName(Bytes("[Info]\r\nLanguage=Deutsch\r\n"), 20));
+  EXPECT_EQ(u"Deu", LanguageName(TestBytes("[Info]\r\nLanguage=Deutsch\r\n"), 20));
   EXPECT_EQ(u"(none)", LanguageName("[" + std::string(1020, ' ') + "Language=Deutsch\r\n"));
   EXPECT_EQ(u"Deutsch", LanguageName("[" + std::string(1005, ' ') + "Language=Deutsch\r\n"));
-  EXPECT_EQ(u"De", LanguageName(Utf16File(u"[" + std::u16string(499, u' ') + u"Language=Deutsch\r\n")));
+  EXPECT_EQ(u"De", LanguageName(TestUtf16File(u"[" + std::u16string(499, u' ') + u"Language=Deutsch\r\n")));
 }
 
 TEST(LanguageFile, Utf16NameReadAsItsAnsiTwin) {
-  EXPECT_EQ(u"Italiano", LanguageName(Utf16File(u"[Info]\r\nLanguage=Italiano\r\n")));
-  EXPECT_EQ(u"(none)", LanguageName(Utf16File(u"Language=Italiano")));
+  EXPECT_EQ(u"Italiano", LanguageName(TestUtf16File(u"[Info]\r\nLanguage=Italiano\r\n")));
+  EXPECT_EQ(u"(none)", LanguageName(TestUtf16File(u"Language=Italiano")));
   // Without the byte-order mark the UTF-16 bytes are ANSI text starting with "[" and a NUL.
-  std::vector<uint8_t> noMark = Utf16File(u"[Info]\r\nLanguage=Italiano");
+  std::vector<uint8_t> noMark = TestUtf16File(u"[Info]\r\nLanguage=Italiano");
   noMark.erase(noMark.begin(), noMark.begin() + 2);
   EXPECT_EQ(u"(none)", LanguageName(noMark));
   // The text ends at the first zero unit, or with the leading bytes, an odd last byte included.
-  std::vector<uint8_t> zero = Utf16File(std::u16string(u"[Language=It") + u'\0' + u"aliano");
+  std::vector<uint8_t> zero = TestUtf16File(std::u16string(u"[Language=It") + u'\0' + u"aliano");
   EXPECT_EQ(u"It", LanguageName(zero));
-  std::vector<uint8_t> odd = Utf16File(u"[Language=It\u0141");
+  std::vector<uint8_t> odd = TestUtf16File(u"[Language=It\u0141");
   EXPECT_EQ(u"ItA", LanguageName(odd, odd.size() - 1));
   EXPECT_EQ(u"(none)", LanguageName(std::vector<uint8_t>{0xFF, 0xFE}));
 }
