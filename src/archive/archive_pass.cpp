@@ -49,7 +49,12 @@ int ArchivePassReport(const char16_t* executablePath, EntryHandler handler, void
       summary->entryCount = state.entryNumber;
       summary->limitBroken = state.broken;
       summary->endedInsideRecord = !whole && !state.broken;
+      summary->decoderResult = decoded;
     }
+  }
+  if (summary != nullptr) {
+    summary->fileSize = size;
+    summary->payloadOffset = offset;
   }
   CloseFileHandle(file);
   if (result != 0) return result;

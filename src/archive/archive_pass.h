@@ -17,6 +17,9 @@ struct ArchivePassSummary {
   uint32_t entryCount;          // EntryHeaders parsed, i.e. decision calls made
   bool limitBroken;             // a text, name or ArchiveDate broke a limit; the rest was ignored
   bool endedInsideRecord;       // the stream stopped inside the StreamHeader, an EntryHeader or data
+  uint32_t fileSize;            // of the executable, low 32 bits (0 when empty or unreadable)
+  uint32_t payloadOffset;       // behind the magic; 0 when no payload was found
+  int decoderResult;            // DecodePayload's result; 0 when nothing was decoded
 };
 
 // Opens the executable at `executablePath`, finds and decodes its payload

@@ -8,7 +8,6 @@
 #include "archive/decoder.h"
 #include "archive/entry_format.h"
 #include "archive/file_routines.h"
-#include "archive/payload_locator.h"
 #include "setupkit/ansi_text.h"
 #include "setupkit/product_files.h"
 #include "setupkit/stored_text.h"
@@ -41,7 +40,7 @@ std::string DateText(uint32_t archiveDate) {
 // Names what made a pass fail with a negative result. Only the -1 cases need a
 // closer look: a missing magic, bad LZMA data, a broken stream and a wrong
 // checksum all end there; a broken stream usually fails the checksum too.
-std::string BrokenPayloadText(const fs::path& installer, int result, const ArchivePassSummary& summary) {
+std::string BrokenPayloadText(int result, const ArchivePassSummary& summary) {
   switch (result) {
     case -kDecodeErrorMem:
       return "not enough memory for the payload's LZMA dictionary";
@@ -54,19 +53,9 @@ std::string BrokenPayloadText(const fs::path& installer, int result, const Archi
     default:
       break;
   }
-  PlatformFile file = PLATFORM_INVALID_FILE;
-  if (OpenFileHandle(installer.u16string().c_str(), false, &file) != 0) return "broken payload";
-  uint32_t size = FileSizeOrZero(file);
-  uint32_t offset = size == 0 ? 0 : PayloadLocator(file, size);
-  int decoded = kDecodeOk;
-  if (offset != 0) {
-    PlatformSetFilePointer(file, offset);
-    decoded = DecodePayload(file, nullptr, nullptr);
-  }
-  CloseFileHandle(file);
-  if (size == 0) return "is empty";
-  if (offset == 0) return "no payload found";
-  if (decoded == kDecodeErrorData) return "LZMA data error (the payload is corrupt or cut short)";
+  if (summary.fileSize == 0) return "is empty";
+  if (summary.payloadOffset == 0) return "no payload found";
+  if (summary.decoderResult == kDecodeErrorData) return "LZMA data error (the payload is corrupt or cut short)";
   if (summary.limitBroken) return "the entry stream breaks a limit of the format (a text, name or date)";
   if (summary.endedInsideRecord) return "the entry stream ends inside an entry (unpacked size too small)";
   if (summary.expectedChecksum != summary.actualChecksum) {
@@ -85,7 +74,7 @@ int ReadingPassResult(const fs::path& installer, int result, const ArchivePassSu
     *problem = ShowPath(installer) + ": cannot be read (" + SystemErrorText(static_cast<uint32_t>(result)) + ")";
     return kExitSystem;
   }
-  *problem = ShowPath(installer) + ": " + BrokenPayloadText(installer, result, summary);
+  *problem = ShowPath(installer) + ": " + BrokenPayloadText(result, summary);
   return kExitBroken;
 }
 
@@ -241,7 +230,7 @@ int InspectExtract(const fs::path& installer, const fs::path& folder, ExtractRep
   ArchivePassSummary summary;
   int result = ArchivePassReport(installer.u16string().c_str(), ExtractHandler, &state, &summary);
   if (result < 0) {
-    *problem = ShowPath(installer) + ": " + BrokenPayloadText(installer, result, summary);
+    *problem = ShowPath(installer) + ": " + BrokenPayloadText(result, summary);
     return kExitBroken;
   }
   if (result > 0) {
