@@ -12,9 +12,11 @@ deps:
 build: deps
 	@cmake --preset native >build-native.log 2>&1 || { cat build-native.log; exit 1; }
 	@cmake --build --preset native -j $(JOBS)
-	@cmake --preset mingw >build-mingw.log 2>&1 || { cat build-mingw.log; exit 1; }
-	@cmake --build --preset mingw -j $(JOBS)
-	@rm -f build-native.log build-mingw.log
+	@for p in mingw mingw64; do \
+	  cmake --preset $$p >build-$$p.log 2>&1 || { cat build-$$p.log; exit 1; }; \
+	  cmake --build --preset $$p -j $(JOBS) || exit 1; \
+	done
+	@rm -f build-native.log build-mingw.log build-mingw64.log
 
 # Runs every tier and ends with one summary line; exits non-zero on any failure.
 test: build

@@ -8,8 +8,14 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
+source scripts/wine-env.sh
 root=$PWD
 build=$root/build/mingw
+# The shipped stub is 32-bit; a host that cannot run it shows the 64-bit test build instead.
+if ! why=$(host_runs_i386); then
+  echo "demo: this host cannot run 32-bit code ($why): showing the 64-bit test build"
+  build=$root/build/mingw64
+fi
 demo=$root/build/demo
 setupkit=$root/build/native/setupkit
 entries=$build/examples/sample-product/entries.txt
@@ -19,13 +25,14 @@ for needed in "$setupkit" "$build/setup.exe" "$entries" "$drive"; do
   [ -e "$needed" ] || { echo "demo: $needed is missing; run 'make build' first" >&2; exit 1; }
 done
 
+use_wine_for "$build/setup.exe"
 mkdir -p "$demo/home"
 export HOME="$demo/home"
 export WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d;winedbg.exe=d"
 
 echo "== Packing the sample product"
-echo "\$ setupkit pack --stub build/mingw/setup.exe --entries entries.txt --product-code PBN \\"
+echo "\$ setupkit pack --stub ${build#"$root"/}/setup.exe --entries entries.txt --product-code PBN \\"
 echo "      --window-class PebbleNotesWindow --main-program Pebble.exe --date 2021-06-15 --out build/demo/PebbleSetup.exe"
 "$setupkit" pack --stub "$build/setup.exe" --entries "$entries" --product-code PBN \
   --window-class PebbleNotesWindow --main-program Pebble.exe --date 2021-06-15 --out "$installer"

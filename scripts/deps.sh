@@ -7,7 +7,8 @@ packages=(
   cmake make g++ pkg-config
   lzma-dev
   g++-mingw-w64-i686-posix binutils-mingw-w64-i686
-  wine wine32:i386
+  g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
+  wine wine64 wine32:i386
   xvfb xauth
   libgtest-dev googletest
   imagemagick osslsigncode openssl

@@ -3,13 +3,16 @@
 # The Wine prefix and HOME live in the build folder that holds the program, so
 # nothing a test writes (registry, shortcuts, Desktop) reaches the user's own.
 # The prefix is made once per build folder; a virtual display is started per run.
+# A 64-bit program runs under 64-bit Wine (scripts/wine-env.sh).
 set -euo pipefail
+source "$(dirname "$0")/wine-env.sh"
 
 exe=$(readlink -f "$1"); shift
 build=$(dirname "$exe")
 while [ "$build" != / ] && [ ! -f "$build/CMakeCache.txt" ]; do build=$(dirname "$build"); done
 [ "$build" != / ] || { echo "wine-run: $exe is not inside a build folder" >&2; exit 2; }
 
+use_wine_for "$exe"
 state="$build/wine"
 mkdir -p "$state/home"
 export HOME="$state/home"

@@ -8,6 +8,7 @@
 # A crash ends the program at once instead of waiting in the debugger. A
 # passing scenario's prefix is removed; a failing one's stays in wine/NAME.
 set -euo pipefail
+source "$(dirname "$0")/../../scripts/wine-env.sh"
 
 program=$(readlink -f "$1")
 name=$2
@@ -15,6 +16,7 @@ locale=$3
 filter=$4
 state="$(dirname "$program")/wine"
 prefix="$state/$name"
+use_wine_for "$program"
 
 mkdir -p "$state/home"
 export HOME="$state/home"
