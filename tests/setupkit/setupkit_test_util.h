@@ -22,27 +22,20 @@
 inline std::vector<uint8_t> TestFakeStub(size_t size = 1024, uint32_t certificateSize = 0) {
   std::vector<uint8_t> bytes(size < 312 ? 312 : size, 0x90);
   std::fill(bytes.begin(), bytes.begin() + 312, 0);
-  auto put16 = [&](size_t at, uint32_t v) {
-    bytes[at] = static_cast<uint8_t>(v);
-    bytes[at + 1] = static_cast<uint8_t>(v >> 8);
-  };
   auto put32 = [&](size_t at, uint32_t v) {
-    put16(at, v & 0xFFFF);
-    put16(at + 2, v >> 16);
+    for (int i = 0; i < 4; ++i) bytes[at + i] = static_cast<uint8_t>(v >> (8 * i));
   };
-  bytes[0] = 'M';
-  bytes[1] = 'Z';
-  put32(0x3C, 0x40);
-  bytes[0x40] = 'P';
-  bytes[0x41] = 'E';
-  put16(0x44, 0x14C);     // i386
-  put16(0x44 + 16, 224);  // optional header size
   const size_t optional = 0x44 + 20;
-  put16(optional, 0x10B);  // PE32
-  put32(optional + 92, 16);
-  if (certificateSize != 0) {
-    put32(optional + 96 + 4 * 8, static_cast<uint32_t>(size));
-    put32(optional + 96 + 4 * 8 + 4, certificateSize);
+  put32(0, 'M' | 'Z' << 8);
+  put32(0x3C, 0x40);
+  put32(0x40, 'P' | 'E' << 8);
+  put32(0x44, 0x14C);         // i386
+  put32(0x44 + 16, 224);      // optional header size
+  put32(optional, 0x10B);     // PE32
+  put32(optional + 92, 16);   // data directories
+  if (certificateSize != 0) {  // the security directory
+    put32(optional + 128, static_cast<uint32_t>(size));
+    put32(optional + 132, certificateSize);
   }
   return bytes;
 }
@@ -80,24 +73,27 @@ inline std::map<std::string, std::string> TestReadTree(const std::string& root) 
   return files;
 }
 
+inline bool TestHasText(const std::string& text, const std::string& part) {
+  return text.find(part) != std::string::npos;
+}
+
 struct TestRun {
   int code;
   std::string out;
   std::string err;
 };
 
-inline TestRun TestSetupkit(const std::vector<std::string>& args) {
+inline TestRun TestSetupkit(const std::vector<std::string>& args, bool terminal = false) {
   std::ostringstream out, err;
-  int code = SetupkitRun(args, out, err, false);
+  int code = SetupkitRun(args, out, err, terminal);
   return {code, out.str(), err.str()};
 }
 
-// Packs `folder` with a fixed date and small dictionary unless `extra` says otherwise.
+// Packs `folder` with a fixed date and small dictionary; `extra` options follow.
 inline TestRun TestPack(const std::string& stub, const std::string& folder, const std::string& output,
                         const std::vector<std::string>& extra = {}) {
-  std::vector<std::string> args = {"pack", "--stub", stub,         "--out",       output, "--product-code",
-                                   "ABC",  "--date", "2024-05-01", "--dict-size", "64K",  "--from",
-                                   folder};
+  std::vector<std::string> args = {"pack",       "--stub",      stub,  "--out",  output, "--product-code", "ABC",
+                                   "--date",     "2024-05-01", "--dict-size", "64K", "--from", folder};
   args.insert(args.end(), extra.begin(), extra.end());
   return TestSetupkit(args);
 }

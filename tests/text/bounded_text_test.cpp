@@ -3,150 +3,61 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <functional>
 #include <string>
-
-#include "test_files.h"
 
 namespace {
 
-// Runs op on a 32-unit buffer holding start and filled behind it with a marker;
-// returns the buffer's text and fails on any unit written at or past capacity.
-template <typename Op>
-std::u16string OnBuffer(const std::u16string& start, int capacity, Op op) {
-  char16_t b[32];
-  for (char16_t& u : b) u = u'#';
-  start.copy(b, start.size());
-  b[start.size()] = 0;
-  op(b);
-  for (int i = std::max<int>(capacity, start.size() + 1); i < 32; ++i)
-    EXPECT_EQ(u'#', b[i]) << "unit " << i << " written, capacity " << capacity;
-  return b;
+int Append(char16_t* b, int n) { return AppendWide(u"de", b, n); }
+int Copy(char16_t* b, int n) { return CopyWide(u"abcdef", b, n), 0; }
+int Ensure(char16_t* b, int n) { return EnsureTrailingSeparator(b, n), 0; }
+int Strip(char16_t* b, int) { return StripFileName(b), 0; }
+int Offset(char16_t* b, int) { return FileNameOffset(b); }
+std::function<int(char16_t*, int)> Join(const char16_t* component) {
+  return [component](char16_t* b, int n) { return AppendPathComponent(component, b, n); };
 }
 
 }  // namespace
 
-TEST(AppendWide, ResultAtEachCapacity) {
-  const struct { int capacity, result; const char16_t* text; } cases[] = {
-      {4, kAppendNoRoom, u"abc"}, {5, kAppendTruncated, u"abcd"}, {6, 0, u"abcde"},
-      {0, 0, u"abc"},             {-1, 0, u"abc"},
-  };
-  for (const auto& c : cases) {
-    int result = -1;
-    auto append = [&](char16_t* b) { result = AppendWide(u"de", b, c.capacity); };
-    EXPECT_EQ(c.text, OnBuffer(u"abc", c.capacity, append));
-    EXPECT_EQ(c.result, result) << "capacity " << c.capacity;
-  }
-  // A full destination has no room even for nothing; an unterminated one counts as full.
-  char16_t b[4] = {u'a', u'b', u'c', 0};
-  EXPECT_EQ(kAppendNoRoom, AppendWide(u"", b, 4));
-  EXPECT_EQ(0, AppendWide(u"", b, 5));
-  b[3] = u'd';
-  EXPECT_EQ(kAppendNoRoom, AppendWide(u"e", b, 4));
-  EXPECT_EQ(0, AppendWide(nullptr, b, 4));
-
-  char n[8] = "abc";
-  EXPECT_EQ(kAppendTruncated, AppendNarrow("de", n, 5));
-  EXPECT_STREQ("abcd", n);
-  EXPECT_EQ(kAppendNoRoom, AppendNarrow("e", n, 5));
-}
-
-TEST(CopyWide, CutsAtCapacityAndEmptiesFirst) {
-  EXPECT_EQ(u"abc", OnBuffer(u"old", 4, [](char16_t* b) { CopyWide(u"abcdef", b, 4); }));
-  EXPECT_EQ(u"", OnBuffer(u"old", 1, [](char16_t* b) { CopyWide(u"abcdef", b, 1); }));
-  EXPECT_EQ(u"", OnBuffer(u"old", 8, [](char16_t* b) { CopyWide(nullptr, b, 8); }));
-  // Capacity 0 names a buffer without a single unit: nothing may be written, not even a terminator.
-  EXPECT_EQ(u"old", OnBuffer(u"old", 0, [](char16_t* b) { CopyWide(u"x", b, 0); }));
-  EXPECT_EQ(u"old", OnBuffer(u"old", 0, [](char16_t* b) { SetWide(u"x", b, 0); }));
-  EXPECT_EQ(u"old", OnBuffer(u"old", 0, [](char16_t* b) { NarrowToWide("x", b, 0); }));
-  char n[4] = "old";
-  WideToNarrow(u"x", n, 0);
-  EXPECT_STREQ("old", n);
-}
-
-TEST(SetWide, CutsAndMovesOwnTextToFront) {
-  int result = -1;
-  auto set = [&](const char16_t* start, int offset, int capacity) {
-    return OnBuffer(start, capacity, [&](char16_t* b) {
-      result = SetWide(offset < 0 ? u"0123456789" : b + offset, b, capacity);
-    });
-  };
-  EXPECT_EQ(u"0123456", set(u"old", -1, 8));
-  EXPECT_EQ(kAppendTruncated, result);
-  EXPECT_EQ(u"Product 1.0", set(u"Name: Product 1.0", 6, 32));
-  EXPECT_EQ(0, result);
-  EXPECT_EQ(u"Product", set(u"Name: Product 1.0", 6, 8));
-  EXPECT_EQ(kAppendTruncated, result);
-}
-
-TEST(AppendNarrowToWide, ConvertsBehindTextWithinCapacity) {
-  EXPECT_EQ(u"abcd", OnBuffer(u"ab", 5, [](char16_t* b) { AppendNarrowToWide("cdef", b, 5); }));
-  EXPECT_EQ(u"abcd", OnBuffer(u"abcd", 5, [](char16_t* b) { AppendNarrowToWide("x", b, 5); }));
-  EXPECT_EQ(u"abcd", OnBuffer(u"ab", 10, [](char16_t* b) { AppendNarrowToWide("cd", b, 10); }));
-}
-
-TEST(PathText, SeparatorsAndComponents) {
-  auto ensure = [](const char16_t* path, int capacity) {
-    return OnBuffer(path, capacity, [&](char16_t* b) { EnsureTrailingSeparator(b, capacity); });
-  };
-  EXPECT_EQ(u"", ensure(u"", 10));
-  EXPECT_EQ(u"C:\\", ensure(u"C:", 10));
-  EXPECT_EQ(u"C:\\dir/", ensure(u"C:\\dir/", 10));
-  EXPECT_EQ(u"C:\\dir", ensure(u"C:\\dir", 7));
-
+// Each operation runs on a 32-unit buffer holding `start`, filled with a marker
+// behind it; no unit at or past the capacity may be written.
+TEST(BoundedText, ResultsAndCutsAtEachCapacity) {
   const struct {
-    const char16_t *path, *component;
-    int capacity, result;
-    const char16_t* joined;
+    const char16_t* start;
+    int capacity;
+    std::function<int(char16_t*, int)> op;  // returns the operation's result, 0 for those without one
+    const char16_t* text;                   // the buffer's text after it
+    int result;
   } cases[] = {
-      {u"C:\\dir", u"\\sub", 32, 0, u"C:\\dir\\sub"},
-      {u"C:/dir/", u"/sub", 32, 0, u"C:/dir/sub"},
-      {u"", u"sub", 32, 0, u"sub"},
-      {u"C:\\dir", u"", 32, 0, u"C:\\dir"},
-      {u"C:\\dir", u"file.txt", 10, kAppendTruncated, u"C:\\dir\\fi"},
+      {u"abc", 4, Append, u"abc", kAppendNoRoom}, {u"abc", 5, Append, u"abcd", kAppendTruncated},
+      {u"abc", 6, Append, u"abcde", 0},           {u"abc", 0, Append, u"abc", 0},
+      {u"abcd", 4, Append, u"abcd", kAppendNoRoom},  // no terminator within capacity: full
+      {u"old", 4, Copy, u"abc", 0},               {u"old", 1, Copy, u"", 0},
+      {u"old", 0, Copy, u"old", 0},  // capacity 0 has no unit even for a terminator
+      {u"old", 4, [](char16_t* b, int n) { return NarrowToWide("\x80\x80\x80\x80", b, n), 0; }, u"\u20AC\u20AC\u20AC", 0},
+      {u"ab", 5, [](char16_t* b, int n) { return AppendNarrowToWide("cdef", b, n), 0; }, u"abcd", 0},
+      // SetWide's source may lie further on in the destination's own buffer.
+      {u"Name: Product 1.0", 8, [](char16_t* b, int n) { return SetWide(b + 6, b, n); }, u"Product", kAppendTruncated},
+      {u"", 10, Ensure, u"", 0},      {u"C:", 10, Ensure, u"C:\\", 0},
+      {u"C:\\d/", 10, Ensure, u"C:\\d/", 0}, {u"C:\\dir", 7, Ensure, u"C:\\dir", 0},
+      {u"C:\\dir", 32, Join(u"\\sub"), u"C:\\dir\\sub", 0}, {u"C:/dir/", 32, Join(u"/sub"), u"C:/dir/sub", 0},
+      {u"", 32, Join(u"sub"), u"sub", 0},                 {u"C:\\dir", 32, Join(u""), u"C:\\dir", 0},
+      {u"C:\\dir", 10, Join(u"file.txt"), u"C:\\dir\\fi", kAppendTruncated},
       // The separator takes the last free unit and leaves none for the component.
-      {u"C:\\dir", u"file.txt", 8, kAppendNoRoom, u"C:\\dir\\"},
+      {u"C:\\dir", 8, Join(u"file.txt"), u"C:\\dir\\", kAppendNoRoom},
+      {u"C:\\dir\\f.exe", 32, Strip, u"C:\\dir", 0}, {u"C:\\f.exe", 32, Strip, u"C:\\", 0},
+      {u"C:\\", 32, Strip, u"C:\\", 0},             {u"f.exe", 32, Strip, u"", 0},
+      {u"\\file", 32, Strip, u"", 0},               {u"ab/c", 32, Strip, u"ab", 0},
+      {u"a\\b/c.txt", 32, Offset, u"a\\b/c.txt", 4}, {u"dir\\", 32, Offset, u"dir\\", 4},
   };
   for (const auto& c : cases) {
-    int result = -1;
-    EXPECT_EQ(c.joined, OnBuffer(c.path, c.capacity, [&](char16_t* b) {
-                result = AppendPathComponent(c.component, b, c.capacity);
-              }));
-    EXPECT_EQ(c.result, result) << "capacity " << c.capacity;
+    char16_t b[32];
+    std::fill(b, b + 32, u'#');
+    std::u16string start(c.start);
+    std::copy(start.c_str(), start.c_str() + start.size() + 1, b);
+    const std::string shown = testing::PrintToString(start) + " capacity " + std::to_string(c.capacity);
+    EXPECT_EQ(c.result, c.op(b, c.capacity)) << shown;
+    EXPECT_EQ(std::u16string(c.text), std::u16string(b)) << shown;
+    for (int u = std::max<int>(c.capacity, start.size() + 1); u < 32; ++u) EXPECT_EQ(u'#', b[u]) << shown << " unit " << u;
   }
-}
-
-TEST(PathText, FileNamePartAndTrim) {
-  const struct { const char16_t *path, *stripped; } cases[] = {
-      {u"C:\\dir\\file.exe", u"C:\\dir"}, {u"C:\\file.exe", u"C:\\"}, {u"C:\\", u"C:\\"},
-      {u"file.exe", u""},                  {u"C:/dir/x", u"C:/dir"},  {u"\\file", u""},
-      {u"ab\\c", u"ab"},
-  };
-  for (const auto& c : cases) {
-    EXPECT_EQ(c.stripped, OnBuffer(c.path, 32, [](char16_t* b) { StripFileName(b); }))
-        << "path " << testing::PrintToString(std::u16string(c.path));
-  }
-
-  EXPECT_EQ(4, FileNameOffset(u"a\\b/c.txt"));
-  EXPECT_EQ(0, FileNameOffset(u"c.txt"));
-  EXPECT_EQ(4, FileNameOffset(u"dir\\"));
-
-  EXPECT_EQ(u"ab\t", OnBuffer(u"ab\t  ", 32, [](char16_t* b) { TrimTrailingSpaces(b); }));
-  EXPECT_EQ(u"", OnBuffer(u"   ", 32, [](char16_t* b) { TrimTrailingSpaces(b); }));
-}
-
-TEST(FindText, FirstCaseSensitiveMatch) {
-  const char16_t* text = u"Version: 1.0 version 2";
-  EXPECT_EQ(text + 13, FindText(text, u"version"));
-  EXPECT_EQ(nullptr, FindText(text, u"2 "));
-  EXPECT_EQ(nullptr, FindText(u"", u"a"));
-  EXPECT_EQ(text, FindText(text, u""));
-}
-
-TEST(PathExists, FilesAndFoldersExistMissingPathsDoNot) {
-  std::string dir = TestTempDir();
-  TestWriteFile(dir + "/present.txt", {1, 2, 3});
-  EXPECT_EQ(0, PathExists(TestWidePath(dir).c_str()));
-  EXPECT_EQ(0, PathExists(TestWidePath(dir + "/present.txt").c_str()));
-  EXPECT_EQ(-1, PathExists(TestWidePath(dir + "/missing.txt").c_str()));
-  EXPECT_EQ(-1, PathExists(TestWidePath(dir + "/missing/deeper").c_str()));
 }
