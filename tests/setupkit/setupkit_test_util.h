@@ -16,27 +16,18 @@
 #include "setupkit/commands.h"
 #include "test_files.h"
 
-// The smallest PE image StubCheck accepts: MZ header, PE signature, COFF header
-// and a PE32 optional header with 16 data directories, padded with 0x90 to
-// `size` bytes. `certificateSize` fills the security directory as signing would.
+// The smallest PE image StubCheck accepts, padded with 0x90 to `size` bytes: MZ
+// header, PE signature, i386 COFF header and a PE32 optional header with 16 data
+// directories. `certificateSize` fills the security directory as signing would.
 inline std::vector<uint8_t> TestFakeStub(size_t size = 1024, uint32_t certificateSize = 0) {
   std::vector<uint8_t> bytes(size < 312 ? 312 : size, 0x90);
   std::fill(bytes.begin(), bytes.begin() + 312, 0);
-  auto put32 = [&](size_t at, uint32_t v) {
-    for (int i = 0; i < 4; ++i) bytes[at + i] = static_cast<uint8_t>(v >> (8 * i));
-  };
-  const size_t optional = 0x44 + 20;
-  put32(0, 'M' | 'Z' << 8);
-  put32(0x3C, 0x40);
-  put32(0x40, 'P' | 'E' << 8);
-  put32(0x44, 0x14C);         // i386
-  put32(0x44 + 16, 224);      // optional header size
-  put32(optional, 0x10B);     // PE32
-  put32(optional + 92, 16);   // data directories
-  if (certificateSize != 0) {  // the security directory
-    put32(optional + 128, static_cast<uint32_t>(size));
-    put32(optional + 132, certificateSize);
-  }
+  const uint32_t fields[][2] = {{0, 'M' | 'Z' << 8}, {0x3C, 0x40},  {0x40, 'P' | 'E' << 8},
+                                {0x44, 0x14C},       {0x54, 224},   {0x58, 0x10B},
+                                {0xB4, 16},          {0xD8, certificateSize != 0 ? uint32_t(size) : 0},
+                                {0xDC, certificateSize}};
+  for (const auto& f : fields)
+    for (int i = 0; i < 4; ++i) bytes[f[0] + i] = static_cast<uint8_t>(f[1] >> (8 * i));
   return bytes;
 }
 
@@ -73,27 +64,21 @@ inline std::map<std::string, std::string> TestReadTree(const std::string& root) 
   return files;
 }
 
-inline bool TestHasText(const std::string& text, const std::string& part) {
-  return text.find(part) != std::string::npos;
-}
+inline bool TestHasText(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
 
 struct TestRun {
   int code;
-  std::string out;
-  std::string err;
+  std::string out, err;
 };
 
-inline TestRun TestSetupkit(const std::vector<std::string>& args, bool terminal = false) {
+inline TestRun TestSetupkit(const std::vector<std::string>& args) {
   std::ostringstream out, err;
-  int code = SetupkitRun(args, out, err, terminal);
+  int code = SetupkitRun(args, out, err, false);
   return {code, out.str(), err.str()};
 }
 
-// Packs `folder` with a fixed date and small dictionary; `extra` options follow.
-inline TestRun TestPack(const std::string& stub, const std::string& folder, const std::string& output,
-                        const std::vector<std::string>& extra = {}) {
-  std::vector<std::string> args = {"pack",       "--stub",      stub,  "--out",  output, "--product-code", "ABC",
-                                   "--date",     "2024-05-01", "--dict-size", "64K", "--from", folder};
-  args.insert(args.end(), extra.begin(), extra.end());
-  return TestSetupkit(args);
+// Packs `folder` with a fixed date and a small dictionary.
+inline TestRun TestPack(const std::string& stub, const std::string& folder, const std::string& output) {
+  return TestSetupkit({"pack", "--stub", stub, "--out", output, "--product-code", "ABC", "--date", "2024-05-01",
+                       "--dict-size", "64K", "--from", folder});
 }
