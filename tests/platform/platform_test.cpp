@@ -18,9 +18,7 @@ TEST(PlatformFile, ErrorNumbersAreWin32) {
     EXPECT_EQ(PLATFORM_INVALID_FILE, PlatformCreateFile(o.path.c_str(), o.forWrite));
     EXPECT_EQ(o.error, PlatformGetLastError()) << testing::PrintToString(o.path) << " for writing " << o.forWrite;
   }
-  EXPECT_FALSE(PlatformPathExists(child.c_str()));
-  EXPECT_TRUE(PlatformCreateDirectory(child.c_str()));
-  EXPECT_TRUE(PlatformPathExists(child.c_str()));
+  EXPECT_TRUE(PlatformCreateDirectory(child.c_str()) && PlatformPathExists(child.c_str()));
   EXPECT_FALSE(PlatformCreateDirectory(child.c_str()));
   EXPECT_EQ(kErrorAlreadyExists, PlatformGetLastError());
   EXPECT_FALSE(PlatformCreateDirectory((dir + u"\\missing\\child").c_str()));

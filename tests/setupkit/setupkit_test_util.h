@@ -66,10 +66,7 @@ inline std::map<std::string, std::string> TestReadTree(const std::string& root) 
 
 inline bool TestHasText(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
 
-struct TestRun {
-  int code;
-  std::string out, err;
-};
+struct TestRun { int code; std::string out, err; };
 
 inline TestRun TestSetupkit(const std::vector<std::string>& args) {
   std::ostringstream out, err;
