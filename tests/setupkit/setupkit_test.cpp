@@ -30,7 +30,7 @@ std::vector<uint8_t> Stream(const std::vector<EntryStreamEntry>& entries) {
 }
 
 // Stub, payload and enough zeros behind it for the locator; `flip` inverts bits in the middle of the LZMA stream.
-std::string WriteInstaller(const std::vector<uint8_t>& stream, uint8_t flip = 0) {
+std::string Crafted(const std::vector<uint8_t>& stream, uint8_t flip = 0) {
   TestLzma lzma = TestLzmaEncode(stream, false, 1u << 16);
   lzma.stream[lzma.stream.size() / 2] ^= flip;
   std::vector<uint8_t> bytes = TestFakeStub(kPayloadSearchStart), container = TestContainer(lzma, stream.size());
@@ -73,7 +73,7 @@ TEST(StubCheck, AcceptsOnlyAnUnsignedPeWithoutPayload) {
     std::copy(bytes.begin(), bytes.end(), stub.begin() + at);
     return stub;
   };
-  const std::vector<uint8_t> magic = {PayloadMagicByte(0), PayloadMagicByte(1), PayloadMagicByte(2), PayloadMagicByte(3)};
+  const std::vector<uint8_t> magic = {0xB6, 0x2C, 0xB6, 0x91};
   EXPECT_EQ("", StubCheck(with(TestFakeStub(100000), kPayloadSearchStart - 1, magic)));  // never found there
   EXPECT_EQ("already carries a payload (magic at offset 90049); pack the bare stub",
             StubCheck(with(TestFakeStub(100000), kPayloadSearchStart + 50, magic)));
@@ -98,7 +98,8 @@ TEST(ProductFiles, WholeSetLimitsAndOrder) {
   // Bytes of the stored names: € is 0x80 and é 0xE9 in Windows-1252 (in UTF-8 é comes first).
   EXPECT_EQ(std::vector<std::string>({"A.TXT", "B\\a.txt", "b.txt", "\x80.txt", "\xE9.txt"}), names);
   // The installer puts every file straight into the destination folder.
-  EXPECT_EQ(std::vector<std::string>{"\"A.TXT\" and \"B\\a.txt\" both install as \"a.txt\"; the installer keeps the later one"},
+  EXPECT_EQ(std::vector<std::string>{"\"A.TXT\" and \"B\\a.txt\" both install as \"a.txt\"; "
+                                     "the installer keeps the later one"},
             ProductFilesFlatteningClashes(files));
 }
 
@@ -166,7 +167,6 @@ TEST(RoundTrip, TreeComesBackWholeFromTheSameBytesEachTime) {
   EXPECT_TRUE(TestHasText(TestPack(stub, product, out).out, out + ": 5 entries, " + bytes + " bytes in, "));
   const std::vector<uint8_t> installer = TestReadFile(out), stubBytes = TestReadFile(stub);
   EXPECT_TRUE(std::equal(stubBytes.begin(), stubBytes.end(), installer.begin()));
-  EXPECT_EQ(stubBytes.size() + 4, LocateIn(out));
   EXPECT_EQ(out + ": ok, 5 entries, " + bytes + " bytes\n", TestSetupkit({"verify", out}).out);
   TestRun run = TestSetupkit({"extract", out, target});
   EXPECT_EQ(target + ": 5 of 5 entries extracted, " + bytes + " bytes\n", run.out) << run.err;
@@ -193,7 +193,7 @@ TEST(RoundTrip, ListShowsIdentityAndEntriesInListOrder) {
 
 TEST(Extract, RefusesNamesThatLeaveTheFolderAndWritesTheRest) {
   // Windows reads "..." as "..".
-  const std::string installer = WriteInstaller(Stream({{"..\\evil", {'e'}}, {"a/../../evil", {}}, {"...\\evil", {}},
+  const std::string installer = Crafted(Stream({{"..\\evil", {'e'}}, {"a/../../evil", {}}, {"...\\evil", {}},
                                                        {"\\evil", {}}, {"C:evil", {}}, {"a..b\\..c\\ok", {'o', 'k'}}}));
   const std::string parent = TestTempDir(), target = parent + "/out";
   TestRun run = TestSetupkit({"extract", installer, target});
@@ -210,14 +210,14 @@ TEST(Verify, NamesWhatIsBroken) {
   std::vector<uint8_t> wrongByte = stream;
   wrongByte.back() ^= 1;
   const struct { std::string installer; int code; std::string message; } cases[] = {
-      {WriteInstaller(stream), 0, ": ok, 2 entries, 3001 bytes\n"},
+      {Crafted(stream), 0, ": ok, 2 entries, 3001 bytes\n"},
       {TestWriteStub(100000), 1, ": no payload found\n"},
-      {WriteInstaller(wrongByte), 1, ": checksum mismatch (stored "},
-      {WriteInstaller(stream, 0x55), 1, ": LZMA data error"},
+      {Crafted(wrongByte), 1, ": checksum mismatch (stored "},
+      {Crafted(stream, 0x55), 1, ": LZMA data error"},
       // A name longer than the format allows breaks the stream, whatever the checksum says.
-      {WriteInstaller(Stream({{"ok", {'1'}}, {std::string(1020, 'n'), {'x'}}})), 1, ": the entry stream breaks a limit"},
+      {Crafted(Stream({{"ok", {'1'}}, {std::string(1020, 'n'), {'x'}}})), 1, ": the entry stream breaks a limit"},
       // A stream, whole as LZMA data, that ends one byte into the last entry's data.
-      {WriteInstaller(std::vector<uint8_t>(stream.begin(), stream.end() - 1)), 1, ": the entry stream ends inside an entry"},
+      {Crafted(std::vector<uint8_t>(stream.begin(), stream.end() - 1)), 1, ": the entry stream ends inside an entry"},
       {TestTempDir() + "/missing.exe", 2, ": cannot be read (file not found (error 2))\n"},
   };
   for (const auto& c : cases) {

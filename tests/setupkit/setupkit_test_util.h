@@ -64,7 +64,7 @@ inline std::map<std::string, std::string> TestReadTree(const std::string& root) 
   return files;
 }
 
-inline bool TestHasText(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
+inline bool TestHasText(const std::string& s, const std::string& part) { return s.find(part) != std::string::npos; }
 
 struct TestRun { int code; std::string out, err; };
 

@@ -6,7 +6,6 @@
 #include <algorithm>
 #include <functional>
 #include <string>
-#include <vector>
 
 #include "test_files.h"
 #include "text/bounded_text.h"
@@ -34,8 +33,8 @@ TEST(BoundedText, ResultsAndCutsAtEachCapacity) {
       {u"abc", 4, Append, u"abc", kAppendNoRoom}, {u"abc", 5, Append, u"abcd", kAppendTruncated},
       {u"abc", 6, Append, u"abcde", 0},           {u"abc", 0, Append, u"abc", 0},
       {u"abcd", 4, Append, u"abcd", kAppendNoRoom},  // no terminator within capacity: full
-      {u"old", 4, Copy, u"abc", 0}, {u"old", 1, Copy, u"", 0}, {u"old", 0, Copy, u"old", 0},  // 0: not even a terminator
-      {u"old", 4, [](char16_t* b, int n) { return NarrowToWide("\x80\x80\x80\x80", b, n), 0; }, u"\u20AC\u20AC\u20AC", 0},
+      {u"old", 4, Copy, u"abc", 0}, {u"old", 1, Copy, u"", 0}, {u"old", 0, Copy, u"old", 0},  // 0: no terminator
+      {u"old", 3, [](char16_t* b, int n) { return NarrowToWide("\x80\x80\x80", b, n), 0; }, u"\u20AC\u20AC", 0},
       {u"ab", 5, [](char16_t* b, int n) { return AppendNarrowToWide("cdef", b, n), 0; }, u"abcd", 0},
       // SetWide's source may lie further on in the destination's own buffer.
       {u"Name: Product 1.0", 8, [](char16_t* b, int n) { return SetWide(b + 6, b, n); }, u"Product", kAppendTruncated},
@@ -56,7 +55,7 @@ TEST(BoundedText, ResultsAndCutsAtEachCapacity) {
     const std::string shown = testing::PrintToString(start) + " capacity " + std::to_string(c.capacity);
     EXPECT_EQ(c.result, c.op(b, c.capacity)) << shown;
     EXPECT_EQ(std::u16string(c.text), std::u16string(b)) << shown;
-    for (int u = std::max<int>(c.capacity, start.size() + 1); u < 32; ++u) EXPECT_EQ(u'#', b[u]) << shown << " unit " << u;
+    for (int u = std::max<int>(c.capacity, start.size() + 1); u < 32; ++u) EXPECT_EQ(u'#', b[u]) << shown << " @" << u;
   }
 }
 
@@ -93,8 +92,8 @@ TEST(StringTables, TableChosenBySystemLanguageLookupConvertsAndCuts) {
   const struct { const StringTable* table; int16_t id; int capacity; std::u16string text; } cases[] = {
       // The success message is glued directly behind the product name.
       {&kStringTableItalian, kTextInstalled, 64, u" \u00E8 stato installato correttamente."},
-      {&kStringTableGerman, kTextStartMenuEntry, 20, u"Programmgruppe ers"}, {&kStringTableEnglish, kTextCancel, 2, u""},
-      {&kStringTableEnglish, kTextCancel, 0, u"#"}, {&kStringTableEnglish, 4242, 64, u""}, {nullptr, kTextCancel, 64, u""},
+      {&kStringTableGerman, kTextCancel, 5, u"Abb"}, {&kStringTableGerman, kTextCancel, 2, u""},
+      {&kStringTableGerman, kTextCancel, 0, u"#"}, {&kStringTableGerman, 999, 64, u""}, {nullptr, kTextCancel, 64, u""},
   };
   for (const auto& c : cases) {
     char16_t b[65] = {u'#', 0};
@@ -121,9 +120,10 @@ TEST(StringTables, TableChosenBySystemLanguageLookupConvertsAndCuts) {
 TEST(ProductDescription, FirstLineGrammarAndLimits) {
   const std::string n127(127, 'n');
   const struct { std::string text, expected; } cases[] = {  // expected: "name|version"
-      {"Example Tool Version 3.2 beta (build 7)\r\nmore", "Example Tool|3.2 beta"}, {"Tool version 2", "Tool version 2|"},
-      {"Tool  \nx", "Tool |"}, {"Tool Version 2 Version 3", "Tool|2 Version 3"}, {" Version 9", "|9"}, {"[T] Version 2", "|"},
-      {std::string("Tool\0x", 6), "Tool|"}, {"Caf\xE9 Version " + std::string(40, '\xB2'), "Caf\xE9|" + std::string(31, '\xB2')},
+      {"Example Tool Version 3.2 beta (build 7)\r\nmore", "Example Tool|3.2 beta"}, {"Tool  \nx", "Tool |"},
+      {"Tool version 2", "Tool version 2|"}, {"Tool Version 2 Version 3", "Tool|2 Version 3"}, {" Version 9", "|9"},
+      {"[T] Version 2", "|"}, {std::string("Tool\0x", 6), "Tool|"},
+      {"Caf\xE9 Version " + std::string(40, '\xB2'), "Caf\xE9|" + std::string(31, '\xB2')},
       // Only the first 1024 bytes are looked at.
       {std::string(1030, 'n') + " Version 1", n127 + "|"},
       {std::string(1000, 'n') + " Version " + std::string(100, 'v'), n127 + "|" + std::string(15, 'v')},
@@ -142,8 +142,8 @@ TEST(ProductDescription, FirstLineGrammarAndLimits) {
 
 TEST(ProductDescription, ScanLooksAtTheTopDescriptionAndLanguageFiles) {
   const struct { const char16_t* name; ScanEntryKind kind; } cases[] = {
-      {u"file_id.diz", kScanEntryDescription}, {u"docs\\FILE_ID.DIZ", kScanEntryOther}, {u"FILE_ID.DIZX", kScanEntryOther},
-      {u"Lang\\Tool_it.lng", kScanEntryLanguageFile}, {u"_IT.LNG", kScanEntryLanguageFile}, {u"IT.LNG", kScanEntryOther},
+      {u"file_id.diz", kScanEntryDescription}, {u"docs\\FILE_ID.DIZ", kScanEntryOther}, {u"IT.LNG", kScanEntryOther},
+      {u"Lang\\T_it.lng", kScanEntryLanguageFile}, {u"_IT.LNG", kScanEntryLanguageFile}, {u"a.LNG.x", kScanEntryOther},
   };
   for (const auto& c : cases) EXPECT_EQ(c.kind, ClassifyScanEntry(c.name)) << testing::PrintToString(c.name);
 }
@@ -153,7 +153,7 @@ TEST(LanguageFile, NameCodeBaseAndPath) {
   const struct { std::vector<uint8_t> bytes; std::u16string name; uint32_t cut = 0; } cases[] = {
       {TestBytes("[Info]\r\nLanguage=Deutsch (German)\r\nNext=1\r\n"), u"Deutsch"},
       {TestBytes("[Info]\nMyLanguage:Fran\xE7" "ais \t  \nx"), u"Fran\u00E7ais \t"},  // the first "Language" anywhere
-      {TestBytes("[Language=   \r\n"), u""}, {TestBytes("[Language=(German)"), u"(none)"}, {TestBytes("[Language=x"), u"x"},
+      {TestBytes("[Language=   \r\n"), u""}, {TestBytes("[Language=(De)"), u"(none)"}, {TestBytes("[Language=x"), u"x"},
       {TestBytes(" [Language=x"), u"(none)"}, {TestBytes("[Language"), u"(none)"},
       {TestBytes("[" + std::string(1020, ' ') + "Language=Deutsch"), u"(none)"},
       {TestUtf16File(u"[" + std::u16string(499, u' ') + u"Language=Deutsch\r\n"), u"De"},  // the first 1024 bytes
