@@ -17,7 +17,6 @@ namespace {
 int Append(char16_t* b, int n) { return AppendWide(u"de", b, n); }
 int Copy(char16_t* b, int n) { return CopyWide(u"abcdef", b, n), 0; }
 int Strip(char16_t* b, int) { return StripFileName(b), 0; }
-int Offset(char16_t* b, int) { return FileNameOffset(b); }
 std::function<int(char16_t*, int)> Join(const char16_t* component) {
   return [component](char16_t* b, int n) { return AppendPathComponent(component, b, n); };
 }
@@ -45,7 +44,6 @@ TEST(BoundedText, ResultsAndCutsAtEachCapacity) {
       {u"C:\\dir", 8, Join(u"file.txt"), u"C:\\dir\\", kAppendNoRoom},
       {u"C:\\dir\\f.exe", 32, Strip, u"C:\\dir", 0}, {u"C:\\f.exe", 32, Strip, u"C:\\", 0},
       {u"f.exe", 32, Strip, u"", 0}, {u"\\file", 32, Strip, u"", 0}, {u"ab/c", 32, Strip, u"ab", 0},
-      {u"a\\b/c.txt", 32, Offset, u"a\\b/c.txt", 4}, {u"dir\\", 32, Offset, u"dir\\", 4},
   };
   for (const auto& c : cases) {
     char16_t b[32];
@@ -90,9 +88,10 @@ TEST(CodePage, EveryByteConvertsAsWindows1252AndBack) {
 
 TEST(StringTables, TableChosenBySystemLanguageLookupConvertsAndCuts) {
   const struct { const StringTable* table; int16_t id; int capacity; std::u16string text; } cases[] = {
-      // The success message is glued directly behind the product name.
+      // The success message is glued directly behind the product name; at most capacity - 2 characters are kept.
       {&kStringTableItalian, kTextInstalled, 64, u" \u00E8 stato installato correttamente."},
-      {&kStringTableGerman, kTextCancel, 5, u"Abb"}, {&kStringTableGerman, kTextCancel, 2, u""},
+      {&kStringTableGerman, kTextInstalled, 4, u" w"}, {&kStringTableEnglish, kTextInstalled, 4, u" h"},
+      {&kStringTableGerman, kTextCancel, 2, u""},
       {&kStringTableGerman, kTextCancel, 0, u"#"}, {&kStringTableGerman, 999, 64, u""}, {nullptr, kTextCancel, 64, u""},
   };
   for (const auto& c : cases) {
