@@ -29,7 +29,8 @@ std::vector<uint8_t> Stream(const std::vector<EntryStreamEntry>& entries) {
   return BuildEntryStream({"ABC", "", ""}, 32, entries);
 }
 
-// Stub, payload and enough zeros behind it for the locator; `flip` inverts bits in the middle of the LZMA stream.
+// A crafted installer: stub, payload and enough zeros behind it for the locator;
+// `flip` inverts bits in the middle of the LZMA stream.
 std::string Crafted(const std::vector<uint8_t>& stream, uint8_t flip = 0) {
   TestLzma lzma = TestLzmaEncode(stream, false, 1u << 16);
   lzma.stream[lzma.stream.size() / 2] ^= flip;
@@ -195,7 +196,7 @@ TEST(RoundTrip, ListShowsIdentityAndEntriesInListOrder) {
 TEST(Extract, RefusesNamesThatLeaveTheFolderAndWritesTheRest) {
   // Windows reads "..." as "..".
   const std::string installer = Crafted(Stream({{"..\\evil", {'e'}}, {"a/../../evil", {}}, {"...\\evil", {}},
-                                                       {"\\evil", {}}, {"C:evil", {}}, {"a..b\\..c\\ok", {'o', 'k'}}}));
+                                                {"\\evil", {}}, {"C:evil", {}}, {"a..b\\..c\\ok", {'o', 'k'}}}));
   const std::string parent = TestTempDir(), target = parent + "/out";
   TestRun run = TestSetupkit({"extract", installer, target});
   EXPECT_EQ(1, run.code);

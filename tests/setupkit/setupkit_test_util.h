@@ -19,6 +19,7 @@
 // The smallest PE image StubCheck accepts, padded with 0x90 to `size` bytes: MZ
 // header, PE signature, i386 COFF header and a PE32 optional header with 16 data
 // directories. `certificateSize` fills the security directory as signing would.
+// Offsets: e_lfanew 0x3C, COFF header 0x44, optional header 0x58, its security directory 0xD8.
 inline std::vector<uint8_t> TestFakeStub(size_t size = 1024, uint32_t certificateSize = 0) {
   std::vector<uint8_t> bytes(size < 312 ? 312 : size, 0x90);
   std::fill(bytes.begin(), bytes.begin() + 312, 0);
