@@ -13,31 +13,17 @@
 
 namespace fs = std::filesystem;
 
-namespace {
-
-struct ScratchRoot {
-  fs::path root;
-  ScratchRoot() {
-    std::random_device rd;
-    root = fs::temp_directory_path() / ("setupkit-test-" + std::to_string(rd()));
-    fs::create_directories(root);
-  }
-  ~ScratchRoot() {
-    std::error_code ignored;
-    fs::remove_all(root, ignored);
-  }
-};
-
-ScratchRoot& Root() {
-  static ScratchRoot root;
-  return root;
-}
-
-}  // namespace
-
 std::string TestTempDir() {
+  // One root per test program run, removed with everything below it at exit.
+  static const struct Root {
+    fs::path path = fs::temp_directory_path() / ("setupkit-test-" + std::to_string(std::random_device()()));
+    ~Root() {
+      std::error_code ignored;
+      fs::remove_all(path, ignored);
+    }
+  } root;
   static int counter = 0;
-  fs::path dir = Root().root / std::to_string(++counter);
+  fs::path dir = root.path / std::to_string(++counter);
   fs::create_directories(dir);
   return dir.string();
 }
@@ -59,8 +45,7 @@ std::vector<uint8_t> TestReadFile(const std::string& path) {
 uint64_t TestFileWriteTime(const std::string& path) {
 #ifdef _WIN32
   WIN32_FILE_ATTRIBUTE_DATA data;
-  std::wstring wide = fs::path(path).wstring();
-  if (!GetFileAttributesExW(wide.c_str(), GetFileExInfoStandard, &data)) return 0;
+  if (!GetFileAttributesExW(fs::path(path).wstring().c_str(), GetFileExInfoStandard, &data)) return 0;
   return (static_cast<uint64_t>(data.ftLastWriteTime.dwHighDateTime) << 32) | data.ftLastWriteTime.dwLowDateTime;
 #else
   struct stat st;
@@ -73,9 +58,6 @@ std::vector<uint8_t> TestBytes(const std::string& text) { return std::vector<uin
 
 std::vector<uint8_t> TestUtf16File(const std::u16string& text) {
   std::vector<uint8_t> bytes = {0xFF, 0xFE};
-  for (char16_t u : text) {
-    bytes.push_back(static_cast<uint8_t>(u));
-    bytes.push_back(static_cast<uint8_t>(u >> 8));
-  }
+  for (char16_t u : text) bytes.insert(bytes.end(), {static_cast<uint8_t>(u), static_cast<uint8_t>(u >> 8)});
   return bytes;
 }

@@ -16,34 +16,19 @@
 #include "setupkit/commands.h"
 #include "test_files.h"
 
-// The smallest PE image StubCheck accepts: MZ header, PE signature, COFF header
-// and a PE32 optional header with 16 data directories, padded with 0x90 to
-// `size` bytes. `certificateSize` fills the security directory as signing would.
+// The smallest PE image StubCheck accepts, padded with 0x90 to `size` bytes: MZ
+// header, PE signature, i386 COFF header and a PE32 optional header with 16 data
+// directories. `certificateSize` fills the security directory as signing would.
+// Offsets: e_lfanew 0x3C, COFF header 0x44, optional header 0x58, its security directory 0xD8.
 inline std::vector<uint8_t> TestFakeStub(size_t size = 1024, uint32_t certificateSize = 0) {
   std::vector<uint8_t> bytes(size < 312 ? 312 : size, 0x90);
   std::fill(bytes.begin(), bytes.begin() + 312, 0);
-  auto put16 = [&](size_t at, uint32_t v) {
-    bytes[at] = static_cast<uint8_t>(v);
-    bytes[at + 1] = static_cast<uint8_t>(v >> 8);
-  };
-  auto put32 = [&](size_t at, uint32_t v) {
-    put16(at, v & 0xFFFF);
-    put16(at + 2, v >> 16);
-  };
-  bytes[0] = 'M';
-  bytes[1] = 'Z';
-  put32(0x3C, 0x40);
-  bytes[0x40] = 'P';
-  bytes[0x41] = 'E';
-  put16(0x44, 0x14C);     // i386
-  put16(0x44 + 16, 224);  // optional header size
-  const size_t optional = 0x44 + 20;
-  put16(optional, 0x10B);  // PE32
-  put32(optional + 92, 16);
-  if (certificateSize != 0) {
-    put32(optional + 96 + 4 * 8, static_cast<uint32_t>(size));
-    put32(optional + 96 + 4 * 8 + 4, certificateSize);
-  }
+  const uint32_t fields[][2] = {{0, 'M' | 'Z' << 8}, {0x3C, 0x40},  {0x40, 'P' | 'E' << 8},
+                                {0x44, 0x14C},       {0x54, 224},   {0x58, 0x10B},
+                                {0xB4, 16},          {0xD8, certificateSize != 0 ? uint32_t(size) : 0},
+                                {0xDC, certificateSize}};
+  for (const auto& f : fields)
+    for (int i = 0; i < 4; ++i) bytes[f[0] + i] = static_cast<uint8_t>(f[1] >> (8 * i));
   return bytes;
 }
 
@@ -80,11 +65,9 @@ inline std::map<std::string, std::string> TestReadTree(const std::string& root) 
   return files;
 }
 
-struct TestRun {
-  int code;
-  std::string out;
-  std::string err;
-};
+inline bool TestHasText(const std::string& s, const std::string& part) { return s.find(part) != std::string::npos; }
+
+struct TestRun { int code; std::string out, err; };
 
 inline TestRun TestSetupkit(const std::vector<std::string>& args) {
   std::ostringstream out, err;
@@ -92,12 +75,8 @@ inline TestRun TestSetupkit(const std::vector<std::string>& args) {
   return {code, out.str(), err.str()};
 }
 
-// Packs `folder` with a fixed date and small dictionary unless `extra` says otherwise.
-inline TestRun TestPack(const std::string& stub, const std::string& folder, const std::string& output,
-                        const std::vector<std::string>& extra = {}) {
-  std::vector<std::string> args = {"pack", "--stub", stub,         "--out",       output, "--product-code",
-                                   "ABC",  "--date", "2024-05-01", "--dict-size", "64K",  "--from",
-                                   folder};
-  args.insert(args.end(), extra.begin(), extra.end());
-  return TestSetupkit(args);
+// Packs `folder` with a fixed date and a small dictionary.
+inline TestRun TestPack(const std::string& stub, const std::string& folder, const std::string& output) {
+  return TestSetupkit({"pack", "--stub", stub, "--out", output, "--product-code", "ABC", "--date", "2024-05-01",
+                       "--dict-size", "64K", "--from", folder});
 }

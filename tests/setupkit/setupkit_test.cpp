@@ -1,0 +1,231 @@
+// setupkit: what pack accepts before it writes anything; pack, then list, verify
+// and extract through the installer's own archive pass; and installers built
+// here byte by byte with names and damage that pack itself never writes.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <random>
+
+#include "archive/lzma_test_util.h"
+#include "archive/payload_locator.h"
+#include "setupkit/ansi_text.h"
+#include "setupkit/entry_stream_writer.h"
+#include "setupkit/packer.h"
+#include "setupkit/product_files.h"
+#include "setupkit/stored_text.h"
+#include "setupkit/stub_check.h"
+#include "setupkit_test_util.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+uint32_t LocateIn(const std::string& path) {
+  TestFile file(path);
+  return PayloadLocator(file.file, PlatformGetFileSize(file.file));
+}
+
+std::vector<uint8_t> Stream(const std::vector<EntryStreamEntry>& entries) {
+  return BuildEntryStream({"ABC", "", ""}, 32, entries);
+}
+
+// A crafted installer: stub, payload and enough zeros behind it for the locator;
+// `flip` inverts bits in the middle of the LZMA stream.
+std::string Crafted(const std::vector<uint8_t>& stream, uint8_t flip = 0) {
+  TestLzma lzma = TestLzmaEncode(stream, false, 1u << 16);
+  lzma.stream[lzma.stream.size() / 2] ^= flip;
+  std::vector<uint8_t> bytes = TestFakeStub(kPayloadSearchStart), container = TestContainer(lzma, stream.size());
+  bytes.insert(bytes.end(), container.begin(), container.end());
+  bytes.resize(std::max<uint64_t>(bytes.size(), PackFindableSize(kPayloadSearchStart)), 0);
+  std::string path = TestTempDir() + "/crafted.exe";
+  TestWriteFile(path, bytes);
+  return path;
+}
+
+}  // namespace
+
+TEST(StoredText, TextsAndNamesInWindows1252) {
+  std::string ansi, accents;
+  EXPECT_EQ(u8"contains U+1F600 (\U0001F600), which Windows-1252 cannot hold", ansi::FromUtf8(u8"\U0001F600", &ansi));
+  for (const char* bad : {"\xC3", "\xC0\xAF", "\xED\xA0\x80", "a\x80"})
+    EXPECT_EQ("is not valid UTF-8", ansi::FromUtf8(bad, &ansi)) << bad;
+  for (int i = 0; i < 31; ++i) accents += u8"\u00e9";  // 31 bytes in Windows-1252, 62 in UTF-8
+  EXPECT_EQ("", stored::CheckIdentity(stored::Identity::kMainProgram, accents, &ansi));
+  EXPECT_EQ("must be a file name without folders",
+            stored::CheckIdentity(stored::Identity::kMainProgram, "bin\\app.exe", &ansi));
+
+  // stored: the name in Windows-1252, or "!" and the start of the problem.
+  const struct { std::string utf8, stored; } names[] = {
+      {u8"docs/Stra\u00dfe\\\u20ac \u0178", "docs\\Stra\xDF" "e\\\x80 \x9F"}, {"COM10", "COM10"},
+      {std::string(1019, 'n'), std::string(1019, 'n')}, {std::string(1020, 'n'), "!is 1020 bytes long in Windows-1252"},
+      {"/x.txt", "!starts with a separator"}, {"C:\\x.txt", "!contains ':'"}, {"a\\..\\x", "!has the component \"..\""},
+      {"a\\\\x.txt", "!has an empty folder component"}, {"dir \\x", "!has the component \"dir \" ending in a space"},
+      {"a/nul.txt", "!uses the device name \"nul.txt\""}, {u8"\u0081", "!contains U+0081, the one character"},
+  };
+  for (const auto& c : names) {
+    std::string problem = stored::CheckEntryName(c.utf8, &ansi);
+    EXPECT_EQ(c.stored, problem.empty() ? ansi : ("!" + problem).substr(0, c.stored.size())) << c.utf8.substr(0, 20);
+  }
+  EXPECT_EQ(stored::FoldKey("\xC9T\xC9.\x8A"), stored::FoldKey("\xE9t\xE9.\x9A"));  // ÉTÉ.Š and été.š
+}
+
+TEST(StubCheck, AcceptsOnlyAnUnsignedPeWithoutPayload) {
+  auto with = [](std::vector<uint8_t> stub, size_t at, std::vector<uint8_t> bytes) {
+    std::copy(bytes.begin(), bytes.end(), stub.begin() + at);
+    return stub;
+  };
+  const std::vector<uint8_t> magic = {0xB6, 0x2C, 0xB6, 0x91};
+  EXPECT_EQ("", StubCheck(with(TestFakeStub(100000), kPayloadSearchStart - 1, magic)));  // never found there
+  EXPECT_EQ("already carries a payload (magic at offset 90049); pack the bare stub",
+            StubCheck(with(TestFakeStub(100000), kPayloadSearchStart + 50, magic)));
+  EXPECT_EQ("is not a Windows executable (no MZ header)", StubCheck({'#', '!', '/', 'b'}));
+  EXPECT_EQ("is signed (Authenticode certificate table); sign after packing", StubCheck(TestFakeStub(4096, 1024)));
+}
+
+TEST(ProductFiles, WholeSetLimitsAndOrder) {
+  // Sizes as gathered; no file needs to exist for the set's checks.
+  std::vector<ProductFile> files = {{"a.txt", "a.txt", 100}, {"b\\c.txt", "c.txt", 0xFFFFFFFFull - 136}};
+  // 14 + (10 + 100) + (12 + size) bytes of stream: exactly 4 GiB - 1 fits, one byte more does not.
+  EXPECT_EQ("", ProductFilesCheck(files, 14, "product"));
+  files[1].size += 1;
+  EXPECT_EQ("product: the files make an entry stream of 4294967296 bytes; an installer holds at most 4294967295",
+            ProductFilesCheck(files, 14, "product"));
+
+  const std::string root = TestTempDir();
+  TestWriteTree(root, {{"b.txt", ""}, {"B/a.txt", ""}, {"A.TXT", ""}, {u8"\u00e9.txt", ""}, {u8"\u20ac.txt", ""}});
+  ASSERT_EQ("", ProductFilesFromFolder(std::filesystem::u8path(root), &files));
+  std::vector<std::string> names;
+  for (const ProductFile& f : files) names.push_back(f.name);
+  // Bytes of the stored names: € is 0x80 and é 0xE9 in Windows-1252 (in UTF-8 é comes first).
+  EXPECT_EQ(std::vector<std::string>({"A.TXT", "B\\a.txt", "b.txt", "\x80.txt", "\xE9.txt"}), names);
+  // The installer puts every file straight into the destination folder.
+  EXPECT_EQ(std::vector<std::string>{"\"A.TXT\" and \"B\\a.txt\" both install as \"a.txt\"; "
+                                     "the installer keeps the later one"},
+            ProductFilesFlatteningClashes(files));
+}
+
+TEST(Pack, FindableSizeIsWhatTheLocatorNeeds) {
+  const uint64_t s = kPayloadSearchStart;
+  // Magic in the first read, ending on its last byte or one before, straddling into the second, in the third.
+  for (uint64_t offset : {s, s + 4087, s + 4088, s + 4091, s + 8180}) {
+    const uint64_t size = PackFindableSize(offset);
+    std::vector<uint8_t> bytes(size, 0);
+    for (uint32_t i = 0; i < kPayloadMagicSize; ++i) bytes[offset + i] = PayloadMagicByte(i);
+    const std::string path = TestTempDir() + "/magic.bin";
+    TestWriteFile(path, bytes);
+    EXPECT_EQ(offset + kPayloadMagicSize, LocateIn(path)) << "magic at " << offset;
+    fs::resize_file(path, size - 1);
+    EXPECT_EQ(0u, LocateIn(path)) << "magic at " << offset << ", one byte short";
+  }
+}
+
+TEST(Pack, RefusesBadInputsAndWritesNothing) {
+  const std::string good = TestTempDir(), stub = TestWriteStub(), out = TestTempDir() + "/o.exe";
+  TestWriteTree(good, {{"one.txt", "1"}, {"two.txt", "2"}, {"dup.lst", "A.txt\tone.txt\na.TXT\ttwo.txt\n"},
+                       {"gone.lst", "\nx\tmissing.txt\n"}});
+  const struct { std::vector<std::string> args; std::string problem; } cases[] = {
+      {{"--product-code", "ABCD", "--from", good}, "pack: --product-code \"ABCD\" is 4 bytes long"},
+      {{"--from", good, "--date", "2011-12-31"}, "pack: --date 2011-12-31: before 2012-01-01"},
+      {{"--from", good, "--date", "2023-02-29"}, "pack: --date 2023-02-29: no such day"},
+      {{"--from", good + "/none"}, good + "/none: is not a folder"},
+      {{"--entries", good + "/dup.lst"}, "dup.lst: stored names \"A.txt\" and \"a.TXT\" name the same file"},
+      {{"--entries", good + "/gone.lst"}, "gone.lst:2: source " + good + "/missing.txt does not exist"},
+      {{"--entries", good + "/dup.lst", "--from", good}, "give exactly one of --from DIR and --entries FILE"},
+  };
+  for (const auto& c : cases) {
+    std::vector<std::string> args = {"pack", "--out", out, "--stub", stub, "--product-code", "A"};
+    args.resize(c.args[0] == "--product-code" ? 5 : 7);
+    args.insert(args.end(), c.args.begin(), c.args.end());
+    TestRun run = TestSetupkit(args);
+    EXPECT_EQ(2, run.code) << c.problem;
+    EXPECT_TRUE(TestHasText(run.err, c.problem) && run.err.find('\n') == run.err.size() - 1) << run.err;
+  }
+  // Nothing was written, not even beside the output; an existing installer stays as it was.
+  EXPECT_TRUE(fs::is_empty(fs::u8path(out).parent_path()));
+  TestWriteFile(out, TestBytes("old"));
+  EXPECT_EQ(2, TestPack(stub, TestTempDir(), out).code);
+  EXPECT_EQ(TestBytes("old"), TestReadFile(out));
+  // An output inside the product folder would be packed into the next installer.
+  EXPECT_TRUE(TestHasText(TestPack(stub, good, good + "/setup.exe").err, "lies inside the product folder"));
+  EXPECT_TRUE(TestHasText(TestPack(stub + ".x", good, out).err, ".x: cannot be read (file not found (error 2))"));
+  const TestRun usage = TestSetupkit({"extract", out});  // the other commands share one parser
+  EXPECT_TRUE(usage.code == 2 && TestHasText(usage.err, "extract: missing arguments (see 'setupkit extract --help')"));
+}
+
+// Folders, spaces and Windows-1252 letters in names; an empty file, and text
+// and noise longer than one chunk of the archive pass. A stub shorter than the
+// search start is padded up to it (as in every other test); this one is longer.
+TEST(RoundTrip, TreeComesBackWholeFromTheSameBytesEachTime) {
+  std::mt19937 random(7);
+  std::string text, noise;
+  while (noise.size() < 70000) noise.push_back(static_cast<char>(random()));
+  while (text.size() < 90000) text += "line " + std::to_string(random() % 50) + "\r\n";
+  const std::map<std::string, std::string> tree = {{"plain.txt", "plain"}, {"empty", ""}, {"a/b/c/d.txt", text},
+                                                   {u8"Gr\u00fc\u00dfe/with space/\u20ac 5.bin", noise},
+                                                   {u8"docs/caf\u00e9 cr\u00e8me", text + noise}};
+  const std::string product = TestTempDir(), out = TestTempDir() + "/setup.exe", target = TestTempDir() + "/x";
+  const std::string stub = TestWriteStub(kPayloadSearchStart + 7000);
+  const std::string bytes = std::to_string(5 + 2 * (text.size() + noise.size()));
+  TestWriteTree(product, tree);
+  EXPECT_TRUE(TestHasText(TestPack(stub, product, out).out, out + ": 5 entries, " + bytes + " bytes in, "));
+  const std::vector<uint8_t> installer = TestReadFile(out), stubBytes = TestReadFile(stub);
+  EXPECT_TRUE(std::equal(stubBytes.begin(), stubBytes.end(), installer.begin()));
+  EXPECT_EQ(out + ": ok, 5 entries, " + bytes + " bytes\n", TestSetupkit({"verify", out}).out);
+  EXPECT_EQ(target + ": 5 of 5 entries extracted, " + bytes + " bytes\n", TestSetupkit({"extract", out, target}).out);
+  EXPECT_EQ(tree, TestReadTree(target));
+  ASSERT_EQ(0, TestPack(stub, product, out).code);
+  EXPECT_EQ(installer, TestReadFile(out)) << "packed again over itself";
+}
+
+TEST(RoundTrip, ListShowsIdentityAndEntriesInListOrder) {
+  const std::string dir = TestTempDir(), out = TestTempDir() + "/setup.exe";
+  TestWriteTree(dir, {{"z.txt", "zz"}, {"a.txt", ""}, {"list", "\xEF\xBB\xBFZ last/z.txt\tz.txt\r\n\r\nA\ta.txt\n"}});
+  TestRun run = TestSetupkit({"pack", "--stub", TestWriteStub(), "--out", out, "--product-code", u8"\u00c9X",
+                              "--window-class", "Say \"hi\" \\o/", "--main-program", "Z.exe", "--date", "2012-02-29",
+                              "--entries", dir + "/list"});
+  ASSERT_EQ(0, run.code) << run.err;
+  EXPECT_EQ(u8"product code  \u00c9X\nwindow class  Say \"hi\" \\o/\nmain program  Z.exe\narchive date  2012-02-29\n"
+            "entries       2, 2 bytes\n           2  Z last\\z.txt\n           0  A\n",
+            TestSetupkit({"list", out}).out);
+  EXPECT_EQ(u8"{\n  \"productCode\": \"\u00c9X\",\n  \"windowClass\": \"Say \\\"hi\\\" \\\\o/\",\n"
+            "  \"mainProgram\": \"Z.exe\",\n  \"archiveDate\": \"2012-02-29\",\n  \"entries\": [\n"
+            "    {\"name\": \"Z last\\\\z.txt\", \"size\": 2},\n    {\"name\": \"A\", \"size\": 0}\n  ]\n}\n",
+            TestSetupkit({"list", "--json", out}).out);
+}
+
+TEST(Extract, RefusesNamesThatLeaveTheFolderAndWritesTheRest) {
+  // Windows reads "..." as "..".
+  const std::string installer = Crafted(Stream({{"..\\evil", {'e'}}, {"a/../../evil", {}}, {"...\\evil", {}},
+                                                {"\\evil", {}}, {"C:evil", {}}, {"a..b\\..c\\ok", {'o', 'k'}}}));
+  const std::string parent = TestTempDir(), target = parent + "/out";
+  TestRun run = TestSetupkit({"extract", installer, target});
+  EXPECT_EQ(1, run.code);
+  EXPECT_TRUE(TestHasText(run.err, "setupkit: " + installer + ": entry \"..\\evil\" would leave the folder (\"..\"); "
+                                    "not extracted\n")) << run.err;
+  EXPECT_TRUE(TestHasText(run.err, "setupkit: " + installer + ": 5 of 6 entries refused\n")) << run.err;
+  EXPECT_EQ(target + ": 1 of 6 entries extracted, 2 bytes\n", run.out);
+  EXPECT_EQ((std::map<std::string, std::string>{{"out/a..b/..c/ok", "ok"}}), TestReadTree(parent));
+}
+
+TEST(Verify, NamesWhatIsBroken) {
+  const std::vector<uint8_t> stream = Stream({{"one.txt", TestBytes(std::string(3000, '1'))}, {"two", {'2'}}});
+  std::vector<uint8_t> wrongByte = stream;
+  wrongByte.back() ^= 1;
+  const struct { std::string installer; int code; std::string message; } cases[] = {
+      {Crafted(stream), 0, ": ok, 2 entries, 3001 bytes\n"},
+      {TestWriteStub(100000), 1, ": no payload found\n"},
+      {Crafted(wrongByte), 1, ": checksum mismatch (stored "},
+      {Crafted(stream, 0x55), 1, ": LZMA data error"},
+      // A name longer than the format allows breaks the stream, whatever the checksum says.
+      {Crafted(Stream({{"ok", {'1'}}, {std::string(1020, 'n'), {'x'}}})), 1, ": the entry stream breaks a limit"},
+      // A stream, whole as LZMA data, that ends one byte into the last entry's data.
+      {Crafted(std::vector<uint8_t>(stream.begin(), stream.end() - 1)), 1, ": the entry stream ends inside an entry"},
+      {TestTempDir() + "/missing.exe", 2, ": cannot be read (file not found (error 2))\n"},
+  };
+  for (const auto& c : cases) {
+    TestRun run = TestSetupkit({"verify", c.installer});
+    EXPECT_EQ(c.code, run.code) << c.message;
+    EXPECT_TRUE(TestHasText(c.code == 0 ? run.out : run.err, c.installer + c.message)) << run.out << run.err;
+    EXPECT_TRUE(c.code == 0 || TestSetupkit({"list", c.installer}).out.empty()) << "list prints nothing but the error";
+  }
+}
