@@ -1,14 +1,101 @@
+// The install steps against the registry, special folders and shell links of
+// this system: what an install writes and records, where it proposes to install,
+// and how it shows a system error.
 #include "install/install_sequence.h"
 
 #include <gtest/gtest.h>
+#include <shlobj.h>
+#include <string.h>
 
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "install/stored_destination.h"
 #include "install/system_error.h"
-#include "install_test_util.h"
+#include "shell/messages.h"
 #include "shell/scan_handler.h"
+#include "shell/shell_test_util.h"
 #include "text/bounded_text.h"
 #include "text/product_description.h"
 
+namespace fs = std::filesystem;
+
 namespace {
+
+const wchar_t kUninstallKey[] = L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Zq Test Tool";
+
+// A REG_SZ value stored with its terminator as its text, "(none)", or "(type, bytes)" for anything else.
+std::string Registry(HKEY root, const wchar_t* key, const wchar_t* name) {
+  wchar_t value[1100] = {0};
+  DWORD type = 0, size = sizeof(value);
+  if (RegGetValueW(root, key, name, RRF_RT_ANY | RRF_NOEXPAND, &type, value, &size)) return "(none)";
+  if (type == REG_SZ && size == (wcslen(value) + 1) * 2) return TestUtf8(AsUtf16(value));
+  return "(" + std::to_string(type) + ", " + std::to_string(size) + ")";
+}
+
+// Puts a registry value back, or removes it, at the end of the scope.
+struct SavedRegistryValue {
+  HKEY root;
+  const wchar_t *key, *name;
+  DWORD type = 0, size = 4096;
+  BYTE data[4096];
+  LSTATUS saved;
+  SavedRegistryValue(HKEY root, const wchar_t* key, const wchar_t* name) : root(root), key(key), name(name) {
+    saved = RegGetValueW(root, key, name, RRF_RT_ANY | RRF_NOEXPAND, &type, data, &size);
+  }
+  ~SavedRegistryValue() {
+    Set(nullptr);
+    if (saved == ERROR_SUCCESS) RegSetKeyValueW(root, key, name, type, data, size);
+  }
+  // Sets the value to `bytes` bytes of text (by default all of it with its terminator), or removes it.
+  void Set(const wchar_t* text, DWORD bytes = 0) const {
+    if (text == nullptr) {
+      RegDeleteKeyValueW(root, key, name);
+    } else {
+      RegSetKeyValueW(root, key, name, REG_SZ, text, bytes ? bytes : DWORD(wcslen(text) + 1) * 2);
+    }
+  }
+};
+
+// Puts an environment variable back at the end of the scope.
+struct SavedEnvironment {
+  std::wstring name, value;
+  bool existed;
+  explicit SavedEnvironment(const wchar_t* name) : name(name) {
+    wchar_t buffer[2048];
+    DWORD length = GetEnvironmentVariableW(name, buffer, 2048);
+    existed = length != 0 && length < 2048;
+    if (existed) value = buffer;
+  }
+  ~SavedEnvironment() { SetEnvironmentVariableW(name.c_str(), existed ? value.c_str() : nullptr); }
+};
+
+// COM for the scope. Under Wine, saving a link starts a helper that reads it in
+// the background and holds it open while a test replaces or removes it; the
+// helper is switched off for the programs this one starts.
+struct ComScope {
+  SavedEnvironment overrides{L"WINEDLLOVERRIDES"};
+  ComScope() {
+    SetEnvironmentVariableW(L"WINEDLLOVERRIDES", (overrides.value + L";winemenubuilder.exe=d").c_str());
+    CoInitialize(nullptr);
+  }
+  ~ComScope() { CoUninitialize(); }
+};
+
+fs::path SpecialFolder(int csidl) {
+  wchar_t path[MAX_PATH] = {0};
+  SHGetFolderPathW(nullptr, csidl, nullptr, 0, path);
+  return fs::path(path);
+}
+
+// The message boxes asked for through a MessageFunction, as "caption: text [type]".
+std::vector<std::string> g_boxes;
+
+int RecordBox(HWND, const char16_t* text, const char16_t* captionPath, UINT type) {
+  g_boxes.push_back(TestUtf8(MessageCaption(captionPath)) + ": " + TestUtf8(text) + " [" + std::to_string(type) + "]");
+  return IDOK;
+}
 
 const std::vector<EntryStreamEntry> kProduct = {
     {"FILE_ID.DIZ", TestBytes("Zq Test Tool Version 1.0\r\n")},
@@ -19,23 +106,21 @@ const std::vector<EntryStreamEntry> kProduct = {
     {"Lang\\Zq_FR.LNG", TestBytes("[Language=Fran\xE7" "ais")},
 };
 
-// "target | working directory" of a shell link, or "(none)".
+// "target | working directory" of a shell link.
 std::string ReadShortcut(const fs::path& path) {
   IShellLinkW* link = nullptr;
   IPersistFile* file = nullptr;
-  std::string out = "(none)";
-  CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW, reinterpret_cast<void**>(&link));
-  if (link == nullptr) return out;
-  if (SUCCEEDED(link->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&file))) &&
+  wchar_t target[MAX_PATH] = L"(none)", folder[MAX_PATH] = {0};
+  if (SUCCEEDED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW,
+                                 reinterpret_cast<void**>(&link))) &&
+      SUCCEEDED(link->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&file))) &&
       SUCCEEDED(file->Load(path.c_str(), STGM_READ))) {
-    wchar_t target[MAX_PATH] = {0}, folder[MAX_PATH] = {0};
     link->GetPath(target, MAX_PATH, nullptr, SLGP_RAWPATH);
     link->GetWorkingDirectory(folder, MAX_PATH);
-    out = TestUtf8(AsUtf16(target)) + " | " + TestUtf8(AsUtf16(folder));
   }
   if (file != nullptr) file->Release();
-  link->Release();
-  return out;
+  if (link != nullptr) link->Release();
+  return TestUtf8(AsUtf16(target)) + " | " + TestUtf8(AsUtf16(folder));
 }
 
 // A hidden setup dialog over an installer of product code ZQT, scanned as the real
@@ -45,9 +130,9 @@ struct InstallScope : TestDialog {
   ComScope com;
   SavedRegistryValue stored{HKEY_CURRENT_USER, L"Software\\Halvorn", L"ZQT"};
   std::string destination = TestTempDir() + "\\Zq";
-  fs::path desktopLink = TestSpecialFolder(CSIDL_DESKTOPDIRECTORY) / "Zq Test Tool.lnk";
-  fs::path group = TestSpecialFolder(CSIDL_COMMON_PROGRAMS) / "Zq Test Tool";
-  fs::path quickLaunch = TestSpecialFolder(CSIDL_APPDATA) / "Microsoft" / "Internet Explorer" / "Quick Launch";
+  fs::path desktopLink = SpecialFolder(CSIDL_DESKTOPDIRECTORY) / "Zq Test Tool.lnk";
+  fs::path group = SpecialFolder(CSIDL_COMMON_PROGRAMS) / "Zq Test Tool";
+  fs::path quickLaunch = SpecialFolder(CSIDL_APPDATA) / "Microsoft" / "Internet Explorer" / "Quick Launch";
   fs::path savedQuickLaunch = quickLaunch.parent_path() / "Quick Launch (saved by test)";
 
   explicit InstallScope(const std::vector<EntryStreamEntry>& entries, const char* mainProgram = "") {
@@ -61,7 +146,7 @@ struct InstallScope : TestDialog {
     SetDestination(destination);
   }
   ~InstallScope() {
-    RegDeleteKeyW(HKEY_LOCAL_MACHINE, kTestUninstallKey);
+    RegDeleteKeyW(HKEY_LOCAL_MACHINE, kUninstallKey);
     RemoveLinks();
     std::error_code ignored;
     fs::remove_all(quickLaunch, ignored);
@@ -71,14 +156,14 @@ struct InstallScope : TestDialog {
   void SetDestination(const std::string& path) { SetDlgItemTextW(dialog, 1032, AsWide(TestWidePath(path).c_str())); }
   int Install(int boxes) {
     for (int i = 0; i < 3; ++i) CheckDlgButton(dialog, 1041 + i, (boxes >> i) & 1 ? BST_CHECKED : BST_UNCHECKED);
-    TestBoxes().clear();
-    return RunInstallWith(dialog, TestRecordBox);
+    g_boxes.clear();
+    return RunInstallWith(dialog, RecordBox);
   }
   // What the install recorded: "stored | uninstaller | icon | links made", with "-" for a missing link.
   std::string Recorded() const {
-    return TestRegistry(HKEY_CURRENT_USER, L"Software\\Halvorn", L"ZQT") + " | " +
-           TestRegistry(HKEY_LOCAL_MACHINE, kTestUninstallKey, L"UninstallString") + " | " +
-           TestRegistry(HKEY_LOCAL_MACHINE, kTestUninstallKey, L"DisplayIcon") + " | " +
+    return Registry(HKEY_CURRENT_USER, L"Software\\Halvorn", L"ZQT") + " | " +
+           Registry(HKEY_LOCAL_MACHINE, kUninstallKey, L"UninstallString") + " | " +
+           Registry(HKEY_LOCAL_MACHINE, kUninstallKey, L"DisplayIcon") + " | " +
            (fs::exists(group / "Zq Test Tool.lnk") ? "group" : "-") + (fs::exists(desktopLink) ? " desktop" : " -") +
            (fs::exists(quickLaunch / "Zq Test Tool.lnk") ? " quick" : " -");
   }
@@ -89,6 +174,13 @@ struct InstallScope : TestDialog {
     fs::remove(quickLaunch / "Zq Test Tool.lnk", ignored);
   }
 };
+
+// The system's text for an error, as the message shows it.
+std::string SystemText(uint32_t code) {
+  char16_t buffer[512] = u"stale";
+  SystemMessageText(code, buffer, 512);
+  return TestUtf8(buffer);
+}
 
 }  // namespace
 
@@ -119,7 +211,7 @@ TEST(RunInstall, OlderPsapiSetAsideAndTheIdentityNamesTheMainProgram) {
   fs::create_directories(TestWidePath(d));
   TestWriteFile(d + "\\PSAPI.DLL", TestBytes("old psapi"));
   // The uninstall entry's values are rewritten one by one; others stay.
-  RegSetKeyValueW(HKEY_LOCAL_MACHINE, kTestUninstallKey, L"EstimatedSize", REG_SZ, L"12", 6);
+  RegSetKeyValueW(HKEY_LOCAL_MACHINE, kUninstallKey, L"EstimatedSize", REG_SZ, L"12", 6);
   SetLanguageItemCheck(s.List(), FindLanguageItem(s.List(), LanguageCode4FromNarrow("FR")), kLanguageUnchecked);
   s.SetDestination(d + "\\");  // stored as typed
   EXPECT_EQ(0, s.Install(2));
@@ -127,7 +219,7 @@ TEST(RunInstall, OlderPsapiSetAsideAndTheIdentityNamesTheMainProgram) {
   EXPECT_EQ("old psapi|new psapi", std::string(old.begin(), old.end()) + "|" + std::string(now.begin(), now.end()));
   EXPECT_FALSE(fs::exists(TestWidePath(d + "\\Zq_FR.LNG")));
   EXPECT_EQ(d + "\\ | " + d + "\\UnInst.exe | " + d + "\\Extra.exe | - desktop -", s.Recorded());
-  EXPECT_EQ("12", TestRegistry(HKEY_LOCAL_MACHINE, kTestUninstallKey, L"EstimatedSize"));
+  EXPECT_EQ("12", Registry(HKEY_LOCAL_MACHINE, kUninstallKey, L"EstimatedSize"));
   EXPECT_EQ(d + "\\Extra.exe | " + d, ReadShortcut(s.desktopLink));
 }
 
@@ -137,10 +229,10 @@ TEST(RunInstall, StepsNeedTheirFilesAndAFailedPassRecordsNothing) {
     EXPECT_EQ(0, s.Install(7));
     EXPECT_EQ(s.destination + " | " + s.destination + "\\UnInst.exe |  | - - -", s.Recorded());
     // Without a product name the entry's values would land in the Uninstall key itself.
-    RegDeleteKeyW(HKEY_LOCAL_MACHINE, kTestUninstallKey);
+    RegDeleteKeyW(HKEY_LOCAL_MACHINE, kUninstallKey);
     s.context.productName[0] = 0;
     EXPECT_EQ(0, s.Install(7));
-    EXPECT_EQ("(none)", TestRegistry(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall",
+    EXPECT_EQ("(none)", Registry(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall",
                                      L"UninstallString"));
   }
   {
@@ -153,8 +245,62 @@ TEST(RunInstall, StepsNeedTheirFilesAndAFailedPassRecordsNothing) {
   std::string root = TestTempDir();
   s.SetDestination(root + "\\" + std::string(1015 - root.size() - 1, 'd'));
   EXPECT_EQ(206, s.Install(7));
-  char16_t text[512];
-  SystemMessageText(206, text, 512);
-  EXPECT_EQ(std::vector<std::string>{"setup.exe: " + TestUtf8(text) + " [16]"}, TestBoxes());
+  EXPECT_EQ(std::vector<std::string>{"setup.exe: " + SystemText(206) + " [16]"}, g_boxes);
   EXPECT_EQ("(none) | (none) | (none) | - - -", s.Recorded());
+}
+
+TEST(SystemError, InsertionMarksStayAndACodeWithoutTextShowsNoBox) {
+  // Filling "%1" would read arguments that were never passed.
+  EXPECT_EQ("Insert disk for drive %1.\r\n", SystemText(107));
+  TestDialog d;
+  g_boxes.clear();
+  EXPECT_EQ(2, ShowSystemErrorWith(RecordBox, d.dialog, 0x2FFFFFFF, nullptr));
+  EXPECT_TRUE(g_boxes.empty());
+}
+
+TEST(StoredDestination, StoredAsTypedThenEachSourceOfTheDefaultInTurn) {
+  TestDialog d;
+  strcpy(d.context.productCode, "ZQT");
+  strcpy(d.context.productName, "Zq Tool");
+  SavedRegistryValue stored{HKEY_CURRENT_USER, L"Software\\Halvorn", L"ZQT"};
+  SavedRegistryValue programFiles{HKEY_LOCAL_MACHINE, L"Software\\Microsoft\\Windows\\CurrentVersion",
+                                  L"ProgramFilesDir"};
+  SavedEnvironment environment{L"ProgramFiles"};
+  auto proposal = [](int capacity = 1024) {
+    char16_t buffer[1024] = u"stale stale stale stale";
+    DefaultDestination(buffer, capacity);
+    return TestUtf8(buffer);
+  };
+  stored.Set(nullptr);
+  programFiles.Set(L"X:\\Apps\\");
+  StoreDestination(u"E:\\My Tools\\ ");
+  StoreDestination(u"");
+  EXPECT_EQ("E:\\My Tools\\ ", Registry(HKEY_CURRENT_USER, L"Software\\Halvorn", L"ZQT"));
+  EXPECT_EQ("E:\\My Tools\\ ", proposal());
+  // A stored text is read within its bytes and its buffer; one that leaves no room for its end counts as absent.
+  stored.Set(L"E:\\Mine123456789", 7 * 2);
+  EXPECT_EQ("E:\\Mine", proposal());
+  stored.Set(L"E:\\Mine123456789", 16 * 2);
+  EXPECT_EQ("X:\\Apps\\Zq Tool|E:\\Mine123456789", proposal(16) + "|" + proposal(17));
+  stored.Set(L"");
+  EXPECT_EQ("X:\\Apps\\Zq Tool", proposal());
+  // Without a product code nothing is stored or read.
+  d.context.productCode[0] = 0;
+  StoreDestination(u"E:\\Other");
+  EXPECT_EQ("(none)", Registry(HKEY_CURRENT_USER, L"Software\\Halvorn", L""));
+  stored.Set(L"E:\\Mine");
+  EXPECT_EQ("X:\\Apps\\Zq Tool", proposal());
+
+  programFiles.Set(nullptr);
+  SetEnvironmentVariableW(L"ProgramFiles", L"Y:\\Env");
+  EXPECT_EQ("Y:\\Env\\Zq Tool", proposal());
+  // A source that does not fit counts as absent, and the folder beside Windows' is proposed.
+  SetEnvironmentVariableW(L"ProgramFiles", L"Y:\\A long Program Files folder");
+  wchar_t windows[MAX_PATH];
+  GetWindowsDirectoryW(windows, MAX_PATH);
+  std::string drive = TestUtf8(fs::path(windows).root_path().u16string());
+  ASSERT_FALSE(fs::exists(drive + "Programme"));
+  EXPECT_EQ(drive + "Program Files\\Z", proposal(19));
+  SetEnvironmentVariableW(L"ProgramFiles", nullptr);
+  EXPECT_EQ(drive + "Program Files\\Zq Tool", proposal());
 }

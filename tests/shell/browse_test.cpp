@@ -10,11 +10,6 @@
 
 namespace {
 
-std::string Lower(std::string text) {
-  for (char& c : text) c = static_cast<char>(tolower(static_cast<unsigned char>(c)));
-  return text;
-}
-
 struct OleScope {
   OleScope() { EXPECT_TRUE(SUCCEEDED(OleInitialize(nullptr))); }
   ~OleScope() { OleUninitialize(); }
@@ -45,7 +40,7 @@ TEST(BrowseStartItem, TheFolderElseItsParent) {
     wchar_t found[MAX_PATH] = L"(none)";
     if (item != nullptr) SHGetPathFromIDListW(item, found);
     CoTaskMemFree(item);
-    EXPECT_EQ(Lower(c[1]), Lower(TestUtf8(AsUtf16(found)))) << c[0];
+    EXPECT_STRCASEEQ(c[1].c_str(), TestUtf8(AsUtf16(found)).c_str()) << c[0];
   }
   SetCurrentDirectoryW(previous);
 }
@@ -64,7 +59,6 @@ TEST(BrowseForDestination, CancelKeepsTheTextPickingSetsIt) {
     return d.Text(kDestinationEditId);
   };
   EXPECT_EQ("Q:\\Nowhere\\Tool", browse("Q:\\Nowhere\\Tool", IDCANCEL));
-  EXPECT_EQ(folder, browse(folder, IDCANCEL));
   // OK takes the selected folder: normally the pre-selected one, but the platform's
   // browser may still be filling its tree, so only a real folder is asked for.
   std::string picked = browse(folder + "\\Not Yet", IDOK);

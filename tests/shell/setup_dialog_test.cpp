@@ -4,17 +4,20 @@
 
 #include <stdlib.h>
 
+#include <string>
+
 #include "install/shortcuts.h"
-#include "install/stored_destination.h"
+#include "shell/language_list.h"
 #include "shell/scan_handler.h"
 #include "shell_test_util.h"
 #include "text/bounded_text.h"
+#include "text/product_description.h"
 
 namespace {
 
-// Product "Example Tool" 3.2 of code "ZQT", main program "tool.exe", languages English, German and French.
-std::string WriteInstaller(const std::string& windowClass, size_t cut = 0) {
-  return TestInstaller({"ZQT", windowClass, "tool.exe"},
+// Product "Example Tool" 3.2 of code "ZQT" with no window class, languages English, German and French.
+std::string WriteInstaller(size_t cut = 0) {
+  return TestInstaller({"ZQT", "", "tool.exe"},
                        {{"FILE_ID.DIZ", TestBytes("Example Tool Version 3.2\r\n")},
                         {"tool.exe", TestBytes("MZ")},
                         {"Lang\\Tool_FR.LNG", TestBytes("[Info]\r\nLanguage=Francais\r\n")}},
@@ -30,49 +33,48 @@ void StartContext(InstallerContext* context, const std::string& installer) {
   CopyWide(TestWidePath(installer).c_str(), context->modulePath, 1024);
 }
 
-int g_destroyRequests = 0;
-bool g_obeyDestroy = true;
-
-// A product's window: counts the WM_DESTROY sent from outside and, when it obeys, goes away.
-LRESULT CALLBACK ProductWindow(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-  if (message == WM_DESTROY && InSendMessage()) {
-    ++g_destroyRequests;
-    if (g_obeyDestroy) PostMessageW(window, WM_CLOSE, 0, 0);
-    return 0;
-  }
-  return DefWindowProcW(window, message, wParam, lParam);
-}
-
-HWND CreateProductWindow(const char* windowClass) {
-  WNDCLASSA product = {};
-  product.lpfnWndProc = ProductWindow;
-  product.lpszClassName = windowClass;
-  RegisterClassA(&product);
-  return CreateWindowA(windowClass, "", WS_POPUP, 0, 0, 9, 9, nullptr, nullptr, nullptr, nullptr);
-}
-
-// Runs this thread's messages until `thread` ends (true) or the milliseconds pass.
-bool PumpUntilEnded(HANDLE thread, DWORD milliseconds) {
-  for (DWORD start = GetTickCount(); GetTickCount() - start < milliseconds;) {
-    if (MsgWaitForMultipleObjects(1, &thread, FALSE, 20, QS_ALLINPUT) == WAIT_OBJECT_0) return true;
-    MSG message;
-    while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&message);
-  }
-  return false;
+// Feeds one entry to the handler as the archive pass does: decision call, then data call.
+void Scan(HWND dialog, const char16_t* name, const std::string& data) {
+  char16_t buffer[1024];
+  CopyWide(name, buffer, 1024);
+  EXPECT_EQ(0, ScanHandler(buffer, nullptr, static_cast<uint32_t>(data.size()), dialog));
+  EXPECT_EQ(0, ScanHandler(buffer, reinterpret_cast<const uint8_t*>(data.data()), static_cast<uint32_t>(data.size()),
+                           dialog));
 }
 
 }  // namespace
 
+TEST(SetupResources, IconAndManifest) {
+  HMODULE module = SetupExeModule();
+  ASSERT_NE(nullptr, module) << "setup.exe not found beside the tests";
+  EXPECT_NE(nullptr, LoadImageW(module, MAKEINTRESOURCEW(1), IMAGE_ICON, 48, 48, 0));
+
+  HRSRC found = FindResourceW(module, MAKEINTRESOURCEW(1), RT_MANIFEST);
+  ASSERT_NE(nullptr, found);
+  const char* bytes = static_cast<const char*>(LockResource(LoadResource(module, found)));
+  std::string manifest(bytes, SizeofResource(module, found));
+#ifdef _WIN64
+  const std::string architecture = "processorArchitecture=\"amd64\"";
+#else
+  const std::string architecture = "processorArchitecture=\"x86\"";
+#endif
+  // Administrator rights for the machine-wide uninstall entry and program group;
+  // version 6 of the common controls for the list's check boxes.
+  for (const std::string& field : {"name=\"Setup.exe\" version=\"5.1.0.0\" " + architecture,
+                                   std::string("level=\"requireAdministrator\""),
+                                   std::string("name=\"Microsoft.Windows.Common-Controls\" version=\"6.0.0.0\""),
+                                   std::string("publicKeyToken=\"6595b64144ccf1df\"")}) {
+    EXPECT_NE(std::string::npos, manifest.find(field)) << field;
+  }
+}
+
 TEST(SetupDialog, InitDialogFillsTheRealTemplate) {
   InstallerContext context = {};
-  StartContext(&context, WriteInstaller(""));
+  StartContext(&context, WriteInstaller());
   HWND dialog = CreateDialogParamW(SetupExeModule(), MAKEINTRESOURCEW(kSetupDialogId), nullptr, SetupDialog, 0);
   ASSERT_NE(nullptr, dialog);
-  auto text = [&](int id) { return TestWindowText(GetDlgItem(dialog, id)); };
-  EXPECT_EQ("Setup Example Tool 3.2|Example Tool 3.2|&OK|Cancel|Destination folder|Put entry to Start Menu",
-            TestWindowText(dialog) + "|" + text(kTitleLineId) + "|" + text(kInstallButtonId) + "|" +
-                text(kCancelButtonId) + "|" + text(1031) + "|" + text(kStartMenuBoxId));
-  // No window class in the payload: the closer looks for the product name.
+  EXPECT_EQ("Setup Example Tool 3.2|Cancel", TestWindowText(dialog) + "|" + TestWindowText(GetDlgItem(dialog, 2)));
+  // Without a window class the closer looks for the product name.
   EXPECT_STREQ("Example Tool", context.productWindowClass);
   EXPECT_EQ(reinterpret_cast<ULONG_PTR>(context.icon), GetClassLongPtrW(dialog, GCLP_HICON));
   RECT desktop, window;
@@ -81,58 +83,88 @@ TEST(SetupDialog, InitDialogFillsTheRealTemplate) {
   EXPECT_LE(abs(2 * window.left - (desktop.right - (window.right - window.left))), 1);
   EXPECT_LE(abs(2 * window.top - (desktop.bottom - (window.bottom - window.top))), 1);
 
-  // A new destination: every box and language checked, the Quick Launch box hidden without its folder.
-  char16_t proposed[1024];
-  DefaultDestination(proposed, 1024);
-  EXPECT_EQ(TestUtf8(proposed), text(kDestinationEditId));
-  HWND list = GetDlgItem(dialog, kLanguageListId);
-  std::string checks;
-  for (int id : {kStartMenuBoxId, kDesktopBoxId, kQuickLaunchBoxId}) checks += IsDlgButtonChecked(dialog, id) ? 'x' : '-';
-  for (int i = 0; i < ListView_GetItemCount(list); ++i) checks += LanguageItemCheck(list, i) == kLanguageChecked ? 'x' : '-';
-  EXPECT_EQ("xxxxxx", checks);
+  // A new destination: every box checked, the Quick Launch box hidden without its folder.
+  for (int id : {kStartMenuBoxId, kDesktopBoxId, kQuickLaunchBoxId}) EXPECT_TRUE(IsDlgButtonChecked(dialog, id)) << id;
   LONG_PTR boxStyle = GetWindowLongPtrW(GetDlgItem(dialog, kQuickLaunchBoxId), GWL_STYLE);
   EXPECT_EQ(HasQuickLaunch(), (boxStyle & WS_VISIBLE) != 0);
-  MSG message;
-  EXPECT_FALSE(PeekMessageW(&message, dialog, WM_CLOSE, WM_CLOSE, PM_REMOVE));
   DestroyWindow(dialog);
   InstallerContextSet(nullptr);
 }
 
-TEST(SetupDialog, BrokenInstallerShowsOnlyTheMessageAndClosesNoProduct) {
-  // The product's name is read before the payload breaks off, but its window is left alone.
-  HWND product = CreateProductWindow("Example Tool");
-  g_destroyRequests = 0;
+// A broken installer shows the message alone: the dialog never appears and ends with 0.
+TEST(SetupDialog, BrokenInstallerShowsOnlyTheMessage) {
   InstallerContext context = {};
-  StartContext(&context, WriteInstaller("ToolWindow", 8));
-  BoxReader box;
-  INT_PTR result = WithModalAnswer(box.Answer(), [] {
-    return DialogBoxParamW(SetupExeModule(), MAKEINTRESOURCEW(kSetupDialogId), nullptr, SetupDialog, 0);
-  });
+  StartContext(&context, WriteInstaller(8));
+  std::string shown;
+  auto answer = [&](HWND box) {
+    bool over = IsWindowVisible(GetWindow(box, GW_OWNER));
+    shown = TestWindowText(box) + ": " + TestWindowText(GetDlgItem(box, 0xFFFF)) + (over ? " (over the dialog)" : "");
+    PostMessageW(box, WM_CLOSE, 0, 0);
+  };
+  EXPECT_EQ(0, WithModalAnswer(answer, [] {
+              return DialogBoxParamW(SetupExeModule(), MAKEINTRESOURCEW(kSetupDialogId), nullptr, SetupDialog, 0);
+            }));
   InstallerContextSet(nullptr);
-  EXPECT_EQ(0, result);
-  EXPECT_EQ("setup.exe: Broken file, please download again.", box.caption + ": " + box.text);
-  EXPECT_FALSE(box.ownerVisible);
-  Sleep(200);
-  MSG message;
-  while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&message);
-  EXPECT_EQ(0, g_destroyRequests);
-  DestroyWindow(product);
+  EXPECT_EQ("setup.exe: Broken file, please download again.", shown);
 }
 
-TEST(InstanceCloser, AsksUntilNoWindowOfTheClassIsLeft) {
-  HWND first = CreateProductWindow("SetupkitTestProduct");
-  HWND second = CreateProductWindow("SetupkitTestProduct");
-  g_destroyRequests = 0;
-  // A window that stays is asked again and again, with a pause between.
-  g_obeyDestroy = false;
-  HANDLE closer = StartInstanceCloser("SetupkitTestProduct");
-  ASSERT_NE(nullptr, closer);
-  EXPECT_FALSE(PumpUntilEnded(closer, 500));
-  EXPECT_GE(g_destroyRequests, 3);
-  EXPECT_LE(g_destroyRequests, 20);
-  g_obeyDestroy = true;
-  EXPECT_TRUE(PumpUntilEnded(closer, 10000));
-  CloseHandle(closer);
-  EXPECT_FALSE(IsWindow(first) || IsWindow(second));
-  EXPECT_EQ(nullptr, StartInstanceCloser(""));  // no class and no product name: nothing to look for
+// The first description names the product and the first language file the base;
+// later ones add to the title, and languages whose code is listed are not added again.
+TEST(ScanHandler, TitleProductAndLanguagesEntryByEntry) {
+  TestDialog d("DE");
+  SetWindowTextW(d.dialog, L"Installation");
+  PrepareLanguageList(d.List());
+  Scan(d.dialog, u"FILE_ID.DIZ", "Tool Version 2\r\nThe tool.");
+  Scan(d.dialog, u"Lang\\Tool_FR.LNG", "[Info]\r\nLanguage=Fran\xE7" "ais\r\n");
+  Scan(d.dialog, u"Other_IT.LNG", "[Language=Italiano");
+  Scan(d.dialog, u"Tool_fr.lng", "[Language=French");
+  Scan(d.dialog, u"Tool_US.LNG", "[Language=American");
+  Scan(d.dialog, u"file_id.diz", "Other\r\n");
+  EXPECT_EQ("Installation Tool 2 Other ", TestWindowText(d.dialog));
+  EXPECT_EQ("Other ", d.Text(kTitleLineId));
+  EXPECT_EQ("Tool|Tool", std::string(d.context.productName) + "|" + TestUtf8(d.context.languageFileBase));
+  EXPECT_EQ("Deutsch[x] Englisch[x] Fran\xC3\xA7" "ais[x] Italiano[x]", d.Items());
+
+  // A product name longer than the context holds is cut.
+  d.context.productName[0] = 0;
+  Scan(d.dialog, u"FILE_ID.DIZ", std::string(200, 'n'));
+  EXPECT_EQ(std::string(31, 'n'), d.context.productName);
+}
+
+// Each item of the language list's menu, chosen in the setup dialog, runs its command on the list.
+TEST(LanguageList, MenuItemsCheckUncheckAndInvert) {
+  TestDialog d;
+  PrepareLanguageList(d.List());
+  AddLanguageItem(d.List(), u"Fran\u00E7ais", LanguageCode4FromNarrow("FR"));
+  SetLanguageItemCheck(d.List(), 1, kLanguageUnchecked);
+  HMENU menu = CreateLanguageMenu();
+  ASSERT_EQ(3, GetMenuItemCount(menu));
+  const struct { int position; const char *text, *items; } kChoices[] = {
+      {2, "&Invert selection", "English[ ] Fran\xC3\xA7" "ais[x] German[ ]"},
+      {0, "Select &all", "English[x] Fran\xC3\xA7" "ais[x] German[x]"},
+      {1, "&Deselect all", "English[ ] Fran\xC3\xA7" "ais[ ] German[ ]"},
+      {2, "&Invert selection", "English[x] Fran\xC3\xA7" "ais[x] German[x]"},
+  };
+  for (const auto& choice : kChoices) {
+    wchar_t text[64] = {0};
+    GetMenuStringW(menu, choice.position, text, 64, MF_BYPOSITION);
+    EXPECT_EQ(choice.text, TestUtf8(AsUtf16(text)));
+    SetupDialog(d.dialog, WM_COMMAND, GetMenuItemID(menu, choice.position), 0);
+    EXPECT_EQ(choice.items, d.Items()) << choice.text;
+  }
+  DestroyMenu(menu);
+}
+
+// Over an earlier installation a language stays checked only where its file is;
+// English and German, built into the product, always do.
+TEST(LanguageList, MarkInstalledLanguagesUnchecksMissingFiles) {
+  TestDialog d;
+  PrepareLanguageList(d.List());
+  AddLanguageItem(d.List(), u"Fran\u00E7ais", LanguageCode4FromNarrow("FR"));
+  AddLanguageItem(d.List(), u"Italiano", LanguageCode4FromNarrow("IT"));
+  CopyWide(u"Tool", d.context.languageFileBase, 32);
+  std::string destination = TestTempDir();
+  TestWriteFile(destination + "\\Tool_FR.LNG", TestBytes("["));
+  MarkInstalledLanguages(d.dialog, TestWidePath(destination).c_str());
+  EXPECT_EQ("English[x] Fran\xC3\xA7" "ais[x] German[x] Italiano[ ]", d.Items());
 }

@@ -65,8 +65,6 @@ struct TestDialog {
     DestroyWindow(dialog);
     InstallerContextSet(nullptr);
   }
-  TestDialog(const TestDialog&) = delete;
-  TestDialog& operator=(const TestDialog&) = delete;
 
   HWND List() const { return GetDlgItem(dialog, kLanguageListId); }
   std::string Text(int id) const { return TestWindowText(GetDlgItem(dialog, id)); }
@@ -80,7 +78,8 @@ struct TestDialog {
       item.pszText = text;
       item.cchTextMax = 256;
       SendMessageW(List(), LVM_GETITEMTEXTW, i, reinterpret_cast<LPARAM>(&item));
-      out += (i ? " " : "") + TestUtf8(AsUtf16(text)) + (LanguageItemCheck(List(), i) == kLanguageChecked ? "[x]" : "[ ]");
+      bool checked = LanguageItemCheck(List(), i) == kLanguageChecked;
+      out += (i ? " " : "") + TestUtf8(AsUtf16(text)) + (checked ? "[x]" : "[ ]");
     }
     return out;
   }
@@ -129,17 +128,3 @@ auto WithModalAnswer(std::function<void(HWND)> answer, Show show) -> decltype(sh
   g_modalAnswer = nullptr;
   return result;
 }
-
-// Reads the message box the code under test opens, then closes it.
-struct BoxReader {
-  std::string caption, text;
-  bool ownerVisible = true;
-  std::function<void(HWND)> Answer() {
-    return [this](HWND box) {
-      caption = TestWindowText(box);
-      text = TestWindowText(GetDlgItem(box, 0xFFFF));
-      ownerVisible = IsWindowVisible(GetWindow(box, GW_OWNER)) != 0;
-      PostMessageW(box, WM_CLOSE, 0, 0);
-    };
-  }
-};
