@@ -81,9 +81,8 @@ while IFS= read -r line; do
   [ -z "$only" ] || [[ ",$only," == *",$id,"* ]] || continue
   faults+=("${line// @ /$'\x1f'}")
 done <<<"$FAULTS"
-for id in ${only//,/ }; do
-  grep -q "^$id @ " <<<"$FAULTS" || { echo "mutants: no fault $id" >&2; exit 2; }
-done
+[ -z "$only" ] || [ "${#faults[@]}" -eq "$(tr ',' '\n' <<<"$only" | sort -u | wc -l)" ] ||
+  { echo "mutants: --only $only names a fault the table lacks (see --list)" >&2; exit 2; }
 
 if [ "$list" = 1 ]; then
   for f in "${faults[@]}"; do
@@ -111,12 +110,11 @@ comm -23 <(cd "$scratch" && find . -path ./build -prune -o -type f -print | sed 
 
 build() { (cd "$scratch" && cmake --build --preset "$1" -j2) >>"$log" 2>&1; }
 # A Win32 build packs its installers with the native setupkit, which must hold the fault too.
-rebuild() {
-  if [ "$1" = native ]; then build native; else
-    (cd "$scratch" && cmake --build --preset native -j2 --target setupkit) >>"$log" 2>&1 && build "$win"
-  fi
+rebuild() {  # tier
+  if [ "$1" = native ]; then build native; return; fi
+  (cd "$scratch" && cmake --build --preset native -j2 --target setupkit) >>"$log" 2>&1 && build "$win"
 }
-run_tests() {
+run_tests() {  # tier regex
   local preset=native
   [ "$1" = native ] || preset=$win
   (cd "$scratch" && ctest --preset "$preset" -R "$2" --timeout 300 --no-tests=error) >>"$log" 2>&1
