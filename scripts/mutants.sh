@@ -1,0 +1,170 @@
+#!/usr/bin/env bash
+# Mutation check: proves the tests find real faults. Each fault below is one line
+# planted in src/ or tools/ of a scratch copy of the tree; the preset of its tier
+# is rebuilt and the ctest tests named by its regex are run. Failing tests catch it.
+#
+#   scripts/mutants.sh [--source DIR] [--scratch DIR] [--only ID[,ID...]] [--list] [--help]
+#
+#   --source DIR   tree to check (default: the repo holding this script); its tracked
+#                  files, uncommitted changes included, are copied to the scratch folder
+#   --scratch DIR  the copy (default: DIR/build/mutants/src); results.txt lands beside it
+#   --only IDS     only these faults          --list   print the faults and stop
+#
+# Tiers: native (ctest --preset native), win32 (Win32 unit tests under Wine) and e2e
+# (end-to-end scenarios under Wine); the Win32 preset is mingw64 where the tree defines
+# it, else mingw, or $MUTANTS_WIN_PRESET. Results: caught, missed, invalid (does not
+# build), stale (original text not exactly once in its file), baseline-fail (the tests
+# fail without the fault). Exit 0 when no fault is missed. Takes 30-60 minutes.
+set -uo pipefail
+shopt -u patsub_replacement 2>/dev/null
+
+# id @ tier @ ctest regex @ file @ original text (exactly once in the file) @ replacement
+FAULTS=$(cat <<'EOF'
+text-room @ native @ ^text_tests$ @ src/text/bounded_text.cpp @ int room = capacity - 1 - length; @ int room = capacity - length;
+codepage-1252 @ native @ ^text_tests$ @ src/platform/platform_posix.cpp @ (s[i] >= 0x80 && s[i] < 0xA0) @ (s[i] >= 0x80 && s[i] < 0x9F)
+posix-errno @ native @ ^platform_tests$ @ src/platform/platform_posix.cpp @ S_ISDIR(st.st_mode)) return kErrorFileNotFound; @ S_ISDIR(st.st_mode)) return kErrorPathNotFound;
+describe-version @ native @ ^text_tests$ @ src/text/product_description.cpp @ AppendNarrow(marker + sizeof(kMarker) - 1, @ AppendNarrow(marker + sizeof(kMarker),
+language-bom @ native @ ^text_tests$ @ src/text/product_description.cpp @ for (uint32_t i = 2; i < n @ for (uint32_t i = 0; i < n
+strings-blank @ native @ ^text_tests$ @ src/text/string_tables.cpp @ {kTextInstalled, " wurde erfolgreich @ {kTextInstalled, "wurde erfolgreich
+interface-swiss @ native @ ^text_tests$ @ src/text/string_tables.cpp @ case 0x0410: case 0x0810: @ case 0x0410:
+format-shift @ native @ ^archive_tests$ @ src/archive/entry_format.h @ (static_cast<uint32_t>(p[1]) << 16) @ (static_cast<uint32_t>(p[1]) << 8)
+format-text @ native @ ^setupkit_tests$ @ src/archive/entry_format.h @ kTextShift = 0x7F; @ kTextShift = 0x80;
+format-number @ native @ ^(archive|setupkit)_tests$ @ src/archive/entry_format.h @ kNumberShift = 0x2D8A61C3u; @ kNumberShift = 0x2D8A61C2u;
+locate-carry @ native @ ^archive_tests$ @ src/archive/payload_locator.cpp @ kLocatorCarry = kPayloadMagicSize; @ kLocatorCarry = kPayloadMagicSize - 1;
+locate-start @ native @ ^archive_tests$ @ src/archive/payload_format.h @ kPayloadSearchStart = 89999; @ kPayloadSearchStart = 90000;
+decode-short @ native @ ^archive_tests$ @ src/archive/decoder.cpp @ return status == LZMA_STATUS_FINISHED_WITH_MARK ? kDecodeOk : kDecodeErrorData; @ return kDecodeOk;
+parse-checksum @ native @ ^archive_tests$ @ src/archive/entry_parser.cpp @ checksum += perByte + data[i]; @ checksum += perByte;
+decide-filter @ native @ ^archive_tests$ @ src/archive/install_decisions.cpp @ checkOf(code, queryContext) == 1 @ checkOf(code, queryContext) != 2
+decide-flatten @ native @ ^archive_tests$ @ src/archive/install_decisions.cpp @ const char16_t* file = name + FileNameOffset(name); @ const char16_t* file = name;
+decide-main @ native @ ^archive_tests$ @ src/archive/install_decisions.cpp @ } else if (state->mainProgram[0] == 0 && IsMainProgramName(file)) { @ } else if (IsMainProgramName(file)) {
+decide-main-case @ native @ ^archive_tests$ @ src/archive/install_decisions.cpp @ if (name[0] != u'E' && name[0] != u'e') return false; @ if (name[0] != u'E') return false;
+extract-dotdot @ native @ ^setupkit_tests$ @ tools/setupkit/stored_text.cpp @ if (dots >= 2 && @ if (dots > 2 &&
+pack-colon @ native @ ^setupkit_tests$ @ tools/setupkit/stored_text.cpp @ std::string("<>:\"|?*") @ std::string("<>\"|?*")
+pack-signed @ native @ ^setupkit_tests$ @ tools/setupkit/stub_check.cpp @ kSecurityDirectory = 4; @ kSecurityDirectory = 5;
+pack-order @ native @ ^setupkit_tests$ @ tools/setupkit/product_files.cpp @ return a.name < b.name; @ return a.source < b.source;
+verify-exit @ native @ ^setupkit_tests$ @ tools/setupkit/inspector.cpp @ const int kExitBroken = 1; @ const int kExitBroken = 2;
+usage-exit @ native @ ^setupkit_tests$ @ tools/setupkit/commands.cpp @ *exitCode = kExitFailure; @ *exitCode = kExitBrokenPayload;
+registry-type @ win32 @ ^shell_tests$ @ src/install/registry_text.cpp @ REG_SZ, reinterpret_cast @ REG_EXPAND_SZ, reinterpret_cast
+uninstall-icon @ win32 @ ^shell_tests$ @ src/install/uninstall_entry.cpp @ u"DisplayIcon", mainProgramPath @ u"DisplayIcon", uninstallerPath
+stored-root @ win32 @ ^shell_tests$ @ src/install/stored_destination.cpp @ RegCreateKeyExW(HKEY_CURRENT_USER, @ RegCreateKeyExW(HKEY_LOCAL_MACHINE,
+sequence-store @ win32 @ ^shell_tests$ @ src/install/install_sequence.cpp @ StoreDestination(state->destination); @ // StoreDestination(state->destination);
+sequence-path @ win32 @ ^shell_tests$ @ src/install/install_sequence.cpp @ if (result == 0) result = static_cast<int>(state.pathError); @ // path errors ignored
+shortcut-folder @ win32 @ ^shell_tests$ @ src/install/shortcuts.cpp @ CreateShellLink(link, target, workingDirectory); @ CreateShellLink(link, target, target);
+dialog-default @ win32 @ ^shell_tests$ @ src/shell/setup_dialog.cpp @ CheckDlgButton(dialog, kDesktopBoxId, BST_CHECKED); @ CheckDlgButton(dialog, kDesktopBoxId, BST_UNCHECKED);
+list-builtin @ win32 @ ^shell_tests$ @ src/shell/language_list.cpp @ if (code == kLanguageCodeEnglish || code == kLanguageCodeGerman) continue; @ if (code == kLanguageCodeEnglish) continue;
+scan-duplicate @ win32 @ ^shell_tests$ @ src/shell/scan_handler.cpp @ if (list != nullptr && FindLanguageItem(list, code) < 0) @ if (list != nullptr)
+startup-language @ e2e @ ^e2e_first_install$ @ src/shell/startup.cpp @ SelectInterfaceLanguage(); @ // SelectInterfaceLanguage();
+closer-broken @ e2e @ ^e2e_running_product$ @ src/shell/setup_dialog.cpp @ if (scan == 0) { @ if (scan != 0) {
+broken-icon @ e2e @ ^e2e_broken_installer$ @ src/shell/setup_dialog.cpp @ context->modulePath, MB_ICONERROR); @ context->modulePath, MB_OK);
+EOF
+)
+
+usage() { sed -n '2,17p' "$0" | sed 's/^# \{0,1\}//'; }
+
+source_dir=$(cd "$(dirname "$0")/.." && pwd)
+scratch="" only="" list=0
+while [ $# -gt 0 ]; do
+  case $1 in
+    --source) source_dir=$(cd "${2:?--source needs a folder}" && pwd) || exit 2; shift 2 ;;
+    --scratch) scratch=${2:?--scratch needs a folder}; shift 2 ;;
+    --only) only=${2:?--only needs fault ids}; shift 2 ;;
+    --list) list=1; shift ;;
+    -h|--help) usage; exit 0 ;;
+    *) echo "mutants: unknown argument $1 (see --help)" >&2; exit 2 ;;
+  esac
+done
+
+# The table as records split by \x1f; --only keeps the named faults.
+faults=()
+while IFS= read -r line; do
+  id=${line%% @ *}
+  [ -z "$only" ] || [[ ",$only," == *",$id,"* ]] || continue
+  faults+=("${line// @ /$'\x1f'}")
+done <<<"$FAULTS"
+[ -z "$only" ] || [ "${#faults[@]}" -eq "$(tr ',' '\n' <<<"$only" | sort -u | wc -l)" ] ||
+  { echo "mutants: --only $only names a fault the table lacks (see --list)" >&2; exit 2; }
+
+if [ "$list" = 1 ]; then
+  for f in "${faults[@]}"; do
+    IFS=$'\x1f' read -r id tier regex file original replacement <<<"$f"
+    printf '%-17s %-6s %-24s %s\n    - %s\n    + %s\n' "$id" "$tier" "$regex" "$file" "$original" "$replacement"
+  done
+  exit 0
+fi
+
+scratch=$(mkdir -p "${scratch:-$source_dir/build/mutants/src}" && cd "${scratch:-$source_dir/build/mutants/src}" && pwd)
+results="$(dirname "$scratch")/results.txt"
+log="$(dirname "$scratch")/mutants.log"
+: >"$results" && : >"$log"
+win=${MUTANTS_WIN_PRESET:-mingw}
+[ -n "${MUTANTS_WIN_PRESET:-}" ] || ! grep -q '"name": *"mingw64"' "$source_dir/CMakePresets.json" || win=mingw64
+
+# Copies what differs (a new mtime makes make rebuild it) and drops files no longer tracked.
+echo "mutants: copying $source_dir to $scratch"
+while IFS= read -r -d '' f; do
+  [ -f "$source_dir/$f" ] && ! cmp -s "$source_dir/$f" "$scratch/$f" || continue
+  mkdir -p "$scratch/$(dirname "$f")" && cp "$source_dir/$f" "$scratch/$f"
+done < <(git -C "$source_dir" ls-files -z)
+comm -23 <(cd "$scratch" && find . -path ./build -prune -o -type f -print | sed 's|^\./||' | sort) \
+  <(git -C "$source_dir" -c core.quotePath=false ls-files | sort) | (cd "$scratch" && xargs -r -d '\n' rm -f)
+
+build() { (cd "$scratch" && cmake --build --preset "$1" -j2) >>"$log" 2>&1; }
+# A Win32 build packs its installers with the native setupkit, which must hold the fault too.
+rebuild() {  # tier
+  if [ "$1" = native ]; then build native; return; fi
+  (cd "$scratch" && cmake --build --preset native -j2 --target setupkit) >>"$log" 2>&1 && build "$win"
+}
+run_tests() {  # tier regex
+  local preset=native
+  [ "$1" = native ] || preset=$win
+  (cd "$scratch" && ctest --preset "$preset" -R "$2" --timeout 300 --no-tests=error) >>"$log" 2>&1
+}
+
+echo "mutants: building native and $win presets (log: $log)"
+if ! { (cd "$scratch" && cmake --preset native && cmake --preset "$win" -DSETUPKIT_NATIVE="$scratch/build/native/setupkit") \
+    >>"$log" 2>&1 && build native && build "$win"; }; then
+  echo "mutants: the unmutated tree does not build; see $log" >&2
+  exit 2
+fi
+
+declare -A baseline
+for f in "${faults[@]}"; do
+  IFS=$'\x1f' read -r id tier regex file original replacement <<<"$f"
+  key="$tier $regex"
+  [ -z "${baseline[$key]:-}" ] || continue
+  run_tests "$tier" "$regex" && baseline[$key]=pass || baseline[$key]=fail
+  echo "mutants: baseline $key: ${baseline[$key]}"
+done
+
+backup="$(dirname "$scratch")/original.bak"
+planted=""
+trap '[ -z "$planted" ] || cp "$backup" "$planted"' EXIT
+caught=0 missed=0 other=0
+for f in "${faults[@]}"; do
+  IFS=$'\x1f' read -r id tier regex file original replacement <<<"$f"
+  start=$SECONDS
+  path="$scratch/$file"
+  if [ "$(grep -oF -- "$original" "$path" 2>/dev/null | wc -l)" != 1 ]; then
+    result=stale
+  elif [ "${baseline[$tier $regex]}" = fail ]; then
+    result=baseline-fail
+  else
+    cp "$path" "$backup" && planted=$path
+    text=$(<"$path")
+    printf '%s\n' "${text/"$original"/"$replacement"}" >"$path"
+    echo "== $id: $file" >>"$log"
+    if ! rebuild "$tier"; then
+      result=invalid
+    elif run_tests "$tier" "$regex"; then
+      result=missed
+    else
+      result=caught
+    fi
+    # A plain copy gives the restored file a new mtime, so the next build compiles it again.
+    cp "$backup" "$path" && planted=""
+  fi
+  case $result in caught) caught=$((caught + 1)) ;; missed) missed=$((missed + 1)) ;; *) other=$((other + 1)) ;; esac
+  printf '%-17s %-6s %-38s %-13s %4ds\n' "$id" "$tier" "$file" "$result" $((SECONDS - start)) | tee -a "$results"
+done
+echo "mutants: $caught caught, $missed missed, $other other (of ${#faults[@]})" | tee -a "$results"
+[ "$missed" -eq 0 ]
