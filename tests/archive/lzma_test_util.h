@@ -20,29 +20,21 @@ struct TestLzma {
   std::vector<uint8_t> stream;
 };
 
-inline void* TestLzmaAlloc(void*, size_t size) { return malloc(size); }
-inline void TestLzmaFree(void*, void* block) { free(block); }
-
-// Raw LZMA with lc 3, lp 0, pb 2 unless given; the dictionary shrinks to fit small inputs.
-inline TestLzma TestLzmaEncode(const std::vector<uint8_t>& data, bool endMark, uint32_t dictSize = 1u << 24,
-                               int lc = 3, int lp = 0, int pb = 2, int level = 1) {
-  ISzAlloc alloc = {TestLzmaAlloc, TestLzmaFree};
+// Raw LZMA with lc 3, lp 0, pb 2; the dictionary shrinks to fit small inputs.
+inline TestLzma TestLzmaEncode(const std::vector<uint8_t>& data, bool endMark, uint32_t dictSize = 1u << 24) {
+  ISzAlloc alloc = {[](void*, size_t size) { return malloc(size); }, [](void*, void* block) { free(block); }};
   CLzmaEncProps props;
   LzmaEncProps_Init(&props);
-  props.level = level;
+  props.level = 1;
   props.dictSize = dictSize;
   props.reduceSize = static_cast<UInt32>(data.size());
-  props.lc = lc;
-  props.lp = lp;
-  props.pb = pb;
-  props.numThreads = 1;
   TestLzma out;
   out.stream.resize(data.size() + data.size() / 2 + 1024);
-  SizeT streamSize = out.stream.size();
-  SizeT propsSize = kContainerPropertiesSize;
-  SRes result = LzmaEncode(out.stream.data(), &streamSize, data.data(), data.size(), &props, out.properties,
-                           &propsSize, endMark ? 1 : 0, nullptr, &alloc, &alloc);
-  if (result != SZ_OK) abort();
+  SizeT streamSize = out.stream.size(), propsSize = kContainerPropertiesSize;
+  if (LzmaEncode(out.stream.data(), &streamSize, data.data(), data.size(), &props, out.properties, &propsSize,
+                 endMark ? 1 : 0, nullptr, &alloc, &alloc) != SZ_OK) {
+    abort();
+  }
   out.stream.resize(streamSize);
   return out;
 }
@@ -76,23 +68,11 @@ inline std::string TestWriteInstaller(uint32_t fillerSize, const std::vector<uin
   return path;
 }
 
-inline std::vector<uint8_t> TestRandomBytes(size_t size, uint32_t seed) {
+// Random bytes; with `text`, letters from a short text: compressible, but not trivially.
+inline std::vector<uint8_t> TestRandomBytes(size_t size, uint32_t seed, bool text = false) {
   std::mt19937 random(seed);
   std::vector<uint8_t> bytes(size);
-  for (auto& b : bytes) b = static_cast<uint8_t>(random());
-  return bytes;
-}
-
-// Text-like data: words from a small vocabulary, so it compresses well but not trivially.
-inline std::vector<uint8_t> TestCompressibleBytes(size_t size, uint32_t seed) {
-  static const char* const kWords[8] = {"setup ", "payload ", "entry\r\n", "LZMA ", "folder\\", "0123 ", "Quick ", "x"};
-  std::mt19937 random(seed);
-  std::vector<uint8_t> bytes;
-  while (bytes.size() < size) {
-    for (const char* w = kWords[random() % 8]; *w != 0 && bytes.size() < size; ++w) {
-      bytes.push_back(static_cast<uint8_t>(*w));
-    }
-  }
+  for (uint8_t& b : bytes) b = static_cast<uint8_t>(text ? "setup \r\n"[random() % 8] : random());
   return bytes;
 }
 
