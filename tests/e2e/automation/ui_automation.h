@@ -139,10 +139,10 @@ inline UiMessageBox UiWaitMessageBox(DWORD processId, int markerId, DWORD timeou
   });
   box.caption = UiText(box.window);
   box.text = UiControlText(box.window, kTextId);
-  // The icon is a visible static with SS_ICON.
+  // The icon is a static with SS_ICON that holds one (Wine keeps an empty one in a box without an icon).
   for (HWND child = nullptr; box.window != nullptr && (child = FindWindowExW(box.window, child, L"Static", nullptr));) {
     LONG_PTR type = GetWindowLongPtrW(child, GWL_STYLE) & SS_TYPEMASK;
-    box.hasIcon = box.hasIcon || (IsWindowVisible(child) && type == SS_ICON);
+    box.hasIcon = box.hasIcon || (type == SS_ICON && IsWindowVisible(child) && UiSend(child, STM_GETICON, 0, 0) != 0);
   }
   return box;
 }
