@@ -61,7 +61,8 @@ display_reachable() {
 
 windows_path() { echo "Z:${1//\//\\}"; }
 shot=$demo/setup-dialog.png
-rm -f "$shot"
+bitmap=$demo/setup-dialog.bmp
+rm -f "$shot" "$bitmap"
 
 if display_reachable; then
   echo "== Opening the installer on $DISPLAY: install, or cancel, and close it to see what was installed"
@@ -73,7 +74,7 @@ else
   echo "== No display: driving the dialog on a virtual display"
   xvfb-run -a -s '-screen 0 1024x768x24' bash -c \
     'wine "$1" start "$2" dialog dump shot "$3" press 99 message answer wait-exit; status=$?; wineserver -w; exit $status' \
-    _ "$drive" "$(windows_path "$installer")" "$(windows_path "$shot")"
+    _ "$drive" "$(windows_path "$installer")" "$(windows_path "$bitmap")"
 fi
 
 echo "== Installed files"
@@ -104,8 +105,8 @@ done < <(find "$prefix/drive_c" -name '*.lnk' -path '*Pebble*' -print0)
 [ "$found" = 1 ] || echo "(none)"
 
 wineserver -k 2>/dev/null || true
-if [ -f "$shot" ]; then
-  # The automation writes plain PNGs; ImageMagick packs them small.
-  if command -v convert >/dev/null 2>&1; then convert "$shot" -strip "$shot"; fi
+if [ -f "$bitmap" ]; then
+  # The automation writes BMPs; ImageMagick makes a small PNG of it.
+  if command -v convert >/dev/null 2>&1 && convert "$bitmap" -strip "$shot"; then rm "$bitmap"; else shot=$bitmap; fi
   echo "== Screenshot of the dialog: $shot"
 fi

@@ -1,154 +1,286 @@
 // Drives the windows of another process from outside, as a person at the
 // screen would: finds its dialog and message boxes, reads captions, control
-// texts, check marks, list items and fonts, types text, toggles boxes, presses
-// buttons and keys, opens a list's context menu and chooses from it, and takes
-// a picture of a window.
+// texts, check marks and list items, types text, checks list items, presses
+// buttons and keys, chooses from the language list's popup menu, and takes a
+// picture of a window. Used by the end-to-end tests and by setup-drive.
 //
-// Messages that carry pointers (the list view's LVM_GETITEMW and LVM_GETCOLUMNW)
-// are not copied between processes by the system, so their records and text
-// buffers are placed in the target process (VirtualAllocEx) and read back.
-// WM_GETTEXT and WM_SETTEXT are copied by the system and are sent directly.
+// List view messages carry pointers, which the system does not copy between
+// processes, so their records and text buffers are placed in the target
+// process (VirtualAllocEx) and read back. WM_GETTEXT and WM_SETTEXT are copied
+// by the system and are sent directly.
 //
-// Every wait polls with a timeout in milliseconds and returns what it found, or
-// a null window / false when the time ran out. Nothing here throws or aborts:
-// callers (tests, the driver) decide what a failure means.
+// Every wait polls with a timeout and returns what it found, or a null window
+// / false when the time ran out: callers decide what a failure means.
 #pragma once
 
 #include <windows.h>
 
+#include <commctrl.h>
 #include <stdint.h>
+#include <stdio.h>
 
 #include <string>
 #include <vector>
 
-// A started program: its process handle (owned) and id. UiRelease ends it.
+const DWORD kUiWaitMs = 20000;
+
+// SendMessage that gives up after 5 s: the result, or 0.
+inline LRESULT UiSend(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  DWORD_PTR result = 0;
+  return SendMessageTimeoutW(window, message, wParam, lParam, SMTO_NORMAL, 5000, &result) ? result : 0;
+}
+
+// Polls `found` until it gives a window, or null when the time runs out.
+template <typename Find>
+HWND UiWaitFor(DWORD timeoutMs, Find found) {
+  for (DWORD start = GetTickCount();; Sleep(40)) {
+    if (HWND window = found()) return window;
+    if (GetTickCount() - start >= timeoutMs) return nullptr;
+  }
+}
+
+// A started program: its process handle (owned) and id.
 struct UiProcess {
   HANDLE process = nullptr;
   DWORD id = 0;
 };
 
-// Starts program (a full path) with arguments, in the program's own folder.
-// False when it cannot be started; out is then left empty.
-bool UiStart(const std::wstring& program, const std::wstring& arguments, UiProcess* out);
+// Starts program (a full path) with arguments.
+inline bool UiStart(const std::wstring& program, const std::wstring& arguments, UiProcess* out) {
+  std::wstring commandLine = L"\"" + program + L"\" " + arguments;
+  STARTUPINFOW startup = {};
+  startup.cb = sizeof(startup);
+  PROCESS_INFORMATION info = {};
+  if (!CreateProcessW(program.c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                      &info)) {
+    return false;
+  }
+  CloseHandle(info.hThread);
+  *out = {info.hProcess, info.dwProcessId};
+  return true;
+}
 
-// Waits for the program to end. Returns its exit code, or -1 when it is still
-// running after timeoutMs (it is left running).
-long UiWaitExit(const UiProcess& process, DWORD timeoutMs);
+// The exit code, or -1 while the program still runs after timeoutMs.
+inline long UiWaitExit(const UiProcess& process, DWORD timeoutMs = kUiWaitMs) {
+  DWORD code = 0;
+  if (process.process == nullptr || WaitForSingleObject(process.process, timeoutMs) != WAIT_OBJECT_0) return -1;
+  GetExitCodeProcess(process.process, &code);
+  return static_cast<long>(code);
+}
 
-// Ends a program that is still running (cleanup after a failed test), then
-// releases the handle.
-void UiRelease(UiProcess* process);
+// Ends a program that still runs (cleanup after a failed test) and releases it.
+inline void UiRelease(UiProcess* process) {
+  if (process->process != nullptr && UiWaitExit(*process, 0) == -1 && TerminateProcess(process->process, 99)) {
+    WaitForSingleObject(process->process, 5000);
+  }
+  if (process->process != nullptr) CloseHandle(process->process);
+  *process = UiProcess();
+}
 
 // Visible top-level windows of the process whose class is className
 // ("#32770" dialogs and message boxes, "#32768" popup menus), in z-order.
-std::vector<HWND> UiTopWindows(DWORD processId, const wchar_t* className);
+inline std::vector<HWND> UiTopWindows(DWORD processId, const wchar_t* className) {
+  std::vector<HWND> found;
+  for (HWND window = nullptr; (window = FindWindowExW(nullptr, window, className, nullptr)) != nullptr;) {
+    DWORD owner = 0;
+    GetWindowThreadProcessId(window, &owner);
+    if (owner == processId && IsWindowVisible(window)) found.push_back(window);
+  }
+  return found;
+}
+
+// The first visible top-level window of the process of that class that `accept`s.
+template <typename Accept>
+HWND UiWaitTop(DWORD processId, const wchar_t* className, DWORD timeoutMs, Accept accept) {
+  return UiWaitFor(timeoutMs, [&]() -> HWND {
+    for (HWND window : UiTopWindows(processId, className)) {
+      if (accept(window)) return window;
+    }
+    return nullptr;
+  });
+}
+
+inline HWND UiWaitWindow(DWORD processId, const wchar_t* className, DWORD timeoutMs = kUiWaitMs) {
+  return UiWaitTop(processId, className, timeoutMs, [](HWND) { return true; });
+}
 
 // The visible dialog of the process that holds a control markerId, e.g. the
-// setup dialog by its language list. Null after timeoutMs.
-HWND UiWaitDialog(DWORD processId, int markerId, DWORD timeoutMs);
+// setup dialog by its language list.
+inline HWND UiWaitDialog(DWORD processId, int markerId, DWORD timeoutMs = kUiWaitMs) {
+  return UiWaitTop(processId, L"#32770", timeoutMs, [&](HWND window) { return GetDlgItem(window, markerId); });
+}
+
+inline bool UiWaitGone(HWND window, DWORD timeoutMs = kUiWaitMs) {
+  auto gone = [&]() { return IsWindow(window) && IsWindowVisible(window) ? nullptr : window; };
+  return UiWaitFor(timeoutMs, gone) != nullptr;
+}
+
+inline std::wstring UiText(HWND window) {
+  wchar_t text[1024] = {0};
+  UiSend(window, WM_GETTEXT, 1024, reinterpret_cast<LPARAM>(text));
+  return text;
+}
+
+inline std::wstring UiControlText(HWND dialog, int id) { return UiText(GetDlgItem(dialog, id)); }
 
 // A message box of the process: a visible dialog without a control markerId.
 struct UiMessageBox {
-  HWND window = nullptr;
+  HWND window = nullptr;  // null when none came
   std::wstring caption;
-  std::wstring text;                  // the message itself
-  std::vector<std::wstring> buttons;  // button texts, in tab order
+  std::wstring text;
   bool hasIcon = false;
 };
 
-// Waits for a message box of the process (see above). False after timeoutMs.
-bool UiWaitMessageBox(DWORD processId, int markerId, DWORD timeoutMs, UiMessageBox* out);
+inline UiMessageBox UiWaitMessageBox(DWORD processId, int markerId, DWORD timeoutMs = kUiWaitMs) {
+  const int kTextId = 0xFFFF;  // the message's static: the same id on Windows and on Wine
+  UiMessageBox box;
+  box.window = UiWaitTop(processId, L"#32770", timeoutMs, [&](HWND window) {
+    return GetDlgItem(window, markerId) == nullptr && GetDlgItem(window, kTextId) != nullptr;
+  });
+  box.caption = UiText(box.window);
+  box.text = UiControlText(box.window, kTextId);
+  // The icon is a static with SS_ICON that holds one (Wine keeps an empty one in a box without an icon).
+  for (HWND child = nullptr; box.window != nullptr && (child = FindWindowExW(box.window, child, L"Static", nullptr));) {
+    LONG_PTR type = GetWindowLongPtrW(child, GWL_STYLE) & SS_TYPEMASK;
+    box.hasIcon = box.hasIcon || (type == SS_ICON && IsWindowVisible(child) && UiSend(child, STM_GETICON, 0, 0) != 0);
+  }
+  return box;
+}
 
-// Presses the box's button with the given id (IDOK, IDCANCEL, ...) and waits
-// until the box has gone.
-bool UiAnswerMessageBox(const UiMessageBox& box, int buttonId);
+inline bool UiChecked(HWND dialog, int id) { return UiSend(GetDlgItem(dialog, id), BM_GETCHECK, 0, 0) == BST_CHECKED; }
 
-// Window text through WM_GETTEXT; empty when the window does not answer.
-std::wstring UiText(HWND window);
-std::wstring UiControlText(HWND dialog, int id);
-std::wstring UiClassName(HWND window);
-
-// BST_UNCHECKED, BST_CHECKED, ..., or -1 when the control does not answer.
-int UiCheckState(HWND dialog, int id);
-bool UiControlVisible(HWND dialog, int id);
-
-// The font a control draws with (WM_GETFONT), as far as it can be read from
-// outside. Wine keeps a font's description in the process that made it, so
-// GetObject on a foreign handle fails there; height and face then come out
-// empty and only `handle` and `system` (no font set: the system font) say
-// anything.
-struct UiFont {
-  HFONT handle = nullptr;
-  bool system = false;  // WM_GETFONT gave null
-  bool described = false;
-  LONG height = 0;  // lfHeight, negative for a character height
-  LONG weight = 0;
-  std::wstring face;
-};
-UiFont UiControlFont(HWND dialog, int id);
-
-// Rows of pixels in a control's picture that hold text: the height of its
-// ink, from the top of the tallest letter to the bottom of the lowest one.
-// Compares fonts where UiControlFont cannot describe them. -1 on failure.
-int UiInkHeight(HWND dialog, int id);
-
-// Sets a control's text (WM_SETTEXT, copied across processes by the system).
-bool UiSetText(HWND dialog, int id, const std::wstring& text);
-
-// Clicks a check box and returns when the click is handled (BM_CLICK, sent).
-bool UiToggle(HWND dialog, int id);
+inline bool UiSetText(HWND dialog, int id, const std::wstring& text) {
+  return UiSend(GetDlgItem(dialog, id), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str())) != 0;
+}
 
 // Clicks a button without waiting for what it does (BM_CLICK, posted): what
 // follows may be a modal message box or the end of the program.
-bool UiPress(HWND dialog, int id);
+inline bool UiPress(HWND dialog, int id) {
+  HWND control = GetDlgItem(dialog, id);
+  return control != nullptr && PostMessageW(control, BM_CLICK, 0, 0);
+}
 
-// Presses a key on the window that has the keyboard focus in the dialog's
-// thread (or the dialog itself): WM_KEYDOWN and WM_KEYUP, posted, so the
-// dialog's own message loop turns Escape or Enter into its commands.
-bool UiPressKey(HWND dialog, UINT virtualKey);
+// Presses the box's button (IDOK, ...) and waits until the box has gone.
+inline bool UiAnswer(const UiMessageBox& box, int buttonId) {
+  return UiPress(box.window, buttonId) && UiWaitGone(box.window);
+}
 
-// The caption's close box: WM_SYSCOMMAND SC_CLOSE, posted.
-bool UiCloseBox(HWND window);
+// WM_KEYDOWN and WM_KEYUP, posted to the window: a dialog's own loop turns
+// Escape or Enter into its commands, a popup menu's loop reads them too.
+inline void UiPressKey(HWND window, UINT virtualKey) {
+  LPARAM scan = static_cast<LPARAM>(MapVirtualKeyW(virtualKey, MAPVK_VK_TO_VSC)) << 16;
+  PostMessageW(window, WM_KEYDOWN, virtualKey, scan | 1);
+  PostMessageW(window, WM_KEYUP, virtualKey, scan | 1 | (3u << 30));
+}
 
-// One item of a list view.
+// Sends a list view message whose record (LVITEMW, LVCOLUMNW) lives in the
+// list's process, with room for a text behind it; the record comes back in
+// `record`, its text (wherever the list put it) in `text`.
+template <typename Record>
+bool UiSendRemote(HWND list, UINT message, WPARAM wParam, Record* record, std::wstring* text) {
+  DWORD processId = 0;
+  GetWindowThreadProcessId(list, &processId);
+  HANDLE process = OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE, processId);
+  if (process == nullptr) return false;
+  wchar_t buffer[260] = {0};
+  auto* remote = static_cast<uint8_t*>(
+      VirtualAllocEx(process, nullptr, sizeof(*record) + sizeof(buffer), MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE));
+  record->pszText = reinterpret_cast<wchar_t*>(reinterpret_cast<uintptr_t>(remote) + sizeof(*record));
+  record->cchTextMax = 259;
+  bool ok = remote != nullptr && WriteProcessMemory(process, remote, record, sizeof(*record), nullptr) &&
+            WriteProcessMemory(process, remote + sizeof(*record), buffer, sizeof(buffer), nullptr) &&
+            UiSend(list, message, wParam, reinterpret_cast<LPARAM>(remote)) &&
+            ReadProcessMemory(process, remote, record, sizeof(*record), nullptr) &&
+            (text == nullptr || ReadProcessMemory(process, record->pszText, buffer, sizeof(buffer) - 2, nullptr));
+  if (ok && text != nullptr) *text = buffer;
+  if (remote != nullptr) VirtualFreeEx(process, remote, 0, MEM_RELEASE);
+  CloseHandle(process);
+  return ok;
+}
+
 struct UiListItem {
   std::wstring text;
-  int stateImage = 0;  // 1 unchecked, 2 checked, 0 none
-  LPARAM value = 0;
+  bool checked = false;  // the check box's state image
 };
 
 // Every item of the list view, top to bottom; false when it cannot be read.
-bool UiListItems(HWND list, std::vector<UiListItem>* items);
-// The header text of column `column`.
-std::wstring UiListColumnText(HWND list, int column);
+inline bool UiListItems(HWND list, std::vector<UiListItem>* items) {
+  bool ok = list != nullptr;
+  LRESULT count = UiSend(list, LVM_GETITEMCOUNT, 0, 0);
+  for (int index = 0; ok && index < count; ++index) {
+    LVITEMW record = {};
+    record.mask = LVIF_TEXT | LVIF_STATE;
+    record.iItem = index;
+    record.stateMask = LVIS_STATEIMAGEMASK;
+    UiListItem item;
+    ok = UiSendRemote(list, LVM_GETITEMW, 0, &record, &item.text);
+    item.checked = (record.state & LVIS_STATEIMAGEMASK) == INDEXTOSTATEIMAGEMASK(2);
+    items->push_back(item);
+  }
+  return ok;
+}
 
-// Sets or clears the check box of item `index`, as a click on it does
-// (LVM_SETITEMSTATE with the state image: 2 checked, 1 unchecked).
-bool UiSetListItemCheck(HWND list, int index, bool checked);
+// The text of the list view's column header.
+inline std::wstring UiListHeader(HWND list) {
+  LVCOLUMNW column = {};
+  column.mask = LVCF_TEXT;
+  std::wstring text;
+  UiSendRemote(list, LVM_GETCOLUMNW, 0, &column, &text);
+  return text;
+}
 
-// Opens the context menu of `target` (a child of dialog) the way a right click
-// on it does: the pointer moves onto the target, the dialog gets WM_CONTEXTMENU.
-// Returns the visible popup menu window, or null after timeoutMs.
-//
-// The menu's items cannot be read from outside under Wine: a menu lives in the
-// memory of the process that made it, and GetMenuItemCount on its handle from
-// another process fails (ERROR_INVALID_MENU_HANDLE). Choose by position and
-// look at the effect, or at a picture of the open menu.
-HWND UiOpenContextMenu(HWND dialog, HWND target, DWORD timeoutMs);
+// Sets or clears an item's check box, as a click on it does.
+inline bool UiSetListItemCheck(HWND list, int index, bool checked) {
+  LVITEMW record = {};
+  record.stateMask = LVIS_STATEIMAGEMASK;
+  record.state = INDEXTOSTATEIMAGEMASK(checked ? 2 : 1);
+  return UiSendRemote(list, LVM_SETITEMSTATE, index, &record, nullptr);
+}
 
-// Chooses item `index` (0 = top) of an open popup menu with the keyboard:
-// Down index + 1 times, then Enter. Waits until the menu has closed.
-bool UiChooseMenuItem(HWND menuWindow, int index, DWORD timeoutMs);
+// Opens the list's context menu in the dialog (of process processId) as a
+// right click inside the list does, chooses item `index` (0 = top) with the
+// keyboard and waits until the menu has closed. The menu cannot be read from
+// another process under Wine. `atPointer` tells whether it opened with its top
+// left corner at the pointer.
+inline bool UiChooseFromContextMenu(DWORD processId, HWND dialog, HWND list, int index, bool* atPointer) {
+  RECT rect = {};
+  GetWindowRect(list, &rect);
+  POINT point = {rect.left + 20, rect.top + 30};
+  SetCursorPos(point.x, point.y);
+  // Posted: the menu's own loop runs inside the handler until a choice is made.
+  PostMessageW(dialog, WM_CONTEXTMENU, reinterpret_cast<WPARAM>(list), MAKELPARAM(point.x, point.y));
+  HWND menu = UiWaitWindow(processId, L"#32768", 5000);
+  if (menu == nullptr || !GetWindowRect(menu, &rect)) return false;
+  *atPointer = rect.left == point.x && rect.top == point.y;
+  for (int i = 0; i <= index; ++i) UiPressKey(menu, VK_DOWN);
+  UiPressKey(menu, VK_RETURN);
+  return UiWaitGone(menu, 5000);
+}
 
-// Dismisses an open popup menu with Escape.
-bool UiCancelMenu(HWND menuWindow, DWORD timeoutMs);
-
-// Waits until the window is gone or hidden.
-bool UiWaitGone(HWND window, DWORD timeoutMs);
-
-// Saves what the screen shows of the window (frame included) as a PNG file.
-bool UiCaptureWindow(HWND window, const std::wstring& pngPath);
-// The same for the smallest rectangle that holds all the windows, e.g. a
-// dialog and the popup menu open over it. Under Wine a popup menu's part is
-// read from the X server (see the .cpp), so it needs ImageMagick's `import`.
-bool UiCaptureWindows(const std::vector<HWND>& windows, const std::wstring& pngPath);
+// Saves what the screen shows of the window (frame included) as a 32-bit BMP.
+inline bool UiCaptureWindow(HWND window, const std::wstring& bmpPath) {
+  RECT rect = {};
+  GetWindowRect(window, &rect);
+  UiSend(window, WM_NULL, 0, 0);  // lets the window finish painting
+  Sleep(150);
+  BITMAPINFOHEADER info = {sizeof(info), rect.right - rect.left, rect.top - rect.bottom, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
+  std::vector<uint8_t> pixels(static_cast<size_t>(info.biWidth) * -info.biHeight * 4);
+  HDC screen = GetDC(nullptr), memory = CreateCompatibleDC(screen);
+  HBITMAP bitmap = CreateCompatibleBitmap(screen, info.biWidth, -info.biHeight);
+  HGDIOBJ old = SelectObject(memory, bitmap);
+  bool ok = BitBlt(memory, 0, 0, info.biWidth, -info.biHeight, screen, rect.left, rect.top, SRCCOPY) != 0;
+  SelectObject(memory, old);
+  ok = ok && !pixels.empty() &&
+       GetDIBits(memory, bitmap, 0, -info.biHeight, pixels.data(), reinterpret_cast<BITMAPINFO*>(&info),
+                 DIB_RGB_COLORS) != 0;
+  for (size_t i = 3; i < pixels.size(); i += 4) pixels[i] = 0xFF;  // opaque: viewers take the fourth byte as alpha
+  DeleteObject(bitmap);
+  DeleteDC(memory);
+  ReleaseDC(nullptr, screen);
+  DWORD offset = sizeof(BITMAPFILEHEADER) + sizeof(info);
+  BITMAPFILEHEADER header = {0x4D42, static_cast<DWORD>(offset + pixels.size()), 0, 0, offset};
+  FILE* file = ok ? _wfopen(bmpPath.c_str(), L"wb") : nullptr;
+  ok = file != nullptr && fwrite(&header, sizeof(header), 1, file) == 1 && fwrite(&info, sizeof(info), 1, file) == 1 &&
+       fwrite(pixels.data(), 1, pixels.size(), file) == pixels.size();
+  return file != nullptr && fclose(file) == 0 && ok;
+}

@@ -1,0 +1,458 @@
+// The installer as a person meets it, on English, German and Italian systems:
+// what the dialog shows, what Install leaves on the machine (files and their
+// times, registry values, shortcuts), the messages, a second run over an
+// installation, and a DLL planted beside the installer. Each scenario of
+// CMakeLists.txt (and of tests/hardening) runs some of these tests, in this
+// order, in one fresh Wine prefix; the second run builds on the first
+// installation.
+//
+// The tests run inside the Wine prefix they inspect, so the registry and
+// folders they read are the installer's own. Their inputs are paths named by
+// E2E_ variables (see CMakeLists.txt).
+#include <windows.h>
+
+#include <psapi.h>
+#include <shlobj.h>
+#include <shobjidl.h>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <vector>
+
+#include "shell/dialog_ids.h"
+#include "shell/language_list.h"
+#include "shell/scan_handler.h"
+#include "ui_automation.h"
+
+namespace {
+
+const wchar_t kStoredKey[] = L"Software\\Halvorn";
+const wchar_t kUninstallKey[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Pebble Notes";
+const int kMenuInvert = 2;  // the language list's menu: select all, deselect all, invert
+// The English scenario's first installation goes to a folder of the user's
+// own, French unchecked; the second run finds it there.
+const std::wstring kOwnFolder = L"C:\\Apps\\Pebble Notes";
+const wchar_t kFrench[] = L"Pebble_FR.LNG";
+
+// What a person sees in one interface language: the name of the dialog's
+// picture, the caption and the controls' texts (see DialogTexts), the language
+// list of a first run, the success message behind the product's name, and the
+// broken-file message.
+struct Language {
+  const wchar_t *name, *texts, *items, *success, *broken;
+};
+const Language kEnglish = {L"en",
+                           L"Setup Pebble Notes 1.2|Pebble Notes 1.2|Destination folder|...|&OK|Cancel|"
+                           L"Put entry to Start Menu|Create a Desktop icon|Create a Quick Launch icon|Language",
+                           L"[x] English, [x] Fran\u00e7ais, [x] German, [x] Italiano",
+                           L" has been successfully installed.", L"Broken file, please download again."};
+const Language kGerman = {
+    L"de",
+    L"Installation Pebble Notes 1.2|Pebble Notes 1.2|Zielpfad:|...|&OK|Abbruch|"
+    L"Programmgruppe erstellen|Desktop-Symbol anlegen|Symbol in der Schnellstartleiste anlegen|Sprache",
+    L"[x] Deutsch, [x] Englisch, [x] Fran\u00e7ais, [x] Italiano", L" wurde erfolgreich installiert.",
+    L"Die Datei ist besch\u00e4digt, bitte nochmal herunterladen!"};
+const Language kItalian = {L"it",
+                           L"Installazione Pebble Notes 1.2|Pebble Notes 1.2|Destinazione|...|&OK|Annulla|"
+                           L"Aggiungi collegamento nel menu Programmi|Aggiungi collegamento sul desktop|"
+                           L"Aggiungi collegamento sulla barra di Avvio veloce|Lingua",
+                           kEnglish.items, L" \u00e8 stato installato correttamente.",
+                           L"File danneggiato, esegui di nuovo il download."};
+
+std::wstring WindowsPath(std::wstring path) {
+  if (path.empty() || path[0] != L'/') return path;
+  std::replace(path.begin(), path.end(), L'/', L'\\');
+  return L"Z:" + path;
+}
+
+// The path an E2E_ variable names, a Unix path as Wine's Z: drive shows it.
+std::wstring E2eInput(const wchar_t* variable) {
+  const wchar_t* value = _wgetenv(variable);
+  if (value == nullptr || value[0] == 0) ADD_FAILURE() << variable << " is not set: run through run-scenario.sh";
+  return WindowsPath(value != nullptr ? value : L"");
+}
+
+// One run of a program (an installer, the product); a program still running at
+// the end of the scope is ended, so that a failed test does not leave it to the
+// next one.
+struct ProgramRun {
+  UiProcess process;
+  explicit ProgramRun(const std::wstring& program) { UiStart(program, L"", &process); }
+  ~ProgramRun() { UiRelease(&process); }
+  ProgramRun(const ProgramRun&) = delete;
+  HWND WaitDialog() { return UiWaitDialog(process.id, kLanguageListId); }
+  UiMessageBox WaitMessage() { return UiWaitMessageBox(process.id, kLanguageListId); }
+  long WaitExit() { return UiWaitExit(process); }
+};
+
+bool Exists(const std::wstring& path) { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+
+std::vector<uint8_t> ReadBytes(const std::wstring& path) {
+  std::ifstream in(std::filesystem::path(path), std::ios::binary);
+  return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+// Whether the file has the time every installed file gets: the archive date
+// (--date of the packs) at noon, local time.
+bool HasArchiveTime(const std::wstring& path) {
+  SYSTEMTIME noon = {2021, 6, 0, 15, 12, 0, 0, 0};
+  FILETIME local, utc;
+  WIN32_FILE_ATTRIBUTE_DATA file;
+  return SystemTimeToFileTime(&noon, &local) && LocalFileTimeToFileTime(&local, &utc) &&
+         GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &file) &&
+         CompareFileTime(&utc, &file.ftLastWriteTime) == 0;
+}
+
+// A REG_SZ value's text; empty when the key or value is missing.
+std::wstring Registry(HKEY root, const wchar_t* key, const wchar_t* value) {
+  wchar_t text[1024] = {0};
+  DWORD size = sizeof(text);
+  return RegGetValueW(root, key, value, RRF_RT_REG_SZ, nullptr, text, &size) == ERROR_SUCCESS ? text : L"";
+}
+
+std::wstring SpecialFolder(int csidl, const wchar_t* below) {
+  wchar_t path[MAX_PATH] = {0};
+  SHGetFolderPathW(nullptr, csidl, nullptr, SHGFP_TYPE_CURRENT, path);
+  return path + std::wstring(below);
+}
+std::wstring ProposedFolder() { return SpecialFolder(CSIDL_PROGRAM_FILES, L"\\Pebble Notes"); }
+std::wstring ProgramGroup() { return SpecialFolder(CSIDL_COMMON_PROGRAMS, L"\\Pebble Notes"); }
+std::wstring QuickLaunch() { return SpecialFolder(CSIDL_APPDATA, L"\\Microsoft\\Internet Explorer\\Quick Launch"); }
+
+// A shortcut as "target in working folder".
+std::wstring Shortcut(const std::wstring& path) {
+  wchar_t target[MAX_PATH] = {0}, folder[MAX_PATH] = {0};
+  IShellLinkW* link = nullptr;
+  IPersistFile* file = nullptr;
+  CoInitialize(nullptr);
+  if (SUCCEEDED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_PPV_ARGS(&link))) &&
+      SUCCEEDED(link->QueryInterface(IID_PPV_ARGS(&file))) && SUCCEEDED(file->Load(path.c_str(), STGM_READ))) {
+    link->GetPath(target, MAX_PATH, nullptr, SLGP_RAWPATH);
+    link->GetWorkingDirectory(folder, MAX_PATH);
+  }
+  if (file != nullptr) file->Release();
+  if (link != nullptr) link->Release();
+  return target + std::wstring(L" in ") + folder;
+}
+
+// The caption, then the title line, label, buttons, boxes and the language list's header.
+std::wstring DialogTexts(HWND dialog) {
+  std::wstring texts = UiText(dialog);
+  for (int id : {kTitleLineId, 1031 /* the destination's label */, kBrowseButtonId, kInstallButtonId, kCancelButtonId,
+                 kStartMenuBoxId, kDesktopBoxId, kQuickLaunchBoxId}) {
+    texts += L"|" + UiControlText(dialog, id);
+  }
+  return texts + L"|" + UiListHeader(GetDlgItem(dialog, kLanguageListId));
+}
+
+// The three boxes' check marks, a hidden box's in parentheses.
+std::string Boxes(HWND dialog) {
+  std::string boxes;
+  for (int id : {kStartMenuBoxId, kDesktopBoxId, kQuickLaunchBoxId}) {
+    std::string mark = UiChecked(dialog, id) ? "[x]" : "[ ]";
+    boxes += (boxes.empty() ? "" : " ") + (IsWindowVisible(GetDlgItem(dialog, id)) ? mark : "(" + mark + ")");
+  }
+  return boxes;
+}
+
+// The language list's items: check mark and text.
+std::wstring LanguageList(HWND dialog) {
+  std::vector<UiListItem> items;
+  EXPECT_TRUE(UiListItems(GetDlgItem(dialog, kLanguageListId), &items)) << "the language list cannot be read";
+  std::wstring list;
+  for (const UiListItem& item : items) {
+    list += (list.empty() ? L"" : L", ") + std::wstring(item.checked ? L"[x] " : L"[ ] ") + item.text;
+  }
+  return list;
+}
+
+// The setup dialog of a run in that language, its texts and language list
+// checked and its picture taken; null when none came.
+HWND ExpectDialog(ProgramRun* run, const Language& language) {
+  HWND dialog = run->WaitDialog();
+  if (dialog == nullptr) return nullptr;
+  EXPECT_EQ(language.texts, DialogTexts(dialog));
+  EXPECT_EQ(language.items, LanguageList(dialog));
+  EXPECT_TRUE(UiCaptureWindow(dialog, E2eInput(L"E2E_SCREENSHOTS") + L"\\dialog-" + language.name + L".bmp"));
+  return dialog;
+}
+
+// Presses Install and expects the success message in that language under the
+// dialog's caption, then the installer's end with exit code 0.
+void ExpectSuccess(ProgramRun* run, HWND dialog, const wchar_t* product, const Language& language) {
+  std::wstring caption = UiText(dialog);
+  ASSERT_TRUE(UiPress(dialog, kInstallButtonId));
+  UiMessageBox box = run->WaitMessage();
+  EXPECT_EQ(caption + L": " + product + language.success, box.caption + L": " + box.text);
+  EXPECT_TRUE(UiAnswer(box, IDOK));
+  EXPECT_EQ(0, run->WaitExit());
+}
+
+void ExpectNothingInstalled() {
+  EXPECT_FALSE(Exists(ProposedFolder())) << "the destination folder was made";
+  EXPECT_EQ(L"", Registry(HKEY_CURRENT_USER, kStoredKey, L"PBN")) << "a destination was stored";
+  EXPECT_EQ(L"", Registry(HKEY_LOCAL_MACHINE, kUninstallKey, L"DisplayName")) << "an uninstall entry was made";
+  EXPECT_FALSE(Exists(ProgramGroup())) << "a program group was made";
+}
+
+// Every sample file in destination under its installed name (stored folders
+// dropped), with the packed bytes and the archive time; but for those named
+// in `unwritten`, which the caller checks itself.
+void ExpectSampleFiles(const std::wstring& destination, const std::vector<std::wstring>& unwritten) {
+  std::ifstream entries(std::filesystem::path(E2eInput(L"E2E_SAMPLE_ENTRIES")));
+  int count = 0;
+  for (std::string line; std::getline(entries, line); ++count) {      // stored name TAB packed file
+    size_t tab = line.find('\t'), start = line.rfind('\\', tab) + 1;  // npos + 1 is 0: no folder
+    std::wstring path = destination + L"\\" + std::filesystem::u8path(line.substr(start, tab - start)).wstring();
+    if (std::find(unwritten.begin(), unwritten.end(), path.substr(destination.size() + 1)) != unwritten.end()) continue;
+    EXPECT_TRUE(ReadBytes(WindowsPath(std::filesystem::u8path(line.substr(tab + 1)).wstring())) == ReadBytes(path))
+        << path << " does not hold the packed bytes";
+    EXPECT_TRUE(HasArchiveTime(path)) << path << " does not have the archive date at noon";
+  }
+  EXPECT_EQ(7, count) << "entries.txt of the sample product";
+  EXPECT_FALSE(Exists(destination + L"\\Docs")) << "a folder of a stored name was made";
+}
+
+// An installer whose download broke off shows the broken-file message, under
+// its own file name, as its only window, and writes nothing.
+void ExpectBrokenFileMessage(const Language& language) {
+  std::vector<uint8_t> installer = ReadBytes(E2eInput(L"E2E_SAMPLE_INSTALLER"));
+  ASSERT_GT(installer.size(), 91000u) << "too small to hold a payload behind 89999";
+  std::ofstream(L"C:\\Cut.exe", std::ios::binary)
+      .write(reinterpret_cast<char*>(installer.data()), installer.size() - 1000);
+  ProgramRun run(L"C:\\Cut.exe");
+  UiMessageBox box = run.WaitMessage();
+  EXPECT_EQ(std::wstring(L"Cut.exe: ") + language.broken, box.caption + L": " + box.text);
+  EXPECT_TRUE(box.hasIcon);
+  EXPECT_EQ(std::vector<HWND>({box.window}), UiTopWindows(run.process.id, L"#32770")) << "the dialog showed";
+  EXPECT_TRUE(UiAnswer(box, IDOK));
+  EXPECT_EQ(0, run.WaitExit());
+  ExpectNothingInstalled();
+}
+
+// A damaged installer's message, then a first installation into the proposed folder.
+void InstallInLanguage(const Language& language) {
+  ExpectBrokenFileMessage(language);
+  ProgramRun run(E2eInput(L"E2E_SAMPLE_INSTALLER"));
+  HWND dialog = ExpectDialog(&run, language);
+  ASSERT_NE(nullptr, dialog) << "no setup dialog";
+  // Wine makes no Quick Launch folder: its box is hidden, and checked all the same.
+  EXPECT_EQ("[x] [x] ([x])", Boxes(dialog));
+  EXPECT_EQ(ProposedFolder(), UiControlText(dialog, kDestinationEditId));
+  ExpectSuccess(&run, dialog, L"Pebble Notes", language);
+  ExpectSampleFiles(ProposedFolder(), {});
+}
+
+}  // namespace
+
+TEST(LeavingTheDialog, CancelEscapeOrCloseBoxWritesNothingAndEndsWithZero) {
+  const std::pair<const char*, void (*)(HWND)> ways[] = {
+      {"Cancel", [](HWND dialog) { UiPress(dialog, kCancelButtonId); }},
+      {"Escape", [](HWND dialog) { UiPressKey(dialog, VK_ESCAPE); }},
+      {"close box", [](HWND dialog) { PostMessageW(dialog, WM_SYSCOMMAND, SC_CLOSE, 0); }}};
+  for (const auto& way : ways) {
+    SCOPED_TRACE(way.first);
+    ProgramRun run(E2eInput(L"E2E_SAMPLE_INSTALLER"));
+    HWND dialog = run.WaitDialog();
+    ASSERT_NE(nullptr, dialog);
+    way.second(dialog);
+    EXPECT_EQ(0, run.WaitExit());
+    ExpectNothingInstalled();
+  }
+}
+
+TEST(BrokenInstaller, OnlyTheMessage) { ExpectBrokenFileMessage(kEnglish); }
+
+// The dialog as it opens, the language menu, Install with no destination and
+// with a missing drive; then the installation into a folder of the user's own.
+TEST(FirstInstall, AfterFailedTriesEverythingIsInstalled) {
+  // With a Quick Launch folder (and no pinned task bar below it) the third box shows.
+  ASSERT_EQ(0, SHCreateDirectoryExW(nullptr, QuickLaunch().c_str(), nullptr));
+  ProgramRun run(E2eInput(L"E2E_SAMPLE_INSTALLER"));
+  HWND dialog = ExpectDialog(&run, kEnglish);
+  ASSERT_NE(nullptr, dialog) << "no setup dialog";
+  EXPECT_EQ("[x] [x] [x]", Boxes(dialog));
+  EXPECT_EQ(ProposedFolder(), UiControlText(dialog, kDestinationEditId));
+
+  // A click on French's box, then Invert from the list's menu, which opens where the pointer is.
+  HWND list = GetDlgItem(dialog, kLanguageListId);
+  ASSERT_TRUE(UiSetListItemCheck(list, 1, false));
+  bool atPointer = false;
+  ASSERT_TRUE(UiChooseFromContextMenu(run.process.id, dialog, list, kMenuInvert, &atPointer));
+  EXPECT_TRUE(atPointer);
+  const std::wstring frenchOnly = L"[ ] English, [x] Fran\u00e7ais, [ ] German, [ ] Italiano";
+  for (int tries = 0; tries < 50 && LanguageList(dialog) != frenchOnly; ++tries) Sleep(60);
+  EXPECT_EQ(frenchOnly, LanguageList(dialog));
+  for (int item = 0; item < 4; ++item) ASSERT_TRUE(UiSetListItemCheck(list, item, item != 1));
+
+  // Install, or Enter, with no destination does nothing at all.
+  ASSERT_TRUE(UiSetText(dialog, kDestinationEditId, L""));
+  ASSERT_TRUE(UiPress(dialog, kInstallButtonId));
+  UiPressKey(dialog, VK_RETURN);
+  EXPECT_EQ(L"", UiWaitMessageBox(run.process.id, kLanguageListId, 1500).text) << "a message appeared";
+
+  // A missing drive: the system's text for the error (Wine reports a path not
+  // found), then the dialog stays, with the user's choices, for another try.
+  const std::wstring missing = L"Q:\\Pebble Notes";
+  ASSERT_EQ(static_cast<UINT>(DRIVE_NO_ROOT_DIR), GetDriveTypeW(L"Q:\\")) << "drive Q: exists in this prefix";
+  ASSERT_TRUE(UiSetText(dialog, kDestinationEditId, missing));
+  ASSERT_TRUE(UiPress(dialog, kInstallButtonId));
+  UiMessageBox box = run.WaitMessage();
+  wchar_t systemText[512] = {0};
+  FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM, nullptr, ERROR_PATH_NOT_FOUND, MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT),
+                 systemText, 512, nullptr);
+  EXPECT_EQ(systemText, box.text);
+  EXPECT_TRUE(box.hasIcon);
+  ASSERT_TRUE(UiAnswer(box, IDOK));
+  EXPECT_TRUE(IsWindowVisible(dialog));
+  // The pass tries every file and reports the first failure; the status line keeps the last file it tried.
+  EXPECT_EQ(missing + L"\\UnInst.exe", UiControlText(dialog, kStatusLineId));
+  ExpectNothingInstalled();
+
+  ASSERT_TRUE(UiSetText(dialog, kDestinationEditId, kOwnFolder));
+  ExpectSuccess(&run, dialog, L"Pebble Notes", kEnglish);
+  ExpectSampleFiles(kOwnFolder, {kFrench});
+  EXPECT_FALSE(Exists(kOwnFolder + L"\\" + kFrench)) << "an unchecked language's file was written";
+  EXPECT_EQ(kOwnFolder, Registry(HKEY_CURRENT_USER, kStoredKey, L"PBN"));
+  const std::pair<const wchar_t*, std::wstring> values[] = {{L"DisplayName", L"Pebble Notes"},
+                                                            {L"UninstallString", kOwnFolder + L"\\UnInst.exe"},
+                                                            {L"DisplayIcon", kOwnFolder + L"\\Pebble.exe"},
+                                                            {L"Publisher", L"Halvorn"}};
+  for (const auto& value : values) EXPECT_EQ(value.second, Registry(HKEY_LOCAL_MACHINE, kUninstallKey, value.first));
+  EXPECT_NE(L"", Registry(HKEY_LOCAL_MACHINE, kUninstallKey, L"URLInfoAbout"));
+  const std::wstring program = kOwnFolder + L"\\Pebble.exe in " + kOwnFolder;
+  EXPECT_EQ(program, Shortcut(ProgramGroup() + L"\\Pebble Notes.lnk"));
+  EXPECT_EQ(kOwnFolder + L"\\UnInst.exe in " + kOwnFolder, Shortcut(ProgramGroup() + L"\\Uninstall.lnk"));
+  EXPECT_EQ(program, Shortcut(SpecialFolder(CSIDL_DESKTOPDIRECTORY, L"\\Pebble Notes.lnk")));
+  EXPECT_EQ(program, Shortcut(QuickLaunch() + L"\\Pebble Notes.lnk"));
+}
+
+// Over the first installation, with a copy of the product running: the
+// installer closes it, proposes the stored folder, leaves the boxes unchecked
+// and checks the languages whose files are there; a language unchecked on
+// Install keeps its old file.
+TEST(SecondRun, ClosesTheProductAndProposesWhatIsInstalled) {
+  ASSERT_EQ(kOwnFolder, Registry(HKEY_CURRENT_USER, kStoredKey, L"PBN")) << "FirstInstall did not run before";
+  // Two copies of the installed product, each with its window.
+  ProgramRun first(kOwnFolder + L"\\Pebble.exe"), second(kOwnFolder + L"\\Pebble.exe");
+  for (ProgramRun* copy : {&first, &second}) ASSERT_NE(nullptr, UiWaitWindow(copy->process.id, L"PebbleNotesWindow"));
+  // Marks on two installed files tell which ones the second run writes again.
+  for (const wchar_t* name : {L"\\Pebble_IT.LNG", L"\\Readme.txt"}) std::ofstream((kOwnFolder + name).c_str()) << "old";
+
+  ProgramRun run(E2eInput(L"E2E_SAMPLE_INSTALLER"));
+  HWND dialog = run.WaitDialog();
+  ASSERT_NE(nullptr, dialog);
+  // Exit code 0: the product ended because its window got WM_DESTROY.
+  for (ProgramRun* copy : {&first, &second}) EXPECT_EQ(0, copy->WaitExit()) << "a running product was not closed";
+  EXPECT_EQ(kOwnFolder, UiControlText(dialog, kDestinationEditId));
+  EXPECT_EQ("[ ] [ ] [ ]", Boxes(dialog));
+  EXPECT_EQ(L"[x] English, [ ] Fran\u00e7ais, [x] German, [x] Italiano", LanguageList(dialog));
+
+  ASSERT_TRUE(UiSetListItemCheck(GetDlgItem(dialog, kLanguageListId), 3, false));
+  ExpectSuccess(&run, dialog, L"Pebble Notes", kEnglish);
+  EXPECT_EQ(std::vector<uint8_t>({'o', 'l', 'd'}), ReadBytes(kOwnFolder + L"\\Pebble_IT.LNG"))
+      << "an unchecked language's file was written";
+  ExpectSampleFiles(kOwnFolder, {kFrench, L"Pebble_IT.LNG"});
+  EXPECT_FALSE(Exists(kOwnFolder + L"\\" + kFrench));
+}
+
+// The smallest product, one file of one byte: its installer finds its payload.
+// Without a product description there is no product name.
+TEST(TinyProduct, OneByteFileInstalls) {
+  ProgramRun run(E2eInput(L"E2E_TINY_INSTALLER"));
+  HWND dialog = run.WaitDialog();
+  ASSERT_NE(nullptr, dialog) << "no dialog: the payload was not found";
+  EXPECT_EQ(L"[x] English, [x] German", LanguageList(dialog));
+  EXPECT_EQ(L"", UiControlText(dialog, kTitleLineId));
+  ASSERT_TRUE(UiSetText(dialog, kDestinationEditId, L"C:\\Tiny"));
+  ExpectSuccess(&run, dialog, L"", kEnglish);
+  EXPECT_EQ(std::vector<uint8_t>({'T'}), ReadBytes(L"C:\\Tiny\\Tiny.txt"));
+  EXPECT_TRUE(HasArchiveTime(L"C:\\Tiny\\Tiny.txt"));
+  EXPECT_EQ(L"C:\\Tiny", Registry(HKEY_CURRENT_USER, kStoredKey, L"TNY"));
+}
+
+TEST(GermanSystem, BrokenFileMessageThenFirstInstall) { InstallInLanguage(kGerman); }
+
+TEST(ItalianSystem, BrokenFileMessageThenFirstInstall) { InstallInLanguage(kItalian); }
+
+// The installer's search for DLLs (hardening_dll_search): a DLL built under the
+// name of a system DLL (tests/hardening/planted_dll.c) lies in the installer's
+// folder, as a download folder might hold one, and Wine is told to prefer a
+// native DLL of that name to its own. A program that leaves the search order
+// alone takes the planted copy; the installer, asked to load that DLL by name
+// once it runs, takes the system folder's.
+//
+// Wine's own late loads cannot serve as the trigger: its user32 loads
+// uxtheme.dll while COMCTL32 starts, before the installer's code runs, and its
+// builtin DLLs resolve their delayed imports through the search path the
+// process started with, whatever SetDefaultDllDirectories said since. So the
+// test makes the late load itself: a thread started in the process calls
+// LoadLibraryW with the bare name, as a delayed import or a system component
+// does on Windows; LoadLibraryW lies at the same address in every process.
+namespace {
+
+const wchar_t kPlanted[] = L"dwmapi.dll";
+
+// A folder with the planted DLL and a copy of the program named by `variable`; the copy's path.
+std::wstring PlantBeside(const std::wstring& folder, const wchar_t* variable) {
+  std::wstring program = E2eInput(variable), copy = folder + program.substr(program.find_last_of(L'\\'));
+  CreateDirectoryW(folder.c_str(), nullptr);
+  EXPECT_TRUE(CopyFileW(E2eInput(L"E2E_PLANTED_DLL").c_str(), (folder + L"\\" + kPlanted).c_str(), FALSE));
+  EXPECT_TRUE(CopyFileW(program.c_str(), copy.c_str(), FALSE)) << "cannot copy " << program;
+  return copy;
+}
+
+// Loads the planted DLL's name inside the process and gives the path, in
+// lower case, of the module of that name the process then holds.
+std::wstring LoadByNameInside(HANDLE process) {
+  void* remote = VirtualAllocEx(process, nullptr, sizeof(kPlanted), MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE);
+  void* loadLibrary = reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "LoadLibraryW"));
+  HANDLE thread = remote != nullptr && WriteProcessMemory(process, remote, kPlanted, sizeof(kPlanted), nullptr)
+                      ? CreateRemoteThread(process, nullptr, 0, reinterpret_cast<LPTHREAD_START_ROUTINE>(loadLibrary),
+                                           remote, 0, nullptr)
+                      : nullptr;
+  EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(thread, kUiWaitMs)) << "no thread ran in the process";
+  if (thread != nullptr) CloseHandle(thread);
+  HMODULE modules[1024];
+  DWORD size = 0;
+  EnumProcessModules(process, modules, sizeof(modules), &size);
+  for (DWORD i = 0; i < size / sizeof(HMODULE); ++i) {
+    wchar_t path[MAX_PATH] = {0};
+    GetModuleFileNameExW(process, modules[i], path, MAX_PATH);
+    const wchar_t* file = wcsrchr(path, L'\\');
+    if (file != nullptr && lstrcmpiW(file + 1, kPlanted) == 0) return CharLowerW(path);
+  }
+  return L"";
+}
+
+std::wstring Lower(std::wstring text) { return CharLowerW(&text[0]); }
+
+}  // namespace
+
+TEST(DllSearchOrder, PlantedDllIsTakenByAProgramButNotByTheInstaller) {
+  std::wstring overrides = _wgetenv(L"WINEDLLOVERRIDES") != nullptr ? _wgetenv(L"WINEDLLOVERRIDES") : L"";
+  SetEnvironmentVariableW(L"WINEDLLOVERRIDES", (overrides + L";dwmapi=n,b").c_str());  // for programs started here
+
+  // The premise: without it the installer's check would pass whatever the installer did.
+  const std::wstring programFolder = L"C:\\planted-beside-a-program";
+  {
+    ProgramRun product(PlantBeside(programFolder, L"E2E_PRODUCT"));
+    UiWaitWindow(product.process.id, L"PebbleNotesWindow");
+    EXPECT_EQ(Lower(programFolder + L"\\" + kPlanted), LoadByNameInside(product.process.process))
+        << "Wine did not take the planted DLL from the program's folder: the premise of this test is gone";
+  }
+
+  ProgramRun run(PlantBeside(L"C:\\downloads", L"E2E_SAMPLE_INSTALLER"));
+  HWND dialog = run.WaitDialog();
+  ASSERT_NE(nullptr, dialog) << "no setup dialog";
+  wchar_t system[MAX_PATH] = {0};
+  GetSystemDirectoryW(system, MAX_PATH);
+  EXPECT_EQ(Lower(system + std::wstring(L"\\") + kPlanted), LoadByNameInside(run.process.process));
+
+  ASSERT_TRUE(UiPress(dialog, kCancelButtonId));
+  EXPECT_EQ(0, run.WaitExit());
+}
