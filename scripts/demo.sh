@@ -78,7 +78,9 @@ else
 fi
 
 echo "== Installed files"
+# A 32-bit installer on 64-bit Wine lands in "Program Files (x86)", as on 64-bit Windows.
 destination="$prefix/drive_c/Program Files/Pebble Notes"
+[ -d "$destination" ] || destination="$prefix/drive_c/Program Files (x86)/Pebble Notes"
 if [ -d "$destination" ]; then
   (cd "$destination" && ls -l --time-style=+'%Y-%m-%d %H:%M' | tail -n +2)
 else

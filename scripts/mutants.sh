@@ -53,9 +53,9 @@ shortcut-folder @ win32 @ ^shell_tests$ @ src/install/shortcuts.cpp @ CreateShel
 dialog-default @ win32 @ ^shell_tests$ @ src/shell/setup_dialog.cpp @ CheckDlgButton(dialog, kDesktopBoxId, BST_CHECKED); @ CheckDlgButton(dialog, kDesktopBoxId, BST_UNCHECKED);
 list-builtin @ win32 @ ^shell_tests$ @ src/shell/language_list.cpp @ if (code == kLanguageCodeEnglish || code == kLanguageCodeGerman) continue; @ if (code == kLanguageCodeEnglish) continue;
 scan-duplicate @ win32 @ ^shell_tests$ @ src/shell/scan_handler.cpp @ if (list != nullptr && FindLanguageItem(list, code) < 0) @ if (list != nullptr)
-startup-language @ e2e @ ^e2e_first_install$ @ src/shell/startup.cpp @ SelectInterfaceLanguage(); @ // SelectInterfaceLanguage();
-closer-broken @ e2e @ ^e2e_running_product$ @ src/shell/setup_dialog.cpp @ if (scan == 0) { @ if (scan != 0) {
-broken-icon @ e2e @ ^e2e_broken_installer$ @ src/shell/setup_dialog.cpp @ context->modulePath, MB_ICONERROR); @ context->modulePath, MB_OK);
+startup-language @ e2e @ ^e2e_english$ @ src/shell/startup.cpp @ SelectInterfaceLanguage(); @ // SelectInterfaceLanguage();
+closer-broken @ e2e @ ^e2e_english$ @ src/shell/setup_dialog.cpp @ if (scan == 0) { @ if (scan != 0) {
+broken-icon @ e2e @ ^e2e_english$ @ src/shell/setup_dialog.cpp @ context->modulePath, MB_ICONERROR); @ context->modulePath, MB_OK);
 EOF
 )
 
