@@ -83,6 +83,15 @@ TEST(SetupDialog, InitDialogFillsTheRealTemplate) {
   EXPECT_LE(abs(2 * window.left - (desktop.right - (window.right - window.left))), 1);
   EXPECT_LE(abs(2 * window.top - (desktop.bottom - (window.bottom - window.top))), 1);
 
+  // The product name stands in an 18-point font of its own.
+  LOGFONTW title = {};
+  HFONT titleFont = reinterpret_cast<HFONT>(SendDlgItemMessageW(dialog, kTitleLineId, WM_GETFONT, 0, 0));
+  ASSERT_EQ(static_cast<int>(sizeof title), GetObjectW(titleFont, sizeof title, &title));
+  HDC dc = GetDC(dialog);
+  EXPECT_EQ(-MulDiv(18, GetDeviceCaps(dc, LOGPIXELSY), 72), title.lfHeight);
+  ReleaseDC(dialog, dc);
+  EXPECT_STREQ(L"MS Sans Serif", title.lfFaceName);
+
   // A new destination: every box checked, the Quick Launch box hidden without its folder.
   for (int id : {kStartMenuBoxId, kDesktopBoxId, kQuickLaunchBoxId}) EXPECT_TRUE(IsDlgButtonChecked(dialog, id)) << id;
   LONG_PTR boxStyle = GetWindowLongPtrW(GetDlgItem(dialog, kQuickLaunchBoxId), GWL_STYLE);
