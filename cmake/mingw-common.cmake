@@ -1,0 +1,14 @@
+# The part both Windows toolchains share: the Debian mingw-w64 posix-thread
+# compilers for CMAKE_SYSTEM_PROCESSOR (i686 or x86_64), set by the including file.
+set(CMAKE_SYSTEM_NAME Windows)
+set(mingw_triple ${CMAKE_SYSTEM_PROCESSOR}-w64-mingw32)
+
+set(CMAKE_C_COMPILER ${mingw_triple}-gcc-posix)
+set(CMAKE_CXX_COMPILER ${mingw_triple}-g++-posix)
+set(CMAKE_RC_COMPILER ${mingw_triple}-windres)
+
+set(CMAKE_FIND_ROOT_PATH /usr/${mingw_triple})
+set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
+set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
