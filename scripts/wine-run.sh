@@ -18,7 +18,10 @@ mkdir -p "$state/home"
 export HOME="$state/home"
 export WINEPREFIX="${SETUP_WINEPREFIX:-$state/prefix}"
 export WINEDEBUG=-all
-export WINEDLLOVERRIDES="mscoree,mshtml="
+# winemenubuilder reads every link a test writes into the Start menu and can hold it open while
+# the test removes it (no test needs desktop menu entries); a crash ends the test at once
+# instead of waiting in the debugger.
+export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d;winedbg.exe=d"
 
 make_prefix() {
   # Wine links Desktop, Documents and the like to $HOME; HOME is ours, so they stay in the build folder.
