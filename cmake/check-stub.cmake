@@ -7,7 +7,7 @@
 # - no copy of the payload magic B6 2C B6 91 at or after offset 89999, where the
 #   payload search starts (an early copy would be taken for the payload);
 # - no link time stamp in the PE header, so the same sources give the same bytes;
-# # - the size, against the budget of the shipped build (the 64-bit test build has none).
+# - the size, against the budget of the shipped build (the 64-bit test build has none).
 cmake_minimum_required(VERSION 3.25)
 set(search_start 89999)
 
@@ -33,21 +33,9 @@ if(size GREATER search_start)
   endwhile()
 endif()
 
-# e_lfanew at 0x3C; TimeDateStamp 8 bytes into the PE header.
-file(READ "${STUB}" lfanew OFFSET 60 LIMIT 4 HEX)
-string(REGEX REPLACE "(..)(..)(..)(..)" "\\4\\3\\2\\1" lfanew "${lfanew}")
-math(EXPR stamp_at "0x${lfanew} + 8")
-file(READ "${STUB}" stamp OFFSET ${stamp_at} LIMIT 4 HEX)
-if(NOT stamp STREQUAL "00000000")
-  message(FATAL_ERROR "link time stamp ${stamp} in the PE header")
-endif()
-
-if(BUDGET AND size GREATER BUDGET)
-  message(FATAL_ERROR "${size} bytes, over the budget of ${BUDGET}")
-endif()
-
-# The machine 4 bytes after the PE signature, the optional header 24 after it, and
-# its subsystem field 68 bytes into it for both widths.
+# The PE header (e_lfanew at 0x3C): the machine 4 bytes after its signature,
+# TimeDateStamp 8, the optional header 24, and the subsystem 68 bytes into that
+# for both widths.
 if(MANIFEST_ARCH STREQUAL "amd64")
   set(want_machine "6486")
   set(want_magic "0b02")
@@ -55,19 +43,28 @@ else()
   set(want_machine "4c01")
   set(want_magic "0b01")
 endif()
+file(READ "${STUB}" lfanew OFFSET 60 LIMIT 4 HEX)
+string(REGEX REPLACE "(..)(..)(..)(..)" "\\4\\3\\2\\1" lfanew "${lfanew}")
 math(EXPR pe_at "0x${lfanew}")
-math(EXPR machine_at "0x${lfanew} + 4")
-math(EXPR magic_at "0x${lfanew} + 24")
-math(EXPR subsystem_at "0x${lfanew} + 24 + 68")
-file(READ "${STUB}" signature OFFSET ${pe_at} LIMIT 4 HEX)
-file(READ "${STUB}" machine OFFSET ${machine_at} LIMIT 2 HEX)
-file(READ "${STUB}" magic OFFSET ${magic_at} LIMIT 2 HEX)
-file(READ "${STUB}" subsystem OFFSET ${subsystem_at} LIMIT 2 HEX)
+foreach(field "signature;0;4" "machine;4;2" "stamp;8;4" "magic;24;2" "subsystem;92;2")
+  list(GET field 0 name)
+  list(GET field 1 field_at)
+  list(GET field 2 bytes)
+  math(EXPR field_at "${pe_at} + ${field_at}")
+  file(READ "${STUB}" ${name} OFFSET ${field_at} LIMIT ${bytes} HEX)
+endforeach()
 if(NOT signature STREQUAL "50450000" OR NOT machine STREQUAL want_machine OR NOT magic STREQUAL want_magic)
   message(FATAL_ERROR "not a ${MANIFEST_ARCH} PE image (signature ${signature}, machine ${machine}, magic ${magic})")
 endif()
 if(NOT subsystem STREQUAL "0200")
   message(FATAL_ERROR "subsystem ${subsystem}, not a GUI program")
+endif()
+if(NOT stamp STREQUAL "00000000")
+  message(FATAL_ERROR "link time stamp ${stamp} in the PE header")
+endif()
+
+if(BUDGET AND size GREATER BUDGET)
+  message(FATAL_ERROR "${size} bytes, over the budget of ${BUDGET}")
 endif()
 
 # The resource tree as objdump prints it: a type entry (three spaces in), then its first name entry (five).

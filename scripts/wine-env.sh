@@ -24,7 +24,7 @@ use_wine_for() {
 # "Exec format error") and returns 1. Detected by running, not from names: the
 # same kernel version may or may not have 32-bit user mode.
 host_runs_i386() {
-  local probe=${SETUP_I386_PROBE:-/usr/lib/wine/wine} out
+  local probe=/usr/lib/wine/wine out
   if out=$("$probe" --version 2>&1); then return 0; fi
   echo "$probe: ${out##*: }"
   return 1
