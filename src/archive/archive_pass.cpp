@@ -5,17 +5,10 @@
 #include "archive/decoder.h"
 #include "archive/file_routines.h"
 #include "archive/payload_locator.h"
-#include "shell/installer_context.h"
-#include "text/bounded_text.h"
 
 namespace {
 
 const int kBrokenPayload = -1;
-
-void SetText(char* field, int capacity, const char* text) {
-  field[0] = 0;
-  AppendNarrow(text, field, capacity);
-}
 
 }  // namespace
 
@@ -60,12 +53,6 @@ int ArchivePassReport(const char16_t* executablePath, EntryHandler handler, void
   if (result != 0) return result;
 
   if (!whole || state.runningChecksum != state.expectedChecksum) return kBrokenPayload;
-  InstallerContext* context = InstallerContextGet();
-  if (context != nullptr) {
-    SetText(context->productCode, sizeof context->productCode, state.productCode);
-    SetText(context->productWindowClass, sizeof context->productWindowClass, state.productWindowClass);
-    SetText(context->mainProgramName, sizeof context->mainProgramName, state.mainProgramName);
-  }
   return 0;
 }
 

@@ -5,7 +5,7 @@
 
 #include "archive/entry_parser.h"
 
-// What a pass found, for tools that report on an installer. Filled whatever the
+// What a pass found: the identity texts the installer keeps, and for tools that report on an installer the rest. Filled whatever the
 // result; all zero when the pass ended before decoding.
 struct ArchivePassSummary {
   char productCode[4];          // StreamHeader texts, plain ANSI, terminated; empty
@@ -33,10 +33,9 @@ struct ArchivePassSummary {
 //           that ends inside a record or breaks a limit of the format, or corrupt LZMA data
 //   -2, -4, -6, -8, -1235   minus the decoder's result (memory, unsupported
 //           properties, header cut short, read failure, refusing sink)
-// Only on success, and only when an InstallerContext is set, are the three
-// StreamHeader texts copied into its productCode, productWindowClass and
-// mainProgramName; otherwise they keep their values. Output files written stay
-// whatever the result, and no output file is left open.
+// The three StreamHeader texts are in the summary (ArchivePassReport); the
+// caller decides whether to keep them. Output files written stay whatever the
+// result, and no output file is left open.
 int ArchivePass(const char16_t* executablePath, EntryHandler handler, void* handlerContext);
 
 // ArchivePass that also fills *summary (when not null).

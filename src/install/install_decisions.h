@@ -1,7 +1,7 @@
 // The decisions of the install steps that need no window: what the install
 // handler does with an entry's stored name, where a registry text ends, and
 // how the Program Files, Quick Launch and shortcut paths are built. The Win32
-// steps in src/install wrap them.
+// steps beside this file wrap them; this part compiles on every target.
 //
 // Language filter on a stored name, with languageFileBase "Product" (n = 7):
 //
@@ -20,7 +20,6 @@ const uint32_t kErrorPathTooLong = 206;
 
 // The record of one Install command; starts all zero.
 struct InstallState {
-  void* owner;                  // HWND of the setup dialog (language list, status line)
   char16_t destination[1024];   // the destination folder exactly as typed
   char16_t mainProgram[32];     // file name of the main program; empty when none is known
   char16_t uninstaller[32];     // file name of the uninstaller as stored; empty when none

@@ -1,25 +1,19 @@
 #include "install/install_handler.h"
 
 #include "platform/wide.h"
-#include "shell/dialog_ids.h"
-#include "shell/installer_context.h"
-#include "shell/language_list.h"
+#include "ui/control_ids.h"
+#include "ui/installer_context.h"
+#include "ui/language_list.h"
 #include "text/bounded_text.h"
-
-namespace {
-
-// The setup dialog's status line.
-
-}  // namespace
 
 int InstallHandler(char16_t* name, const uint8_t* data, uint32_t, void* context) {
   if (data != nullptr || context == nullptr) return 0;
-  InstallState* state = static_cast<InstallState*>(context);
-  HWND owner = static_cast<HWND>(state->owner);
+  InstallPassContext* pass = static_cast<InstallPassContext*>(context);
+  HWND owner = pass->owner;
   InstallerContext* installer = InstallerContextGet();
   const char16_t* base = installer != nullptr ? installer->languageFileBase : u"";
   HWND list = owner != nullptr ? GetDlgItem(owner, kLanguageListId) : nullptr;
-  if (DecideInstallEntry(name, base, LanguageListCheckOf, list, state) != kInstallWrite) return 0;
+  if (DecideInstallEntry(name, base, LanguageListCheckOf, list, &pass->state) != kInstallWrite) return 0;
 
   if (PathExists(name) == 0) DeleteFileW(AsWide(name));
   SetDlgItemTextW(owner, kStatusLineId, AsWide(name));

@@ -8,10 +8,17 @@
 
 #include <stdint.h>
 
-#include "archive/install_decisions.h"
+#include "install/install_decisions.h"
 
-// The EntryHandler of the install pass; context is the InstallState of the
-// running install, whose owner is the setup dialog. On the decision call of an
+// The install pass's context: the record of the decisions and the window that
+// shows them.
+struct InstallPassContext {
+  InstallState state;
+  HWND owner;  // the setup dialog (language list, status line)
+};
+
+// The EntryHandler of the install pass; context is the InstallPassContext of
+// the running install. On the decision call of an
 // entry it writes: the entry's full destination path into name, after deleting
 // an existing file there, and into the status line, returning 1. Skipped
 // entries return 0 and leave the status line alone. Data calls return 0.

@@ -7,10 +7,10 @@
 #include "install/stored_destination.h"
 #include "install/uninstall_entry.h"
 #include "platform/wide.h"
-#include "shell/dialog_ids.h"
-#include "shell/installer_context.h"
-#include "shell/interface_language.h"
-#include "shell/messages.h"
+#include "ui/control_ids.h"
+#include "ui/installer_context.h"
+#include "ui/interface_language.h"
+#include "ui/messages.h"
 #include "text/bounded_text.h"
 #include "text/string_tables.h"
 
@@ -67,8 +67,9 @@ int RunInstallWith(HWND dialog, MessageFunction show) {
   if (context == nullptr) return -1;
   char16_t productName[kFileNameUnits];
   NarrowToWide(context->productName, productName, kFileNameUnits);
-  InstallState state = {};
-  state.owner = dialog;
+  InstallPassContext pass = {};
+  pass.owner = dialog;
+  InstallState& state = pass.state;
   NarrowToWide(context->mainProgramName, state.mainProgram, kFileNameUnits);
   GetDlgItemTextW(dialog, kDestinationEditId, AsWide(state.destination), kDestinationLimit);
   if (state.destination[0] == 0) return -1;
@@ -77,7 +78,7 @@ int RunInstallWith(HWND dialog, MessageFunction show) {
   SetErrorMode(SEM_FAILCRITICALERRORS);
   CreateDirectoryTree(state.destination);
   SetAsidePsapi(state.destination);
-  int result = ArchivePass(context->modulePath, InstallHandler, &state);
+  int result = ArchivePass(context->modulePath, InstallHandler, &pass);
   if (result == 0) result = static_cast<int>(state.pathError);
   if (result != 0) {
     SetCursor(previous);

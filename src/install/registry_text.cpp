@@ -1,6 +1,6 @@
 #include "install/registry_text.h"
 
-#include "archive/install_decisions.h"
+#include "install/install_decisions.h"
 #include "platform/wide.h"
 #include "text/bounded_text.h"
 

@@ -2,7 +2,7 @@
 
 #include <shlobj.h>
 
-#include "archive/install_decisions.h"
+#include "install/install_decisions.h"
 #include "platform/wide.h"
 #include "text/bounded_text.h"
 

@@ -2,10 +2,10 @@
 
 #include <windows.h>
 
-#include "archive/install_decisions.h"
+#include "install/install_decisions.h"
 #include "install/registry_text.h"
 #include "platform/wide.h"
-#include "shell/installer_context.h"
+#include "ui/installer_context.h"
 #include "text/bounded_text.h"
 
 const char16_t kStoredDestinationKey[] = u"Software\\Halvorn";

@@ -2,8 +2,8 @@
 
 #include "archive/file_routines.h"
 #include "platform/wide.h"
-#include "shell/installer_context.h"
-#include "shell/messages.h"
+#include "ui/installer_context.h"
+#include "ui/messages.h"
 #include "text/bounded_text.h"
 
 namespace {

@@ -8,7 +8,7 @@
 #include "install/registry_text.h"
 #include "install/shortcuts.h"
 #include "platform/wide.h"
-#include "shell/installer_context.h"
+#include "ui/installer_context.h"
 #include "text/bounded_text.h"
 
 #ifndef SETUP_URL_INFO_ABOUT

@@ -4,7 +4,7 @@
 // effort: nothing here reports a failure.
 #pragma once
 
-#include "archive/install_decisions.h"
+#include "install/install_decisions.h"
 
 // The maker, as the uninstall entry names it.
 extern const char16_t kPublisher[];

@@ -2,8 +2,8 @@
 
 #include "archive/archive_pass.h"
 #include "platform/wide.h"
-#include "shell/installer_context.h"
-#include "shell/language_list.h"
+#include "ui/installer_context.h"
+#include "ui/language_list.h"
 #include "text/bounded_text.h"
 #include "text/product_description.h"
 
@@ -12,12 +12,24 @@ namespace {
 // The dialog's title as read back, at most 1024 characters, and what is appended to it.
 const int kTitleCapacity = 1025;
 
+void SetText(const char* text, char* field, int capacity) {
+  field[0] = 0;
+  AppendNarrow(text, field, capacity);
+}
+
 }  // namespace
 
 int ScanPass(HWND dialog) {
   InstallerContext* context = InstallerContextGet();
   if (context == nullptr) return -1;
-  return ArchivePass(context->modulePath, ScanHandler, dialog);
+  ArchivePassSummary summary;
+  int result = ArchivePassReport(context->modulePath, ScanHandler, dialog, &summary);
+  if (result != 0) return result;
+  // Only a whole payload names the product; a broken one leaves the fields as they were.
+  SetText(summary.productCode, context->productCode, sizeof context->productCode);
+  SetText(summary.productWindowClass, context->productWindowClass, sizeof context->productWindowClass);
+  SetText(summary.mainProgramName, context->mainProgramName, sizeof context->mainProgramName);
+  return 0;
 }
 
 int ScanHandler(char16_t* name, const uint8_t* data, uint32_t size, void* context) {
@@ -29,7 +41,7 @@ int ScanHandler(char16_t* name, const uint8_t* data, uint32_t size, void* contex
       break;
     case kScanEntryLanguageFile: {
       InstallerContext* installer = InstallerContextGet();
-      if (installer != nullptr) SetLanguageFileBase(name, installer->languageFileBase, 32);
+      if (installer != nullptr) SetLanguageFileBase(name, installer->languageFileBase, sizeof installer->languageFileBase / sizeof(char16_t));
       AddLanguageEntry(dialog, data, size, name);
       break;
     }

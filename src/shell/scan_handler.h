@@ -10,11 +10,13 @@
 
 #include <stdint.h>
 
-const int kTitleLineId = 1001;
+#include "ui/control_ids.h"
 
 // ArchivePass over the context's modulePath with ScanHandler and dialog as its
 // context; returns the pass's result (0 success, positive a Win32 error,
-// negative a broken payload). Without a context it returns -1.
+// negative a broken payload). On success the payload's three identity texts
+// replace the context's productCode, productWindowClass and mainProgramName.
+// Without a context it returns -1.
 int ScanPass(HWND dialog);
 
 // The EntryHandler of the scan pass; context is the dialog. Looks only at data

@@ -7,11 +7,7 @@
 
 #include <windows.h>
 
-#include "shell/dialog_ids.h"
-
-const int kSetupDialogId = 1000;   // dialog template
-const int kProgramIconId = 1;      // icon group
-
+#include "ui/control_ids.h"
 
 // The dialog procedure for DialogBoxParamW. Returns TRUE for the messages it
 // handles (so the dialog manager adds nothing of its own) and FALSE otherwise,

@@ -4,8 +4,8 @@
 #include <ole2.h>
 
 #include "platform/wide.h"
-#include "shell/installer_context.h"
-#include "shell/interface_language.h"
+#include "ui/installer_context.h"
+#include "ui/interface_language.h"
 #include "shell/setup_dialog.h"
 
 namespace {

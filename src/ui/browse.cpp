@@ -1,4 +1,4 @@
-#include "shell/browse.h"
+#include "ui/browse.h"
 
 #include "archive/file_routines.h"
 #include "platform/wide.h"

@@ -1,4 +1,4 @@
-#include "shell/installer_context.h"
+#include "ui/installer_context.h"
 
 namespace {
 InstallerContext* g_context = nullptr;

@@ -1,7 +1,7 @@
-#include "shell/interface_language.h"
+#include "ui/interface_language.h"
 
 #include "platform/wide.h"
-#include "shell/installer_context.h"
+#include "ui/installer_context.h"
 
 void SystemLanguageCode(char* out) { LanguageIdToCode(GetSystemDefaultLangID(), out); }
 

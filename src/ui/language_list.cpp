@@ -1,10 +1,10 @@
-#include "shell/language_list.h"
+#include "ui/language_list.h"
 
 #include <commctrl.h>
 
 #include "platform/wide.h"
-#include "shell/installer_context.h"
-#include "shell/interface_language.h"
+#include "ui/installer_context.h"
+#include "ui/interface_language.h"
 #include "text/bounded_text.h"
 #include "text/product_description.h"
 #include "text/string_tables.h"

@@ -11,7 +11,8 @@
 
 #include <stdint.h>
 
-const int kLanguageListId = 1010;
+#include "ui/control_ids.h"
+
 
 const uint32_t kLanguageCodeEnglish = 0x5355;  // "US"
 const uint32_t kLanguageCodeGerman = 0x4544;   // "DE"

@@ -1,7 +1,7 @@
-#include "shell/messages.h"
+#include "ui/messages.h"
 
 #include "platform/wide.h"
-#include "shell/interface_language.h"
+#include "ui/interface_language.h"
 #include "text/bounded_text.h"
 #include "text/string_tables.h"
 

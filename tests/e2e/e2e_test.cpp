@@ -23,9 +23,7 @@
 #include <iterator>
 #include <vector>
 
-#include "shell/dialog_ids.h"
-#include "shell/language_list.h"
-#include "shell/scan_handler.h"
+#include "ui/control_ids.h"
 #include "ui_automation.h"
 
 namespace {
@@ -142,7 +140,7 @@ std::wstring Shortcut(const std::wstring& path) {
 // The caption, then the title line, label, buttons, boxes and the language list's header.
 std::wstring DialogTexts(HWND dialog) {
   std::wstring texts = UiText(dialog);
-  for (int id : {kTitleLineId, 1031 /* the destination's label */, kBrowseButtonId, kInstallButtonId, kCancelButtonId,
+  for (int id : {kTitleLineId, kDestinationLabelId, kBrowseButtonId, kInstallButtonId, kCancelButtonId,
                  kStartMenuBoxId, kDesktopBoxId, kQuickLaunchBoxId}) {
     texts += L"|" + UiControlText(dialog, id);
   }

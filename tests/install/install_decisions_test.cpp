@@ -1,4 +1,4 @@
-#include "archive/install_decisions.h"
+#include "install/install_decisions.h"
 
 #include <gtest/gtest.h>
 

@@ -13,7 +13,7 @@
 
 #include "install/stored_destination.h"
 #include "install/system_error.h"
-#include "shell/messages.h"
+#include "ui/messages.h"
 #include "shell/scan_handler.h"
 #include "shell/shell_test_util.h"
 #include "text/bounded_text.h"
@@ -153,9 +153,9 @@ struct InstallScope : TestDialog {
     if (fs::exists(savedQuickLaunch)) fs::rename(savedQuickLaunch, quickLaunch, ignored);
   }
 
-  void SetDestination(const std::string& path) { SetDlgItemTextW(dialog, 1032, AsWide(TestWidePath(path).c_str())); }
+  void SetDestination(const std::string& path) { SetDlgItemTextW(dialog, kDestinationEditId, AsWide(TestWidePath(path).c_str())); }
   int Install(int boxes) {
-    for (int i = 0; i < 3; ++i) CheckDlgButton(dialog, 1041 + i, (boxes >> i) & 1 ? BST_CHECKED : BST_UNCHECKED);
+    for (int i = 0; i < 3; ++i) CheckDlgButton(dialog, kStartMenuBoxId + i, (boxes >> i) & 1 ? BST_CHECKED : BST_UNCHECKED);
     g_boxes.clear();
     return RunInstallWith(dialog, RecordBox);
   }

@@ -1,10 +1,10 @@
-#include "shell/browse.h"
+#include "ui/browse.h"
 
 #include <gtest/gtest.h>
 
 #include <ole2.h>
 
-#include "shell/dialog_ids.h"
+#include "ui/control_ids.h"
 #include "shell_test_util.h"
 #include "text/bounded_text.h"
 

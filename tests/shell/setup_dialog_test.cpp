@@ -7,7 +7,7 @@
 #include <string>
 
 #include "install/shortcuts.h"
-#include "shell/language_list.h"
+#include "ui/language_list.h"
 #include "shell/scan_handler.h"
 #include "shell_test_util.h"
 #include "text/bounded_text.h"
@@ -75,7 +75,8 @@ TEST(SetupDialog, InitDialogFillsTheRealTemplate) {
   ASSERT_NE(nullptr, dialog);
   EXPECT_EQ("Setup Example Tool 3.2|Cancel", TestWindowText(dialog) + "|" + TestWindowText(GetDlgItem(dialog, 2)));
   // Without a window class the closer looks for the product name.
-  EXPECT_STREQ("Example Tool", context.productWindowClass);
+  EXPECT_EQ("ZQT|Example Tool|tool.exe",
+            std::string(context.productCode) + "|" + context.productWindowClass + "|" + context.mainProgramName);
   EXPECT_EQ(reinterpret_cast<ULONG_PTR>(context.icon), GetClassLongPtrW(dialog, GCLP_HICON));
   RECT desktop, window;
   GetWindowRect(GetDesktopWindow(), &desktop);
@@ -115,6 +116,7 @@ TEST(SetupDialog, BrokenInstallerShowsOnlyTheMessage) {
             }));
   InstallerContextSet(nullptr);
   EXPECT_EQ("setup.exe: Broken file, please download again.", shown);
+  EXPECT_STREQ("", context.productCode) << "a broken payload names no product";
 }
 
 // The first description names the product and the first language file the base;

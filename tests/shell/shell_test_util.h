@@ -17,9 +17,9 @@
 #include "archive/lzma_test_util.h"
 #include "platform/wide.h"
 #include "setupkit/entry_stream_writer.h"
-#include "shell/installer_context.h"
-#include "shell/interface_language.h"
-#include "shell/language_list.h"
+#include "ui/installer_context.h"
+#include "ui/interface_language.h"
+#include "ui/language_list.h"
 #include "test_files.h"
 
 // UTF-16 to UTF-8, so failures print readable text.
@@ -59,7 +59,7 @@ struct TestDialog {
     strcpy(context.languageCode, language);
     InstallerContextSet(&context);
     SelectInterfaceLanguage();
-    dialog = CreateDialogParamW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(1000), nullptr, TestDialogProc, 0);
+    dialog = CreateDialogParamW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(kSetupDialogId), nullptr, TestDialogProc, 0);
   }
   ~TestDialog() {
     DestroyWindow(dialog);

@@ -5,11 +5,10 @@
 //
 // Prints what it reads as UTF-8 lines; stops at the first command that fails,
 // with exit code 1 (2 for a usage error).
+#include "ui/control_ids.h"
 #include "ui_automation.h"  // and with it windows.h, stdio.h, string and vector
 
 namespace {
-
-const int kLanguageListId = 1010;
 
 // The commands: start the program; wait for its setup dialog; print the dialog's texts; click a button; wait
 // for a message box and print it; press its OK; save a picture of the message box (after `message`) or of the
