@@ -5,8 +5,8 @@
 // Input: one byte choosing the output capacities, then the entry's leading bytes
 // (also read as a UTF-16 LE entry name). Inputs are exact-size heap copies and
 // outputs exact-size heap blocks, and every output text must end within them.
-#include "install/install_decisions.h"
 #include "fuzz_support.h"
+#include "install/install_decisions.h"
 #include "text/bounded_text.h"
 #include "text/product_description.h"
 

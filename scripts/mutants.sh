@@ -34,15 +34,15 @@ locate-carry @ native @ ^archive_tests$ @ src/archive/payload_locator.cpp @ kLoc
 locate-start @ native @ ^archive_tests$ @ src/archive/payload_format.h @ kPayloadSearchStart = 89999; @ kPayloadSearchStart = 90000;
 decode-short @ native @ ^archive_tests$ @ src/archive/decoder.cpp @ return status == LZMA_STATUS_FINISHED_WITH_MARK ? kDecodeOk : kDecodeErrorData; @ return kDecodeOk;
 parse-checksum @ native @ ^archive_tests$ @ src/archive/entry_parser.cpp @ checksum += perByte + data[i]; @ checksum += perByte;
-decide-filter @ native @ ^archive_tests$ @ src/archive/install_decisions.cpp @ checkOf(code, queryContext) == 1 @ checkOf(code, queryContext) != 2
-decide-flatten @ native @ ^archive_tests$ @ src/archive/install_decisions.cpp @ const char16_t* file = name + FileNameOffset(name); @ const char16_t* file = name;
-decide-main @ native @ ^archive_tests$ @ src/archive/install_decisions.cpp @ } else if (state->mainProgram[0] == 0 && IsMainProgramName(file)) { @ } else if (IsMainProgramName(file)) {
-decide-main-case @ native @ ^archive_tests$ @ src/archive/install_decisions.cpp @ if (name[0] != u'E' && name[0] != u'e') return false; @ if (name[0] != u'E') return false;
+decide-filter @ native @ ^install_tests$ @ src/install/install_decisions.cpp @ checkOf(code, queryContext) == 1 @ checkOf(code, queryContext) != 2
+decide-flatten @ native @ ^install_tests$ @ src/install/install_decisions.cpp @ const char16_t* file = name + FileNameOffset(name); @ const char16_t* file = name;
+decide-main @ native @ ^install_tests$ @ src/install/install_decisions.cpp @ } else if (state->mainProgram[0] == 0 && IsMainProgramName(file)) { @ } else if (IsMainProgramName(file)) {
+decide-main-case @ native @ ^install_tests$ @ src/install/install_decisions.cpp @ if (name[0] != u'E' && name[0] != u'e') return false; @ if (name[0] != u'E') return false;
 extract-dotdot @ native @ ^setupkit_tests$ @ tools/setupkit/stored_text.cpp @ if (dots >= 2 && @ if (dots > 2 &&
 pack-colon @ native @ ^setupkit_tests$ @ tools/setupkit/stored_text.cpp @ std::string("<>:\"|?*") @ std::string("<>\"|?*")
 pack-signed @ native @ ^setupkit_tests$ @ tools/setupkit/stub_check.cpp @ kSecurityDirectory = 4; @ kSecurityDirectory = 5;
 pack-order @ native @ ^setupkit_tests$ @ tools/setupkit/product_files.cpp @ return a.name < b.name; @ return a.source < b.source;
-verify-exit @ native @ ^setupkit_tests$ @ tools/setupkit/inspector.cpp @ const int kExitBroken = 1; @ const int kExitBroken = 2;
+verify-exit @ native @ ^setupkit_tests$ @ tools/setupkit/commands.h @ const int kExitBrokenPayload = 1; @ const int kExitBrokenPayload = 2;
 usage-exit @ native @ ^setupkit_tests$ @ tools/setupkit/commands.cpp @ *exitCode = kExitFailure; @ *exitCode = kExitBrokenPayload;
 registry-type @ win32 @ ^shell_tests$ @ src/install/registry_text.cpp @ REG_SZ, reinterpret_cast @ REG_EXPAND_SZ, reinterpret_cast
 uninstall-icon @ win32 @ ^shell_tests$ @ src/install/uninstall_entry.cpp @ u"DisplayIcon", mainProgramPath @ u"DisplayIcon", uninstallerPath
@@ -51,7 +51,7 @@ sequence-store @ win32 @ ^shell_tests$ @ src/install/install_sequence.cpp @ Stor
 sequence-path @ win32 @ ^shell_tests$ @ src/install/install_sequence.cpp @ if (result == 0) result = static_cast<int>(state.pathError); @ // path errors ignored
 shortcut-folder @ win32 @ ^shell_tests$ @ src/install/shortcuts.cpp @ CreateShellLink(link, target, workingDirectory); @ CreateShellLink(link, target, target);
 dialog-default @ win32 @ ^shell_tests$ @ src/shell/setup_dialog.cpp @ CheckDlgButton(dialog, kDesktopBoxId, BST_CHECKED); @ CheckDlgButton(dialog, kDesktopBoxId, BST_UNCHECKED);
-list-builtin @ win32 @ ^shell_tests$ @ src/shell/language_list.cpp @ if (code == kLanguageCodeEnglish || code == kLanguageCodeGerman) continue; @ if (code == kLanguageCodeEnglish) continue;
+list-builtin @ win32 @ ^shell_tests$ @ src/ui/language_list.cpp @ if (code == kLanguageCodeEnglish || code == kLanguageCodeGerman) continue; @ if (code == kLanguageCodeEnglish) continue;
 scan-duplicate @ win32 @ ^shell_tests$ @ src/shell/scan_handler.cpp @ if (list != nullptr && FindLanguageItem(list, code) < 0) @ if (list != nullptr)
 startup-language @ e2e @ ^e2e_english$ @ src/shell/startup.cpp @ SelectInterfaceLanguage(); @ // SelectInterfaceLanguage();
 closer-broken @ e2e @ ^e2e_english$ @ src/shell/setup_dialog.cpp @ if (scan == 0) { @ if (scan != 0) {

@@ -7,9 +7,8 @@
 namespace {
 
 // The four carried bytes let a magic that straddles two reads be seen whole.
-const uint32_t kLocatorBufferSize = 4096;
 const uint32_t kLocatorCarry = kPayloadMagicSize;
-const uint32_t kLocatorReadSize = kLocatorBufferSize - kLocatorCarry;
+const uint32_t kLocatorBufferSize = kLocatorCarry + kPayloadReadSize;
 
 }  // namespace
 
@@ -26,7 +25,7 @@ uint32_t PayloadLocator(PlatformFile file, uint32_t fileSize) {
   // Wraps for files under 4 bytes, which then end on the first (empty) read.
   uint32_t budget = fileSize - kLocatorCarry;
   while (budget != 0) {
-    uint32_t wanted = budget < kLocatorReadSize ? budget : kLocatorReadSize;
+    uint32_t wanted = budget < kPayloadReadSize ? budget : kPayloadReadSize;
     uint32_t got = 0;
     if (!PlatformReadFile(file, buffer + kLocatorCarry, wanted, &got) || got < wanted) return 0;
     // Buffer byte j stands for file offset position - 4 + j.

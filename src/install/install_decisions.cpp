@@ -1,30 +1,20 @@
 #include "install/install_decisions.h"
 
+#include "archive/file_routines.h"
+
 #include "text/bounded_text.h"
 #include "text/product_description.h"
 
 namespace {
 
-const int kPathUnits = 1024;
 const int kFileNameUnits = 32;
-
-bool IsSeparator(char16_t c) { return c == u'\\' || c == u'/'; }
-
-char16_t FoldAscii(char16_t c) { return (c >= u'a' && c <= u'z') ? static_cast<char16_t>(c - u'a' + u'A') : c; }
-
-bool SameFolded(const char16_t* a, const char16_t* b) {
-  for (; FoldAscii(*a) == FoldAscii(*b); ++a, ++b) {
-    if (*a == 0) return true;
-  }
-  return false;
-}
 
 // A longer name would be cut by its 32-unit field and then name no written file.
 bool IsMainProgramName(const char16_t* name) {
   int length = WideLength(name);
   if (length <= 4 || length >= kFileNameUnits) return false;
   if (name[0] != u'E' && name[0] != u'e') return false;
-  return SameFolded(name + length - 4, u".EXE");
+  return SameTextFolded(name + length - 4, u".EXE");
 }
 
 }  // namespace
@@ -72,7 +62,7 @@ int DecideInstallEntry(char16_t* name, const char16_t* languageFileBase, Languag
     return kInstallSkip;
   }
 
-  if (SameFolded(file, u"UnInst.exe")) {
+  if (SameTextFolded(file, u"UnInst.exe")) {
     CopyWide(file, state->uninstaller, kFileNameUnits);
   } else if (state->mainProgram[0] == 0 && IsMainProgramName(file)) {
     CopyWide(file, state->mainProgram, kFileNameUnits);
@@ -104,7 +94,7 @@ void ProgramFilesBesideWindows(char16_t* windowsFolder, int capacity) {
     windowsFolder[0] = 0;
     return;
   }
-  if (AppendWide(u"Programme", windowsFolder, capacity) == 0 && PathExists(windowsFolder) == 0) return;
+  if (AppendWide(u"Programme", windowsFolder, capacity) == 0 && PathExists(windowsFolder)) return;
   windowsFolder[length] = 0;
   if (AppendWide(u"Program Files", windowsFolder, capacity) != 0) windowsFolder[0] = 0;
 }
@@ -116,9 +106,9 @@ void QuickLaunchFolderBelow(char16_t* appData, int capacity) {
     return;
   }
   int length = WideLength(appData);
-  bool pinned = AppendWide(u"\\User Pinned\\TaskBar", appData, capacity) != 0 || PathExists(appData) == 0;
+  bool pinned = AppendWide(u"\\User Pinned\\TaskBar", appData, capacity) != 0 || PathExists(appData);
   appData[length] = 0;
-  if (pinned || PathExists(appData) != 0) appData[0] = 0;
+  if (pinned || !PathExists(appData)) appData[0] = 0;
 }
 
 bool BuildShortcutPath(const char16_t* folder, const char16_t* name, char16_t* out, int capacity) {

@@ -1,10 +1,12 @@
 #include "install/install_handler.h"
 
+#include "archive/file_routines.h"
+
 #include "platform/wide.h"
+#include "text/bounded_text.h"
 #include "ui/control_ids.h"
 #include "ui/installer_context.h"
 #include "ui/language_list.h"
-#include "text/bounded_text.h"
 
 int InstallHandler(char16_t* name, const uint8_t* data, uint32_t, void* context) {
   if (data != nullptr || context == nullptr) return 0;
@@ -15,7 +17,7 @@ int InstallHandler(char16_t* name, const uint8_t* data, uint32_t, void* context)
   HWND list = owner != nullptr ? GetDlgItem(owner, kLanguageListId) : nullptr;
   if (DecideInstallEntry(name, base, LanguageListCheckOf, list, &pass->state) != kInstallWrite) return 0;
 
-  if (PathExists(name) == 0) DeleteFileW(AsWide(name));
+  if (PathExists(name)) DeleteFileW(AsWide(name));
   SetDlgItemTextW(owner, kStatusLineId, AsWide(name));
   // The dialog's loop waits for the whole pass, so the line repaints here or not at all.
   HWND status = GetDlgItem(owner, kStatusLineId);

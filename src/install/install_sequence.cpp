@@ -7,21 +7,18 @@
 #include "install/stored_destination.h"
 #include "install/uninstall_entry.h"
 #include "platform/wide.h"
+#include "text/bounded_text.h"
+#include "text/string_tables.h"
 #include "ui/control_ids.h"
 #include "ui/installer_context.h"
 #include "ui/interface_language.h"
 #include "ui/messages.h"
-#include "text/bounded_text.h"
-#include "text/string_tables.h"
 
 namespace {
 
-const int kPathUnits = 1024;
-const int kWorkUnits = 1028;
-const int kDestinationLimit = 1022;
+// At most 1021 characters as typed, so the separator a join puts behind it still fits a path buffer.
+const int kDestinationLimit = kPathUnits - 2;
 const int kFileNameUnits = 32;
-// ShowStringMessage's capacity, so both ways of showing text 3001 cut it alike.
-const int kMessageUnits = 510;
 
 bool IsChecked(HWND dialog, int id) { return IsDlgButtonChecked(dialog, id) == BST_CHECKED; }
 
@@ -32,8 +29,8 @@ void JoinPath(const char16_t* folder, const char16_t* file, char16_t* out, int c
 
 void ShowFailure(HWND dialog, int result, const InstallerContext* context, MessageFunction show) {
   if (result < 0) {
-    char16_t text[kMessageUnits];
-    LookupString(context->stringTable, kTextBrokenFile, text, kMessageUnits);
+    char16_t text[kStringMessageUnits];
+    LookupString(context->stringTable, kTextBrokenFile, text, kStringMessageUnits);
     show(dialog, text, context->modulePath, MB_OK | MB_ICONERROR);
   } else {
     ShowSystemErrorWith(show, dialog, static_cast<uint32_t>(result), nullptr);
@@ -46,14 +43,15 @@ void RecordInstallation(HWND dialog, const InstallState* state, const char16_t* 
   if (state->mainProgram[0] != 0) JoinPath(state->destination, state->mainProgram, mainProgramPath, kPathUnits);
   StoreDestination(state->destination);
 
-  char16_t work[kWorkUnits];
+  // Every path here names a file the pass has written, so it fits a path buffer.
+  char16_t work[kPathUnits];
   if (state->uninstaller[0] != 0) {
-    JoinPath(state->destination, state->uninstaller, work, kWorkUnits);
+    JoinPath(state->destination, state->uninstaller, work, kPathUnits);
     WriteUninstallEntry(work, mainProgramPath);
   }
   if (state->mainProgram[0] == 0) return;
   if (IsChecked(dialog, kStartMenuBoxId)) CreateProgramGroup(state);
-  JoinPath(state->destination, state->mainProgram, work, kWorkUnits);
+  JoinPath(state->destination, state->mainProgram, work, kPathUnits);
   if (IsChecked(dialog, kDesktopBoxId)) CreateDesktopShortcut(work, productName);
   if (IsChecked(dialog, kQuickLaunchBoxId)) CreateQuickLaunchShortcut(work, productName);
 }
@@ -90,11 +88,11 @@ int RunInstallWith(HWND dialog, MessageFunction show) {
   RecordInstallation(dialog, &state, productName);
   SetCursor(previous);
 
-  char16_t text[kWorkUnits];
-  char16_t installed[kWorkUnits];
-  SetWide(productName, text, kWorkUnits);
-  LookupString(context->stringTable, kTextInstalled, installed, kWorkUnits);
-  AppendWide(installed, text, kWorkUnits);
+  char16_t text[kStringMessageUnits];
+  char16_t installed[kStringMessageUnits];
+  SetWide(productName, text, kStringMessageUnits);
+  LookupString(context->stringTable, kTextInstalled, installed, kStringMessageUnits);
+  AppendWide(installed, text, kStringMessageUnits);
   char16_t caption[kPathUnits];
   caption[0] = 0;
   GetWindowTextW(dialog, AsWide(caption), kPathUnits);

@@ -3,12 +3,47 @@
 #include <shlobj.h>
 
 #include "install/install_decisions.h"
+#include "install/shell_guard.h"
+#include "platform/platform.h"
 #include "platform/wide.h"
 #include "text/bounded_text.h"
+#include "ui/shell_memory.h"
 
 namespace {
 
-const int kPathUnits = 1024;
+HRESULT CreateShellLinkObject(IShellLinkW** link) {
+  return CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW, reinterpret_cast<void**>(link));
+}
+
+ShellLinkFactory g_linkFactory = CreateShellLinkObject;
+
+struct ShellLinkCall {
+  const char16_t* link;
+  const char16_t* target;
+  const char16_t* workingDirectory;
+  HRESULT result;
+};
+
+void WriteShellLink(void* argument) {
+  ShellLinkCall* call = static_cast<ShellLinkCall*>(argument);
+  IShellLinkW* shellLink = nullptr;
+  call->result = g_linkFactory(&shellLink);
+  if (FAILED(call->result)) return;
+  shellLink->SetPath(AsWide(call->target));
+  shellLink->SetWorkingDirectory(AsWide(call->workingDirectory));
+  shellLink->SetShowCmd(SW_SHOW);
+  IPersistFile* file = nullptr;
+  call->result = shellLink->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&file));
+  if (FAILED(call->result)) {
+    shellLink->Release();
+    return;
+  }
+  char16_t path[kPathUnits];
+  CopyWide(call->link, path, kPathUnits);
+  call->result = file->Save(AsWide(path), TRUE);
+  file->Release();
+  shellLink->Release();
+}
 
 void CreateShortcutIn(const char16_t* folder, const char16_t* target, const char16_t* name) {
   char16_t link[kPathUnits];
@@ -23,14 +58,9 @@ void CreateShortcutIn(const char16_t* folder, const char16_t* target, const char
 
 void FindSpecialFolder(int csidl, char16_t* buffer) {
   buffer[0] = 0;
-  LPITEMIDLIST items = nullptr;
-  if (FAILED(SHGetSpecialFolderLocation(nullptr, csidl, &items)) || items == nullptr) return;
-  if (!SHGetPathFromIDListW(items, AsWide(buffer))) buffer[0] = 0;
-  IMalloc* allocator = nullptr;
-  if (SUCCEEDED(SHGetMalloc(&allocator))) {
-    allocator->Free(items);
-    allocator->Release();
-  }
+  ShellItemIds items;
+  if (FAILED(SHGetSpecialFolderLocation(nullptr, csidl, &items.ids)) || items.ids == nullptr) return;
+  if (!SHGetPathFromIDListW(items.ids, AsWide(buffer))) buffer[0] = 0;
 }
 
 void FindQuickLaunchFolder(char16_t* buffer, int capacity) {
@@ -42,31 +72,19 @@ void FindQuickLaunchFolder(char16_t* buffer, int capacity) {
 }
 
 bool HasQuickLaunch() {
-  char16_t folder[kPathUnits + 2];
+  char16_t folder[kPathUnits];
   FindQuickLaunchFolder(folder, kPathUnits);
   return folder[0] != 0;
 }
 
 HRESULT CreateShellLink(const char16_t* link, const char16_t* target, const char16_t* workingDirectory) {
-  IShellLinkW* shellLink = nullptr;
-  HRESULT result = CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW,
-                                    reinterpret_cast<void**>(&shellLink));
-  if (FAILED(result)) return result;
-  shellLink->SetPath(AsWide(target));
-  shellLink->SetWorkingDirectory(AsWide(workingDirectory));
-  shellLink->SetShowCmd(SW_SHOW);
-  IPersistFile* file = nullptr;
-  result = shellLink->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&file));
-  if (FAILED(result)) {
-    shellLink->Release();
-    return result;
-  }
-  char16_t path[kPathUnits];
-  CopyWide(link, path, kPathUnits);
-  result = file->Save(AsWide(path), TRUE);
-  file->Release();
-  shellLink->Release();
-  return result;
+  ShellLinkCall call = {link, target, workingDirectory, S_OK};
+  // A shell extension that faults costs this shortcut only; the install goes on.
+  return RunGuarded(WriteShellLink, &call) ? call.result : 0;
+}
+
+void SetShellLinkFactory(ShellLinkFactory factory) {
+  g_linkFactory = factory != nullptr ? factory : CreateShellLinkObject;
 }
 
 void CreateDesktopShortcut(const char16_t* target, const char16_t* name) {

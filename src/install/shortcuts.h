@@ -5,6 +5,8 @@
 
 #include <windows.h>
 
+#include <shlobj.h>
+
 // Writes the file-system path of the special folder csidl into buffer (at
 // least MAX_PATH units), or leaves it empty when the folder has none.
 void FindSpecialFolder(int csidl, char16_t* buffer);
@@ -20,8 +22,15 @@ bool HasQuickLaunch();
 // Writes the shortcut file link pointing at target, with workingDirectory and
 // show command SW_SHOW, and nothing else (no arguments, description, icon or
 // hot key). An existing file is replaced. Returns the result of the last shell
-// step taken: CoCreateInstance, QueryInterface for IPersistFile, or Save.
+// step taken: CoCreateInstance, QueryInterface for IPersistFile, or Save; 0
+// when a fault inside the shell objects ended the steps (RunGuarded), the
+// objects then left unreleased.
 HRESULT CreateShellLink(const char16_t* link, const char16_t* target, const char16_t* workingDirectory);
+
+// Where CreateShellLink gets its link object: CoCreateInstance of the shell's
+// link class, unless a test sets a factory of its own (null restores that).
+typedef HRESULT (*ShellLinkFactory)(IShellLinkW** link);
+void SetShellLinkFactory(ShellLinkFactory factory);
 
 // Writes "<name>.lnk" on the user's desktop / into the Quick Launch folder,
 // pointing at target, working directory the folder that holds target. Nothing

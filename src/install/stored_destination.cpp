@@ -5,8 +5,8 @@
 #include "install/install_decisions.h"
 #include "install/registry_text.h"
 #include "platform/wide.h"
-#include "ui/installer_context.h"
 #include "text/bounded_text.h"
+#include "ui/installer_context.h"
 
 const char16_t kStoredDestinationKey[] = u"Software\\Halvorn";
 

@@ -2,9 +2,9 @@
 
 #include "archive/file_routines.h"
 #include "platform/wide.h"
+#include "text/bounded_text.h"
 #include "ui/installer_context.h"
 #include "ui/messages.h"
-#include "text/bounded_text.h"
 
 namespace {
 

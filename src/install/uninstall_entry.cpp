@@ -8,8 +8,8 @@
 #include "install/registry_text.h"
 #include "install/shortcuts.h"
 #include "platform/wide.h"
-#include "ui/installer_context.h"
 #include "text/bounded_text.h"
+#include "ui/installer_context.h"
 
 #ifndef SETUP_URL_INFO_ABOUT
 #error "SETUP_URL_INFO_ABOUT (the maker's web address) comes from CMake"
@@ -20,7 +20,6 @@ const char16_t kPublisherAddress[] = u"" SETUP_URL_INFO_ABOUT;
 
 namespace {
 
-const int kPathUnits = 1024;
 const int kKeyUnits = 512;
 const int kProductNameUnits = 32;
 
@@ -59,7 +58,7 @@ void CreateProgramGroup(const InstallState* state) {
   FindSpecialFolder(CSIDL_COMMON_PROGRAMS, group);
   if (group[0] == 0) FindSpecialFolder(CSIDL_PROGRAMS, group);
   if (group[0] == 0 || AppendPathComponent(name, group, kPathUnits) != 0) return;
-  if (CreateDirectoryTree(group) != 0) return;
+  if (CreateDirectoryTree(group) != kTreeCreated) return;
   CreateGroupLink(name, state->destination, state->mainProgram, group);
   CreateGroupLink(u"Uninstall", state->destination, state->uninstaller, group);
 }

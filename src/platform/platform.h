@@ -15,6 +15,13 @@
 typedef void* PlatformFile;
 #define PLATFORM_INVALID_FILE ((PlatformFile)(intptr_t)-1)
 
+// A path buffer: at most 1023 units and the terminator, the limit of every path
+// the installer and the tool build.
+const int kPathUnits = 1024;
+
+// The backslash and the slash both end a path component, on every platform.
+inline bool IsSeparator(char16_t c) { return c == u'\\' || c == u'/'; }
+
 // Win32 error numbers used by the portable code.
 enum PlatformError : uint32_t {
   kErrorFileNotFound = 2,

@@ -8,27 +8,19 @@
 #include <time.h>
 #include <unistd.h>
 
+#include "platform/cp1252.h"
 #include "platform/platform.h"
 
 namespace {
 
 thread_local uint32_t t_lastError = 0;
 
-// Longest UTF-8 form of a 1024-unit path: three bytes a unit, plus the terminator.
-const int kNativePathBytes = 3 * 1024 + 1;
+// Longest UTF-8 form of a path buffer: three bytes a unit, plus the terminator.
+const int kNativePathBytes = 3 * kPathUnits + 1;
 
 // Win32 numbers without a name in platform.h.
 const uint32_t kErrorFilenameTooLong = 206;
 const uint32_t kErrorIoDevice = 1117;
-
-// Windows-1252 bytes 0x80 to 0x9F; the five bytes Windows leaves undefined map to
-// the control character of the same value, as MultiByteToWideChar does.
-const char16_t kCp1252High[32] = {
-    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
-    0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0x008D, 0x017D, 0x008F,
-    0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
-    0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178,
-};
 
 int ToFd(PlatformFile file) { return static_cast<int>(reinterpret_cast<intptr_t>(file)); }
 
@@ -337,8 +329,6 @@ bool Utf8ToUtf16(const char* text, char16_t* out, int capacity) {
   out[n] = 0;
   return true;
 }
-
-bool IsSeparator(char16_t c) { return c == '/' || c == '\\'; }
 
 }  // namespace
 

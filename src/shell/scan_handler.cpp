@@ -2,10 +2,10 @@
 
 #include "archive/archive_pass.h"
 #include "platform/wide.h"
-#include "ui/installer_context.h"
-#include "ui/language_list.h"
 #include "text/bounded_text.h"
 #include "text/product_description.h"
+#include "ui/installer_context.h"
+#include "ui/language_list.h"
 
 namespace {
 

@@ -1,17 +1,19 @@
 #include "shell/setup_dialog.h"
 
+#include "archive/file_routines.h"
+
 #include "install/install_sequence.h"
 #include "install/shortcuts.h"
 #include "install/stored_destination.h"
 #include "platform/wide.h"
+#include "shell/scan_handler.h"
+#include "text/bounded_text.h"
+#include "text/string_tables.h"
 #include "ui/browse.h"
 #include "ui/installer_context.h"
 #include "ui/interface_language.h"
 #include "ui/language_list.h"
 #include "ui/messages.h"
-#include "shell/scan_handler.h"
-#include "text/bounded_text.h"
-#include "text/string_tables.h"
 
 namespace {
 
@@ -109,12 +111,12 @@ void CenterOnDesktop(HWND window) {
 }
 
 void ApplyDefaults(HWND dialog) {
-  char16_t destination[1024];
+  char16_t destination[kPathUnits];
   destination[0] = 0;
-  DefaultDestination(destination, 1024);
+  DefaultDestination(destination, kPathUnits);
   SetDlgItemTextW(dialog, kDestinationEditId, AsWide(destination));
   if (!HasQuickLaunch()) ShowWindow(GetDlgItem(dialog, kQuickLaunchBoxId), SW_HIDE);
-  if (PathExists(destination) == 0) {
+  if (PathExists(destination)) {
     MarkInstalledLanguages(dialog, destination);
     return;
   }

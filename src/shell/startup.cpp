@@ -4,13 +4,11 @@
 #include <ole2.h>
 
 #include "platform/wide.h"
+#include "shell/setup_dialog.h"
 #include "ui/installer_context.h"
 #include "ui/interface_language.h"
-#include "shell/setup_dialog.h"
 
 namespace {
-
-const int kModulePathCapacity = 1024;
 
 typedef BOOL(WINAPI* SetDefaultDllDirectoriesCall)(DWORD flags);
 
@@ -32,9 +30,9 @@ void InitializeContext(HINSTANCE instance) {
   ZeroMemory(context, sizeof(*context));
   context->icon = LoadIconW(instance, MAKEINTRESOURCEW(kProgramIconId));
   SelectInterfaceLanguage();
-  GetModuleFileNameW(GetModuleHandleW(nullptr), AsWide(context->modulePath), kModulePathCapacity);
+  GetModuleFileNameW(GetModuleHandleW(nullptr), AsWide(context->modulePath), kPathUnits);
   // Older systems leave a cut path unterminated.
-  context->modulePath[kModulePathCapacity - 1] = 0;
+  context->modulePath[kPathUnits - 1] = 0;
 }
 
 int RunSetup(HINSTANCE instance) {

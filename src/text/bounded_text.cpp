@@ -4,8 +4,6 @@
 
 namespace {
 
-bool IsSeparator(char16_t c) { return c == u'\\' || c == u'/'; }
-
 // Length of dest's text, but never more than capacity, so an unterminated
 // buffer is not read past its end.
 template <typename Char>
@@ -58,8 +56,11 @@ char16_t* FindText(char16_t* text, const char16_t* pattern) {
   return const_cast<char16_t*>(FindText(static_cast<const char16_t*>(text), pattern));
 }
 
-int PathExists(const char16_t* path) {
-  return path != nullptr && PlatformPathExists(path) ? 0 : -1;
+bool SameTextFolded(const char16_t* a, const char16_t* b) {
+  for (; FoldAscii(*a) == FoldAscii(*b); ++a, ++b) {
+    if (*a == 0) return true;
+  }
+  return false;
 }
 
 void CopyWide(const char16_t* source, char16_t* dest, int capacity) {

@@ -28,8 +28,11 @@ int WideLength(const char16_t* text);
 const char16_t* FindText(const char16_t* text, const char16_t* pattern);
 char16_t* FindText(char16_t* text, const char16_t* pattern);
 
-// 0 when the path names an existing file or folder, -1 otherwise (also for null).
-int PathExists(const char16_t* path);
+// c upper-cased when it is an ASCII letter; every other unit as it is.
+inline char16_t FoldAscii(char16_t c) { return c >= u'a' && c <= u'z' ? static_cast<char16_t>(c - u'a' + u'A') : c; }
+
+// True when a and b hold the same text once ASCII letters are folded (FoldAscii).
+bool SameTextFolded(const char16_t* a, const char16_t* b);
 
 // Copies at most capacity - 1 units of source into dest and terminates it.
 // With capacity > 0, dest is emptied first, also when source is null.

@@ -6,15 +6,6 @@
 
 namespace {
 
-char16_t FoldAscii(char16_t c) { return (c >= u'a' && c <= u'z') ? static_cast<char16_t>(c - u'a' + u'A') : c; }
-
-bool SameTextIgnoringCase(const char16_t* a, const char16_t* b) {
-  for (; FoldAscii(*a) == FoldAscii(*b); ++a, ++b) {
-    if (*a == 0) return true;
-  }
-  return false;
-}
-
 bool EndsDescriptionLine(char c) { return c == 0 || c == '\n' || c == '\r' || c == '(' || c == '['; }
 
 void CutAtFirst(char16_t* text, char16_t c) {
@@ -45,8 +36,8 @@ void LanguageCode4ToNarrow(uint32_t code, char* out) {
 ScanEntryKind ClassifyScanEntry(const char16_t* name) {
   int length = WideLength(name);
   if (length <= 6) return kScanEntryOther;
-  if (SameTextIgnoringCase(name, u"FILE_ID.DIZ")) return kScanEntryDescription;
-  if (SameTextIgnoringCase(name + length - 4, u".LNG")) return kScanEntryLanguageFile;
+  if (SameTextFolded(name, u"FILE_ID.DIZ")) return kScanEntryDescription;
+  if (SameTextFolded(name + length - 4, u".LNG")) return kScanEntryLanguageFile;
   return kScanEntryOther;
 }
 

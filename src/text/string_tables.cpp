@@ -62,10 +62,8 @@ const StringRow kRowsEnglish[] = {
     {0, nullptr},
 };
 
-char FoldAscii(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c; }
-
 bool SameCodeIgnoringCase(const char* a, const char* b) {
-  for (; FoldAscii(*a) == FoldAscii(*b); ++a, ++b) {
+  for (; FoldAscii(static_cast<unsigned char>(*a)) == FoldAscii(static_cast<unsigned char>(*b)); ++a, ++b) {
     if (*a == 0) return true;
   }
   return false;
@@ -73,9 +71,9 @@ bool SameCodeIgnoringCase(const char* a, const char* b) {
 
 }  // namespace
 
-const StringTable kStringTableEnglish = {0, "US", kRowsEnglish};
-const StringTable kStringTableGerman = {0, "DE", kRowsGerman};
-const StringTable kStringTableItalian = {0, "IT", kRowsItalian};
+const StringTable kStringTableEnglish = {"US", kRowsEnglish};
+const StringTable kStringTableGerman = {"DE", kRowsGerman};
+const StringTable kStringTableItalian = {"IT", kRowsItalian};
 
 const StringTable* const kStringTables[] = {&kStringTableEnglish, &kStringTableGerman, &kStringTableItalian, nullptr};
 
@@ -116,11 +114,7 @@ void LookupString(const StringTable* table, int16_t id, char16_t* out, int capac
   if (row->id == 0 || row->text == nullptr) return;
   // One unit is held back for the terminator written below, so the text keeps capacity - 2.
   int reduced = capacity - 1;
-  if (table->format == kStringTableWide) {
-    CopyWide(static_cast<const char16_t*>(row->text), out, reduced);
-  } else {
-    NarrowToWide(static_cast<const char*>(row->text), out, reduced);
-  }
+  NarrowToWide(row->text, out, reduced);
   out[reduced] = 0;
   ExpandTabEscapes(out);
 }

@@ -3,29 +3,24 @@
 //
 // A table is constant data, never copied or freed:
 //
-//   +-------------+---------------+------------------------------------+---------+
-//   | format flag | language code | rows: {id, text} ...               | {0, -}  |
-//   | int16       | "US"/"DE"/"IT"| searched from the top, first wins  | end row |
-//   +-------------+---------------+------------------------------------+---------+
+//   +---------------+------------------------------------+---------+
+//   | language code | rows: {id, text} ...               | {0, -}  |
+//   | "US"/"DE"/"IT"| searched from the top, first wins  | end row |
+//   +---------------+------------------------------------+---------+
 //
-// The three built-in tables hold Windows-1252 bytes (format 0) and are converted
+// The three built-in tables hold Windows-1252 bytes and are converted
 // through the ANSI code page on lookup. Ids reuse the number of the control or
 // resource that shows the text, so id 0 can never be looked up.
 #pragma once
 
 #include <stdint.h>
 
-// Format flag of a table whose texts are UTF-16; any other value means narrow
-// ANSI texts.
-const int16_t kStringTableWide = -1;
-
 struct StringRow {
   int16_t id;        // 0 ends the table
-  const void* text;  // const char* (ANSI) or const char16_t*, as the table's format says
+  const char* text;  // ANSI
 };
 
 struct StringTable {
-  int16_t format;          // kStringTableWide, or anything else for ANSI texts
   char languageCode[4];    // two upper-case letters
   const StringRow* rows;   // borrowed, ended by a row with id 0
 };

@@ -3,6 +3,7 @@
 #include "archive/file_routines.h"
 #include "platform/wide.h"
 #include "text/bounded_text.h"
+#include "ui/shell_memory.h"
 
 namespace {
 
@@ -38,32 +39,23 @@ LPITEMIDLIST BrowseStartItem(HWND owner, char16_t* path) {
 }
 
 void BrowseForDestination(HWND dialog, int editId) {
-  char16_t path[1024];
+  char16_t path[kPathUnits];
   path[0] = 0;
-  GetDlgItemTextW(dialog, editId, AsWide(path), 1024);
+  GetDlgItemTextW(dialog, editId, AsWide(path), kPathUnits);
 
   BROWSEINFOW browse = {};
   browse.hwndOwner = dialog;
   browse.ulFlags = BIF_RETURNONLYFSDIRS;
 
-  IMalloc* allocator = nullptr;
-  LPITEMIDLIST start = nullptr;
-  if (path[0] != 0 && SUCCEEDED(SHGetMalloc(&allocator))) start = BrowseStartItem(dialog, path);
-  if (start != nullptr) {
+  ShellItemIds start;
+  if (path[0] != 0) start.ids = BrowseStartItem(dialog, path);
+  if (start.ids != nullptr) {
     browse.lpfn = BrowseCallback;
-    browse.lParam = reinterpret_cast<LPARAM>(start);
+    browse.lParam = reinterpret_cast<LPARAM>(start.ids);
   }
 
-  LPITEMIDLIST picked = SHBrowseForFolderW(&browse);
-  if (picked != nullptr) {
-    if (SHGetPathFromIDListW(picked, AsWide(path))) SetDlgItemTextW(dialog, editId, AsWide(path));
-    IMalloc* shellAllocator = nullptr;
-    if (SHGetMalloc(&shellAllocator) == S_OK && shellAllocator != nullptr) {
-      shellAllocator->Free(picked);
-      shellAllocator->Release();
-    }
+  ShellItemIds picked(SHBrowseForFolderW(&browse));
+  if (picked.ids != nullptr && SHGetPathFromIDListW(picked.ids, AsWide(path))) {
+    SetDlgItemTextW(dialog, editId, AsWide(path));
   }
-
-  if (start != nullptr) allocator->Free(start);
-  if (allocator != nullptr) allocator->Release();
 }

@@ -15,7 +15,7 @@ void BrowseForDestination(HWND dialog, int editId);
 // The item the browser opens at for path (a buffer of 1024 units): path is made
 // absolute in place and parsed by the desktop folder, cut to 259 characters; if
 // that fails, path is cut to its parent folder and parsed again. Returns the
-// item id list (free it with the shell's allocator) or null when neither parses.
+// item id list (for a ShellItemIds to own) or null when neither parses.
 LPITEMIDLIST BrowseStartItem(HWND owner, char16_t* path);
 
 // The browser's callback: on BFFM_INITIALIZED selects the item id list passed

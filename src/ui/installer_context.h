@@ -3,11 +3,13 @@
 // through InstallerContextGet(). No field owns heap memory; every text field
 // always holds a terminated string.
 //
-// The closer thread reads productWindowClass only, and only after the dialog
-// thread has finished writing it, so the record needs no lock.
+// Only the dialog's thread touches the record; the closer thread works on its
+// own copy of productWindowClass, so the record needs no lock.
 #pragma once
 
 #include <stdint.h>
+
+#include "platform/platform.h"
 
 struct StringTable;
 
@@ -20,7 +22,7 @@ struct InstallerContext {
   char productWindowClass[32];      // StreamHeader text 2, or productName (ANSI)
   char mainProgramName[32];         // StreamHeader text 3 (ANSI)
   char16_t languageFileBase[32];    // common base name of the language files
-  char16_t modulePath[1024];        // full path of the running executable
+  char16_t modulePath[kPathUnits];  // full path of the running executable
 };
 
 // The process-wide reference: set by start-up before anything else runs and

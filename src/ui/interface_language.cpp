@@ -3,6 +3,13 @@
 #include "platform/wide.h"
 #include "ui/installer_context.h"
 
+namespace {
+
+// A window or control text looked up for a dialog: at most 1021 characters.
+const int kDialogTextUnits = 1023;
+
+}  // namespace
+
 void SystemLanguageCode(char* out) { LanguageIdToCode(GetSystemDefaultLangID(), out); }
 
 void SelectInterfaceLanguage() {
@@ -20,13 +27,13 @@ const StringTable* CurrentStringTable() {
 
 void ApplyDialogTexts(HWND window, const StringTable* table, const int16_t* ids) {
   if (table == nullptr || ids == nullptr) return;
-  char16_t text[1026];
+  char16_t text[kDialogTextUnits];
   if (ids[0] != 0) {
-    LookupString(table, ids[0], text, 1023);
+    LookupString(table, ids[0], text, kDialogTextUnits);
     SetWindowTextW(window, AsWide(text));
   }
   for (const int16_t* id = ids + 1; *id != 0; ++id) {
-    LookupString(table, *id, text, 1023);
+    LookupString(table, *id, text, kDialogTextUnits);
     SetDlgItemTextW(window, *id, AsWide(text));
   }
 }

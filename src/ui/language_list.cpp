@@ -2,12 +2,13 @@
 
 #include <commctrl.h>
 
+#include "archive/file_routines.h"
 #include "platform/wide.h"
-#include "ui/installer_context.h"
-#include "ui/interface_language.h"
 #include "text/bounded_text.h"
 #include "text/product_description.h"
 #include "text/string_tables.h"
+#include "ui/installer_context.h"
+#include "ui/interface_language.h"
 
 namespace {
 
@@ -131,9 +132,9 @@ void MarkInstalledLanguages(HWND dialog, const char16_t* destination) {
     if (code == kLanguageCodeEnglish || code == kLanguageCodeGerman) continue;
     char narrow[5];
     LanguageCode4ToNarrow(code, narrow);
-    char16_t path[1024];
-    LanguageFilePath(destination, narrow, path, 1024);
-    if (PathExists(path) != 0) SetLanguageItemCheck(list, i, kLanguageUnchecked);
+    char16_t path[kPathUnits];
+    LanguageFilePath(destination, narrow, path, kPathUnits);
+    if (!PathExists(path)) SetLanguageItemCheck(list, i, kLanguageUnchecked);
   }
 }
 

@@ -1,9 +1,9 @@
 #include "ui/messages.h"
 
 #include "platform/wide.h"
-#include "ui/interface_language.h"
 #include "text/bounded_text.h"
 #include "text/string_tables.h"
+#include "ui/interface_language.h"
 
 const char16_t* MessageCaption(const char16_t* captionPath) {
   if (captionPath == nullptr) return nullptr;
@@ -18,7 +18,7 @@ int ShowMessage(HWND owner, const char16_t* text, const char16_t* captionPath, U
 }
 
 int ShowStringMessage(HWND owner, int16_t textId, const char16_t* captionPath, UINT type) {
-  char16_t text[510];
-  LookupString(CurrentStringTable(), textId, text, 510);
+  char16_t text[kStringMessageUnits];
+  LookupString(CurrentStringTable(), textId, text, kStringMessageUnits);
   return ShowMessage(owner, text, captionPath, type);
 }

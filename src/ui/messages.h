@@ -15,6 +15,10 @@ const char16_t* MessageCaption(const char16_t* captionPath);
 // result, or IDCANCEL (2) without showing anything when text is null or empty.
 int ShowMessage(HWND owner, const char16_t* text, const char16_t* captionPath, UINT type);
 
+// The capacity texts of the string tables are looked up with for a message box;
+// every text of a box from a table is cut alike.
+const int kStringMessageUnits = 510;
+
 // ShowMessage with text textId of the context's stringTable, looked up with
-// capacity 510; an id without text shows nothing and gives IDCANCEL.
+// capacity kStringMessageUnits; an id without text shows nothing and gives IDCANCEL.
 int ShowStringMessage(HWND owner, int16_t textId, const char16_t* captionPath, UINT type);

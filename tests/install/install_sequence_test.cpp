@@ -7,17 +7,19 @@
 #include <shlobj.h>
 #include <string.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <string>
 #include <vector>
 
+#include "install/shortcuts.h"
 #include "install/stored_destination.h"
 #include "install/system_error.h"
-#include "ui/messages.h"
 #include "shell/scan_handler.h"
 #include "shell/shell_test_util.h"
 #include "text/bounded_text.h"
 #include "text/product_description.h"
+#include "ui/messages.h"
 
 namespace fs = std::filesystem;
 
@@ -175,6 +177,24 @@ struct InstallScope : TestDialog {
   }
 };
 
+// The first g_faultingLinks link objects made are a broken extension's: each of
+// their methods writes through a null pointer. The rest are the shell's own.
+int g_faultingLinks = 0;
+int* volatile g_nowhere = nullptr;
+void WriteThroughNull() { *g_nowhere = 1; }
+
+HRESULT FaultingLinksFirst(IShellLinkW** link) {
+  static void* methods[32];
+  static void* object = methods;
+  if (g_faultingLinks-- <= 0) {
+    return CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW,
+                            reinterpret_cast<void**>(link));
+  }
+  std::fill(std::begin(methods), std::end(methods), reinterpret_cast<void*>(WriteThroughNull));
+  *link = reinterpret_cast<IShellLinkW*>(&object);
+  return S_OK;
+}
+
 // The system's text for an error, as the message shows it.
 std::string SystemText(uint32_t code) {
   char16_t buffer[512] = u"stale";
@@ -201,6 +221,24 @@ TEST(RunInstall, EachBoxMakesOnlyItsOwnLink) {
   fs::remove(s.group / "Uninstall.lnk");
   EXPECT_EQ(0, s.Install(1));
   EXPECT_FALSE(fs::exists(s.group / "Uninstall.lnk"));
+}
+
+// A fault inside the shell's link object ends that shortcut only: the next ones
+// are written and the install reports success.
+TEST(RunInstall, AFaultingLinkObjectCostsOnlyItsShortcut) {
+  InstallScope s(kProduct);
+  const std::string d = s.destination;
+  SetShellLinkFactory(FaultingLinksFirst);
+  for (int faulting : {1, 3}) {
+    s.RemoveLinks();
+    g_faultingLinks = faulting;
+    EXPECT_EQ(0, s.Install(7)) << faulting;
+    EXPECT_EQ(faulting == 1 ? "- desktop quick" : "- - quick", s.Recorded().substr(s.Recorded().rfind(" | ") + 3));
+    EXPECT_EQ(faulting == 1, fs::exists(s.group / "Uninstall.lnk"));
+    ASSERT_EQ(1u, g_boxes.size());
+    EXPECT_EQ("Zq Test Tool has been successfully installed. [64]", g_boxes[0].substr(g_boxes[0].find(": ") + 2));
+  }
+  SetShellLinkFactory(nullptr);
 }
 
 TEST(RunInstall, OlderPsapiSetAsideAndTheIdentityNamesTheMainProgram) {

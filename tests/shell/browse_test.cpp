@@ -4,9 +4,10 @@
 
 #include <ole2.h>
 
-#include "ui/control_ids.h"
+#include "archive/file_routines.h"
 #include "shell_test_util.h"
 #include "text/bounded_text.h"
+#include "ui/control_ids.h"
 
 namespace {
 
@@ -63,5 +64,5 @@ TEST(BrowseForDestination, CancelKeepsTheTextPickingSetsIt) {
   // browser may still be filling its tree, so only a real folder is asked for.
   std::string picked = browse(folder + "\\Not Yet", IDOK);
   EXPECT_NE(folder + "\\Not Yet", picked);
-  EXPECT_EQ(0, PathExists(TestWidePath(picked).c_str())) << picked;
+  EXPECT_TRUE(PathExists(TestWidePath(picked).c_str())) << picked;
 }

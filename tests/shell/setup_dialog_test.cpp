@@ -7,11 +7,11 @@
 #include <string>
 
 #include "install/shortcuts.h"
-#include "ui/language_list.h"
 #include "shell/scan_handler.h"
 #include "shell_test_util.h"
 #include "text/bounded_text.h"
 #include "text/product_description.h"
+#include "ui/language_list.h"
 
 namespace {
 

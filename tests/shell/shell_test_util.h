@@ -17,10 +17,10 @@
 #include "archive/lzma_test_util.h"
 #include "platform/wide.h"
 #include "setupkit/entry_stream_writer.h"
+#include "test_files.h"
 #include "ui/installer_context.h"
 #include "ui/interface_language.h"
 #include "ui/language_list.h"
-#include "test_files.h"
 
 // UTF-16 to UTF-8, so failures print readable text.
 inline std::string TestUtf8(const std::u16string& text) {

@@ -3,15 +3,9 @@
 #include <stdint.h>
 #include <stdio.h>
 
-namespace {
+#include "platform/cp1252.h"
 
-// Windows-1252 bytes 0x80 to 0x9F; the five undefined ones map to the C1
-// control of the same value, as MultiByteToWideChar does.
-const char16_t kHigh[32] = {
-    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
-    0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
-    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178,
-};
+namespace {
 
 void AppendUtf8(uint32_t c, std::string* out) {
   if (c < 0x80) {
@@ -88,7 +82,7 @@ std::string FromUtf8(const std::string& utf8, std::string* out) {
     }
     int byte = -1;
     for (int k = 0; k < 32; ++k) {
-      if (kHigh[k] == c) byte = 0x80 + k;
+      if (kCp1252High[k] == c) byte = 0x80 + k;
     }
     if (byte < 0) {
       char code[16];
@@ -106,7 +100,7 @@ std::string ToUtf8(const std::string& text) {
   std::string out;
   for (char ch : text) {
     const uint8_t b = static_cast<uint8_t>(ch);
-    AppendUtf8(b >= 0x80 && b < 0xA0 ? kHigh[b - 0x80] : b, &out);
+    AppendUtf8(b >= 0x80 && b < 0xA0 ? kCp1252High[b - 0x80] : b, &out);
   }
   return out;
 }

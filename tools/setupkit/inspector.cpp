@@ -9,6 +9,7 @@
 #include "archive/entry_format.h"
 #include "archive/file_routines.h"
 #include "setupkit/ansi_text.h"
+#include "setupkit/commands.h"
 #include "setupkit/product_files.h"
 #include "setupkit/stored_text.h"
 #include "setupkit/system_error.h"
@@ -17,10 +18,6 @@
 namespace fs = std::filesystem;
 
 namespace {
-
-const int kExitOk = 0;
-const int kExitBroken = 1;
-const int kExitSystem = 2;
 
 // A narrow text from the payload as the installer would show it: through the ANSI code page.
 std::string AnsiToUtf8(const char* text) {
@@ -69,13 +66,13 @@ std::string BrokenPayloadText(int result, const ArchivePassSummary& summary) {
 
 // The exit code and message of a pass that read the installer and wrote nothing.
 int ReadingPassResult(const fs::path& installer, int result, const ArchivePassSummary& summary, std::string* problem) {
-  if (result == 0) return kExitOk;
+  if (result == 0) return kExitSuccess;
   if (result > 0) {
     *problem = ShowPath(installer) + ": cannot be read (" + SystemErrorText(static_cast<uint32_t>(result)) + ")";
-    return kExitSystem;
+    return kExitFailure;
   }
   *problem = ShowPath(installer) + ": " + BrokenPayloadText(result, summary);
-  return kExitBroken;
+  return kExitBrokenPayload;
 }
 
 int ListHandler(char16_t* name, const uint8_t* data, uint32_t size, void* context) {
@@ -156,7 +153,7 @@ int InspectList(const fs::path& installer, InstallerListing* listing, std::strin
   ArchivePassSummary summary;
   int result = ArchivePassReport(installer.u16string().c_str(), ListHandler, listing, &summary);
   int exitCode = ReadingPassResult(installer, result, summary, problem);
-  if (exitCode != kExitOk) {
+  if (exitCode != kExitSuccess) {
     *listing = InstallerListing();
     return exitCode;
   }
@@ -164,7 +161,7 @@ int InspectList(const fs::path& installer, InstallerListing* listing, std::strin
   listing->windowClass = AnsiToUtf8(summary.productWindowClass);
   listing->mainProgram = AnsiToUtf8(summary.mainProgramName);
   listing->archiveDate = DateText(summary.archiveDate);
-  return kExitOk;
+  return kExitSuccess;
 }
 
 std::string InstallerListingJson(const InstallerListing& listing) {
@@ -214,13 +211,13 @@ int InspectExtract(const fs::path& installer, const fs::path& folder, ExtractRep
   CloseFileHandle(file);
   if (opened != 0) {
     *problem = ShowPath(installer) + ": cannot be read (" + SystemErrorText(static_cast<uint32_t>(opened)) + ")";
-    return kExitSystem;
+    return kExitFailure;
   }
   std::error_code error;
   fs::create_directories(folder, error);
   if (error || !fs::is_directory(folder)) {
     *problem = ShowPath(folder) + ": cannot be created as a folder" + (error ? " (" + error.message() + ")" : "");
-    return kExitSystem;
+    return kExitFailure;
   }
   ExtractState state;
   state.folder = folder.u16string();
@@ -231,7 +228,7 @@ int InspectExtract(const fs::path& installer, const fs::path& folder, ExtractRep
   int result = ArchivePassReport(installer.u16string().c_str(), ExtractHandler, &state, &summary);
   if (result < 0) {
     *problem = ShowPath(installer) + ": " + BrokenPayloadText(result, summary);
-    return kExitBroken;
+    return kExitBrokenPayload;
   }
   if (result > 0) {
     // The parser keeps only the error; the first accepted file that is missing is most likely its cause.
@@ -243,16 +240,16 @@ int InspectExtract(const fs::path& installer, const fs::path& folder, ExtractRep
       }
     }
     *problem = where + ": cannot be written (" + SystemErrorText(static_cast<uint32_t>(result)) + ")";
-    return kExitSystem;
+    return kExitFailure;
   }
   if (!state.outputProblem.empty()) {
     *problem = state.outputProblem;
-    return kExitSystem;
+    return kExitFailure;
   }
   if (!report->refused.empty()) {
     *problem = ShowPath(installer) + ": " + std::to_string(report->refused.size()) + " of " +
                std::to_string(report->entries) + " entries refused";
-    return kExitBroken;
+    return kExitBrokenPayload;
   }
-  return kExitOk;
+  return kExitSuccess;
 }

@@ -25,7 +25,6 @@ const int kEncoderLevel = 9;
 const int kEncoderFastBytes = 128;
 const uint32_t kEncoderMatchCycles = 256;
 
-const uint32_t kLocatorReadSize = 4092;
 const size_t kIoBufferSize = 1u << 20;
 // Progress is reported at most this often, in bytes of the entry stream.
 const uint64_t kProgressStep = 1u << 18;
@@ -246,18 +245,17 @@ std::string WriteInstaller(const PackJob& job, uint32_t expectedChecksum, Platfo
   props.numThreads = 1;
   CLzmaEncHandle encoder = LzmaEnc_Create(&alloc);
   if (encoder == nullptr) return ShowPath(job.output) + ": not enough memory for the LZMA encoder";
-  uint8_t header[kPayloadMagicSize + kContainerHeaderSize];
+  uint8_t properties[kContainerPropertiesSize];
   SizeT propertiesSize = kContainerPropertiesSize;
   SRes result = LzmaEnc_SetProps(encoder, &props);
-  if (result == SZ_OK) result = LzmaEnc_WriteProperties(encoder, header + kPayloadMagicSize, &propertiesSize);
+  if (result == SZ_OK) result = LzmaEnc_WriteProperties(encoder, properties, &propertiesSize);
   if (result != SZ_OK) {
     LzmaEnc_Destroy(encoder, &alloc, &alloc);
     return ShowPath(job.output) + ": the LZMA encoder refused its settings";
   }
-  for (uint32_t i = 0; i < kPayloadMagicSize; ++i) header[i] = PayloadMagicByte(i);
   const uint32_t dictionary = PackHeaderDictionarySize(job.dictionarySize);
-  for (int i = 0; i < 4; ++i) header[kPayloadMagicSize + 1 + i] = static_cast<uint8_t>(dictionary >> (8 * i));
-  for (int i = 0; i < 4; ++i) header[kPayloadMagicSize + 5 + i] = static_cast<uint8_t>(unpacked >> (24 - 8 * i));
+  uint8_t header[kPayloadMagicSize + kContainerHeaderSize];
+  WriteContainerHeader(properties[0], dictionary, static_cast<uint32_t>(unpacked), header);
 
   InstallerSink sink;
   sink.base.Write = SinkWrite;
@@ -313,8 +311,8 @@ uint64_t PackFindableSize(uint64_t magicOffset) {
   // A read looks at the windows that start up to 4 bytes before its end; the
   // window ending on its last byte is looked at with the next read.
   const uint64_t behindMagic = magicOffset + kPayloadMagicSize;
-  const uint64_t piece = (behindMagic - kPayloadSearchStart) / kLocatorReadSize;
-  return kPayloadSearchStart + (piece + 1) * kLocatorReadSize;
+  const uint64_t piece = (behindMagic - kPayloadSearchStart) / kPayloadReadSize;
+  return kPayloadSearchStart + (piece + 1) * kPayloadReadSize;
 }
 
 uint32_t PackHeaderDictionarySize(uint32_t requested) {
