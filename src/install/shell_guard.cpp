@@ -14,6 +14,17 @@ struct Guard {
 
 Guard* volatile g_guard = nullptr;
 
+#ifndef _WIN64
+// The head of the thread's frame-based handler chain, fs:[0].
+void* HandlerChain() {
+  void* head;
+  __asm__ volatile("movl %%fs:0, %0" : "=r"(head));
+  return head;
+}
+
+void SetHandlerChain(void* head) { __asm__ volatile("movl %0, %%fs:0" : : "r"(head) : "memory"); }
+#endif
+
 bool IsProcessorFault(DWORD code) {
   switch (code) {
     case EXCEPTION_ACCESS_VIOLATION:
@@ -34,8 +45,7 @@ __attribute__((noinline, noreturn)) void ReturnToGuard() {
   Guard* guard = g_guard;
 #ifndef _WIN64
   // The frames the faulting code registered lie below the stack we return to.
-  reinterpret_cast<NT_TIB*>(NtCurrentTeb())->ExceptionList =
-      static_cast<EXCEPTION_REGISTRATION_RECORD*>(guard->handlerChain);
+  SetHandlerChain(guard->handlerChain);
 #endif
   __builtin_longjmp(guard->jump, 1);
 }
@@ -65,7 +75,7 @@ bool RunGuarded(void (*call)(void*), void* argument) {
   Guard guard = {};
   guard.thread = GetCurrentThreadId();
 #ifndef _WIN64
-  guard.handlerChain = reinterpret_cast<NT_TIB*>(NtCurrentTeb())->ExceptionList;
+  guard.handlerChain = HandlerChain();
 #endif
   void* volatile handler = AddVectoredExceptionHandler(1, TakeFault);
   if (handler == nullptr) {
