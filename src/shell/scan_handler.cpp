@@ -1,6 +1,7 @@
 #include "shell/scan_handler.h"
 
 #include "archive/archive_pass.h"
+#include "archive/install_decisions.h"
 #include "platform/wide.h"
 #include "shell/installer_context.h"
 #include "shell/language_list.h"
@@ -17,7 +18,7 @@ const int kTitleCapacity = 1025;
 int ScanPass(HWND dialog) {
   InstallerContext* context = InstallerContextGet();
   if (context == nullptr) return -1;
-  return ArchivePass(context->modulePath, ScanHandler, dialog);
+  return ArchivePassOnFile(context->moduleFile, ScanHandler, dialog, nullptr);
 }
 
 int ScanHandler(char16_t* name, const uint8_t* data, uint32_t size, void* context) {
@@ -66,6 +67,11 @@ void ParseProductDescription(HWND dialog, const uint8_t* data, uint32_t count) {
   InstallerContext* context = InstallerContextGet();
   if (context != nullptr && context->productName[0] == 0) {
     AppendNarrow(description.name, context->productName, sizeof(context->productName));
+    // The name becomes a folder, link names and a registry key; one that could
+    // reach elsewhere counts as no name, which every install step already handles.
+    char16_t name[sizeof(context->productName)];
+    NarrowToWide(context->productName, name, sizeof(context->productName));
+    if (!IsUsableProductName(name)) context->productName[0] = 0;
   }
 }
 

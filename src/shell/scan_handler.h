@@ -12,7 +12,7 @@
 
 const int kTitleLineId = 1001;
 
-// ArchivePass over the context's modulePath with ScanHandler and dialog as its
+// ArchivePass over the context's moduleFile with ScanHandler and dialog as its
 // context; returns the pass's result (0 success, positive a Win32 error,
 // negative a broken payload). Without a context it returns -1.
 int ScanPass(HWND dialog);
