@@ -78,3 +78,31 @@ TEST(DecodePayload, AnnouncedSizeAgainstTheStream) {
   TestFile writeOnly(TestTempDir() + "/payload", true);
   EXPECT_EQ(8, DecodePayload(writeOnly.file, Collect, nullptr));
 }
+
+// The dictionary a header asks for, up to 4 GiB, is cut to the unpacked size (at
+// least 4 KiB, the format's smallest) and the bytes stay the same; a smaller one is
+// taken as asked. Decodes `data` under a header asking for `dictionary` and gives
+// the decoder memory taken, none of it above 64 MiB.
+size_t DecoderMemory(const std::vector<uint8_t>& data, uint32_t dictionary) {
+  TestLzma lzma = TestLzmaEncode(data, false, std::min(dictionary, 1u << 24));
+  for (int i = 0; i < 4; ++i) lzma.properties[1 + i] = static_cast<uint8_t>(dictionary >> (8 * i));
+  TestFile file(TestWriteInstaller(0, TestContainer(lzma, static_cast<uint32_t>(data.size()))));
+  PlatformSetFilePointer(file.file, kPayloadMagicSize);
+  size_t taken = 0;
+  DecoderAllocator counting = {[](void* total, size_t size) {
+                                 *static_cast<size_t*>(total) += size;
+                                 return size > (64u << 20) ? nullptr : malloc(size);
+                               },
+                               [](void*, void* block) { free(block); }, &taken};
+  Decoded d;
+  d.result = DecodePayloadWithAllocator(file.file, Collect, &d, &counting);
+  EXPECT_TRUE(d.result == 0 && d.bytes == data) << "dictionary " << dictionary << ": result " << d.result;
+  return taken;
+}
+
+TEST(DecodePayload, DictionaryNoLargerThanTheUnpackedSize) {
+  const std::vector<uint8_t> small = TestRandomBytes(10, 1, true), large = TestRandomBytes(100000, 2, true);
+  EXPECT_EQ(DecoderMemory(small, 4096), DecoderMemory(small, 0xFFFFFFFF));
+  EXPECT_EQ(DecoderMemory(large, 100000), DecoderMemory(large, 0xFFFFFFFF));
+  EXPECT_LT(DecoderMemory(large, 4096), DecoderMemory(large, 100000));
+}
