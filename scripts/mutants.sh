@@ -56,6 +56,12 @@ scan-duplicate @ win32 @ ^shell_tests$ @ src/shell/scan_handler.cpp @ if (list !
 startup-language @ e2e @ ^e2e_english$ @ src/shell/startup.cpp @ SelectInterfaceLanguage(); @ // SelectInterfaceLanguage();
 closer-broken @ e2e @ ^e2e_english$ @ src/shell/setup_dialog.cpp @ if (scan == 0) { @ if (scan != 0) {
 broken-icon @ e2e @ ^e2e_english$ @ src/shell/setup_dialog.cpp @ context->modulePath, MB_ICONERROR); @ context->modulePath, MB_OK);
+name-device @ native @ ^archive_tests$ @ src/text/file_name_rules.cpp @ return IsDeviceName(name, length); @ return false;
+name-trailing @ native @ ^archive_tests$ @ src/text/file_name_rules.cpp @ name[length - 1] == u'.' || name[length - 1] == u' ') @ false)
+decode-dictionary @ native @ ^archive_tests$ @ src/archive/decoder.cpp @ LimitDictionary(header); @ (void)LimitDictionary;
+sequence-main-name @ win32 @ ^shell_tests$ @ src/install/install_sequence.cpp @ if (!IsUsableMainProgramName(state.mainProgram)) state.mainProgram[0] = 0; @ // main program as stored
+scan-product-name @ win32 @ ^shell_tests$ @ src/shell/scan_handler.cpp @ if (!IsUsableProductName(name)) context->productName[0] = 0; @ // product name as described
+module-share @ e2e @ ^hardening_locked_installer$ @ src/platform/platform_win32.cpp @ GENERIC_READ, FILE_SHARE_READ, nullptr @ GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr
 EOF
 )
 

@@ -18,6 +18,16 @@ int ArchivePassReport(const char16_t* executablePath, EntryHandler handler, void
   PlatformFile file = PLATFORM_INVALID_FILE;
   int result = OpenFileHandle(executablePath, false, &file);
   if (result != 0) return result;
+  result = ArchivePassOnFile(file, handler, handlerContext, summary);
+  CloseFileHandle(file);
+  return result;
+}
+
+int ArchivePassOnFile(PlatformFile file, EntryHandler handler, void* handlerContext, ArchivePassSummary* summary) {
+  if (summary != nullptr) memset(summary, 0, sizeof *summary);
+  if (file == PLATFORM_INVALID_FILE) return kErrorInvalidHandle;
+  int result = 0;
+  PlatformSetFilePointer(file, 0);
 
   // About 5 KiB; the pass runs on the dialog's thread, whose stack holds it easily.
   EntryParserState state;
@@ -49,7 +59,6 @@ int ArchivePassReport(const char16_t* executablePath, EntryHandler handler, void
     summary->fileSize = size;
     summary->payloadOffset = offset;
   }
-  CloseFileHandle(file);
   if (result != 0) return result;
 
   if (!whole || state.runningChecksum != state.expectedChecksum) return kBrokenPayload;

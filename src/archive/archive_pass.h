@@ -41,3 +41,10 @@ int ArchivePass(const char16_t* executablePath, EntryHandler handler, void* hand
 // ArchivePass that also fills *summary (when not null).
 int ArchivePassReport(const char16_t* executablePath, EntryHandler handler, void* handlerContext,
                       ArchivePassSummary* summary);
+
+// ArchivePassReport over `executable`, already open for reading, read from its
+// start; it stays open. The installer reads the one handle it holds on its own
+// file, so every pass sees the bytes the first one checked. PLATFORM_INVALID_FILE
+// gives 6 (invalid handle).
+int ArchivePassOnFile(PlatformFile executable, EntryHandler handler, void* handlerContext,
+                      ArchivePassSummary* summary);

@@ -15,6 +15,7 @@ static_assert(kContainerPropertiesSize == LZMA_PROPS_SIZE, "the header starts wi
 namespace {
 
 const uint32_t kDecodeBufferSize = 65536;
+const uint32_t kMinimumDictionary = 4096;  // LZMA_DIC_MIN: the SDK raises smaller sizes to it
 
 // The SDK hands its own ISzAlloc back to these calls; the DecoderAllocator rides behind it.
 struct AllocatorAdapter {
@@ -75,6 +76,18 @@ int DecodeLoop(CLzmaDec* decoder, uint32_t unpackedSize, FileInStream* stream, C
   }
 }
 
+// A match never reaches back past the first byte decoded, so a dictionary larger
+// than the unpacked size is never filled and the smaller one gives the same
+// bytes; the header's own size could ask for 4 GiB.
+void LimitDictionary(uint8_t* header) {
+  uint32_t dictionary = static_cast<uint32_t>(header[1]) | (static_cast<uint32_t>(header[2]) << 8) |
+                        (static_cast<uint32_t>(header[3]) << 16) | (static_cast<uint32_t>(header[4]) << 24);
+  uint32_t unpacked = ContainerUnpackedSize(header);
+  if (unpacked < kMinimumDictionary) unpacked = kMinimumDictionary;
+  if (dictionary <= unpacked) return;
+  for (int i = 0; i < 4; ++i) header[1 + i] = static_cast<uint8_t>(unpacked >> (8 * i));
+}
+
 }  // namespace
 
 int FileInStreamRead(FileInStream* stream, void* buffer, uint32_t* size) {
@@ -107,6 +120,7 @@ int DecodePayloadWithAllocator(PlatformFile file, ChunkSink sink, void* sinkCont
     have += got;
   }
 
+  LimitDictionary(header);
   AllocatorAdapter adapter = {{AdapterAllocate, AdapterRelease}, allocator};
   CLzmaDec decoder;
   LzmaDec_Construct(&decoder);

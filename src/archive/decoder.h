@@ -49,8 +49,9 @@ struct DecoderAllocator {
 //                             own result of that step
 // After any result the sink may already have seen chunks, the file position is
 // unspecified, and all decoder memory has been released. The memory is the
-// dictionary (the header's size, at least 4096 bytes) and the probability table,
-// from malloc; the two 64 KiB buffers take 128 KiB of the calling thread's stack.
+// dictionary (the header's size or the unpacked size, whichever is smaller, at
+// least 4096 bytes) and the probability table, from malloc; the two 64 KiB
+// buffers take 128 KiB of the calling thread's stack.
 int DecodePayload(PlatformFile file, ChunkSink sink, void* sinkContext);
 
 // DecodePayload with the decoder's memory taken from `allocator`.

@@ -5,6 +5,7 @@
 #include "archive/entry_format.h"
 #include "archive/file_routines.h"
 #include "text/bounded_text.h"
+#include "text/file_name_rules.h"
 
 namespace {
 
@@ -79,9 +80,16 @@ uint32_t ParseEntryHeader(EntryParserState* s, const uint8_t* data, uint32_t ava
   // empty as a stored empty text does.
   if (r == 1 || r < 0 || (r > 1 && s->narrowName[0] == 0)) s->broken = true;
   if (r <= 1 || s->broken) return 0;
+  NarrowToWide(s->narrowName, s->wideName, kEntryNameUnits);
+  // Files land under the last component; one that Windows reads as a device or as
+  // another name is never written by a packer, so it marks a crafted payload.
+  int last = FileNameOffset(s->wideName);
+  if (IsUnsafeFileName(s->wideName + last, WideLength(s->wideName) - last)) {
+    s->broken = true;
+    return 0;
+  }
   s->entrySize = s->dataRemaining = ReadShiftedU32(data);
   s->entryNumber += 1;
-  NarrowToWide(s->narrowName, s->wideName, kEntryNameUnits);
   s->phase = kInEntry;
   s->leadCount = 0;
   if (s->handler != nullptr) {

@@ -70,8 +70,9 @@ void EntryParserReset(EntryParserState* state, EntryHandler handler, void* handl
 // A failure to create or write a file is kept in firstError (the first one wins,
 // 5 standing in for a last error of 0), and parsing goes on. A stream that breaks
 // a limit of the format (a text or name longer than its buffer allows, an empty
-// name or one whose first character is NUL, an ArchiveDate that names no date
-// from 2012-01-01 on) sets `broken`;
+// name or one whose first character is NUL, a last name component that
+// IsUnsafeFileName refuses, an ArchiveDate that names no date from 2012-01-01 on)
+// sets `broken`;
 // from there on every chunk is ignored: no more handler calls, files or checksum.
 // No file is open at that moment, since limits are checked in headers only.
 int EntryParser(uint8_t* bytes, uint32_t length, void* state);

@@ -3,6 +3,7 @@
 #include "archive/file_routines.h"
 
 #include "text/bounded_text.h"
+#include "text/file_name_rules.h"
 #include "text/product_description.h"
 
 namespace {
@@ -122,4 +123,27 @@ bool BuildShortcutPath(const char16_t* folder, const char16_t* name, char16_t* o
     return false;
   }
   return true;
+}
+
+namespace {
+
+bool HoldsForbiddenCharacter(const char16_t* name) {
+  for (; *name != 0; ++name) {
+    if (IsForbiddenInFileName(*name)) return true;
+  }
+  return false;
+}
+
+}  // namespace
+
+bool IsUsableProductName(const char16_t* name) {
+  if (name == nullptr || HoldsForbiddenCharacter(name)) return false;
+  // Windows drops trailing dots and spaces, so "..." and ". ." would read as "." or nothing.
+  bool onlyDotsAndSpaces = true;
+  for (const char16_t* p = name; *p != 0; ++p) onlyDotsAndSpaces = onlyDotsAndSpaces && (*p == u'.' || *p == u' ');
+  return !onlyDotsAndSpaces && !IsDeviceName(name, WideLength(name));
+}
+
+bool IsUsableMainProgramName(const char16_t* name) {
+  return name != nullptr && !HoldsForbiddenCharacter(name) && !IsUnsafeFileName(name, WideLength(name));
 }

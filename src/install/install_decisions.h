@@ -78,3 +78,16 @@ void QuickLaunchFolderBelow(char16_t* appData, int capacity);
 // is empty (a bare ".lnk" would land beside the folder) or the path does not fit.
 // One leading separator of name is dropped.
 bool BuildShortcutPath(const char16_t* folder, const char16_t* name, char16_t* out, int capacity);
+
+// True when the product name may name the program group, the shortcuts and the
+// uninstall key: not empty, not only dots and spaces (as "." and ".." are), no
+// device name (IsDeviceName) and no character that Windows forbids in a file
+// name, so no separator. A name that fails is treated as no name: the install
+// steps that need one are skipped.
+bool IsUsableProductName(const char16_t* name);
+
+// True when the main program name from the StreamHeader is a file name of the
+// destination folder: not empty, no character that Windows forbids in a file
+// name, so no separator, and nothing IsUnsafeFileName refuses. A name that fails
+// counts as no main program.
+bool IsUsableMainProgramName(const char16_t* name);

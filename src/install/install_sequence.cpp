@@ -2,6 +2,7 @@
 
 #include "archive/archive_pass.h"
 #include "archive/file_routines.h"
+#include "install/install_decisions.h"
 #include "install/install_handler.h"
 #include "install/shortcuts.h"
 #include "install/stored_destination.h"
@@ -69,6 +70,7 @@ int RunInstallWith(HWND dialog, MessageFunction show) {
   pass.owner = dialog;
   InstallState& state = pass.state;
   NarrowToWide(context->mainProgramName, state.mainProgram, kFileNameUnits);
+  if (!IsUsableMainProgramName(state.mainProgram)) state.mainProgram[0] = 0;
   GetDlgItemTextW(dialog, kDestinationEditId, AsWide(state.destination), kDestinationLimit);
   if (state.destination[0] == 0) return -1;
 
@@ -76,7 +78,7 @@ int RunInstallWith(HWND dialog, MessageFunction show) {
   SetErrorMode(SEM_FAILCRITICALERRORS);
   CreateDirectoryTree(state.destination);
   SetAsidePsapi(state.destination);
-  int result = ArchivePass(context->modulePath, InstallHandler, &pass);
+  int result = ArchivePassOnFile(context->moduleFile, InstallHandler, &pass, nullptr);
   if (result == 0) result = static_cast<int>(state.pathError);
   if (result != 0) {
     SetCursor(previous);

@@ -1,6 +1,7 @@
 #include "shell/scan_handler.h"
 
 #include "archive/archive_pass.h"
+#include "install/install_decisions.h"
 #include "platform/wide.h"
 #include "text/bounded_text.h"
 #include "text/product_description.h"
@@ -23,7 +24,7 @@ int ScanPass(HWND dialog) {
   InstallerContext* context = InstallerContextGet();
   if (context == nullptr) return -1;
   ArchivePassSummary summary;
-  int result = ArchivePassReport(context->modulePath, ScanHandler, dialog, &summary);
+  int result = ArchivePassOnFile(context->moduleFile, ScanHandler, dialog, &summary);
   if (result != 0) return result;
   // Only a whole payload names the product; a broken one leaves the fields as they were.
   SetText(summary.productCode, context->productCode, sizeof context->productCode);
@@ -78,6 +79,11 @@ void ParseProductDescription(HWND dialog, const uint8_t* data, uint32_t count) {
   InstallerContext* context = InstallerContextGet();
   if (context != nullptr && context->productName[0] == 0) {
     AppendNarrow(description.name, context->productName, sizeof(context->productName));
+    // The name becomes a folder, link names and a registry key; one that could
+    // reach elsewhere counts as no name, which every install step already handles.
+    char16_t name[sizeof(context->productName)];
+    NarrowToWide(context->productName, name, sizeof(context->productName));
+    if (!IsUsableProductName(name)) context->productName[0] = 0;
   }
 }
 

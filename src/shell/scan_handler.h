@@ -12,7 +12,7 @@
 
 #include "ui/control_ids.h"
 
-// ArchivePass over the context's modulePath with ScanHandler and dialog as its
+// ArchivePass over the context's moduleFile with ScanHandler and dialog as its
 // context; returns the pass's result (0 success, positive a Win32 error,
 // negative a broken payload). On success the payload's three identity texts
 // replace the context's productCode, productWindowClass and mainProgramName.

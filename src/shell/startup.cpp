@@ -33,6 +33,9 @@ void InitializeContext(HINSTANCE instance) {
   GetModuleFileNameW(GetModuleHandleW(nullptr), AsWide(context->modulePath), kPathUnits);
   // Older systems leave a cut path unterminated.
   context->modulePath[kPathUnits - 1] = 0;
+  // Held until exit and shared for reading only: nobody can rename, replace or
+  // change the installer between the scan that checked it and the install.
+  context->moduleFile = PlatformCreateFile(context->modulePath, false);
 }
 
 int RunSetup(HINSTANCE instance) {
@@ -44,6 +47,7 @@ int RunSetup(HINSTANCE instance) {
   HRESULT ole = OleInitialize(nullptr);
   InitializeContext(instance);
   DialogBoxParamW(instance, MAKEINTRESOURCEW(kSetupDialogId), nullptr, SetupDialog, 0);
+  if (context->moduleFile != PLATFORM_INVALID_FILE) PlatformCloseHandle(context->moduleFile);
   if (SUCCEEDED(ole)) OleUninitialize();
   InstallerContextSet(nullptr);
   HeapFree(GetProcessHeap(), 0, context);

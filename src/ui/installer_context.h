@@ -23,6 +23,7 @@ struct InstallerContext {
   char mainProgramName[32];         // StreamHeader text 3 (ANSI)
   char16_t languageFileBase[32];    // common base name of the language files
   char16_t modulePath[kPathUnits];  // full path of the running executable
+  PlatformFile moduleFile;          // that file, open from start-up to exit, shared for reading only
 };
 
 // The process-wide reference: set by start-up before anything else runs and

@@ -17,13 +17,6 @@ int ExtractEntry(char16_t* name, const uint8_t* data, uint32_t, void* dir) {
   return 1;
 }
 
-// An installer whose container announces `announced` bytes (by default the whole stream),
-// padded with zeros so that the locator's read holding the magic is a full one.
-std::string WriteInstaller(const std::vector<uint8_t>& stream, size_t announced = SIZE_MAX) {
-  std::vector<uint8_t> container = TestContainer(TestLzmaEncode(stream, false), std::min(announced, stream.size()));
-  return TestWriteInstaller(kPayloadSearchStart, container, std::vector<uint8_t>(4096, 0));
-}
-
 }  // namespace
 
 TEST(ArchivePass, ResultsFilesAndSummary) {
@@ -43,10 +36,10 @@ TEST(ArchivePass, ResultsFilesAndSummary) {
     int result;
     bool filesWritten = false, endedInsideRecord = false;
   } kCases[] = {
-      {"whole", WriteInstaller(stream), 0, true},
-      {"unwritable entry", WriteInstaller(BuildEntryStream(texts, date, unwritable)), 3, true},
-      {"checksum mismatch", WriteInstaller(wrongChecksum), -1, true},
-      {"ends inside data, checksum equal", WriteInstaller(zeroTerm, zeroTerm.size() - 1), -1, false, true},
+      {"whole", TestWriteStreamInstaller(stream), 0, true},
+      {"unwritable entry", TestWriteStreamInstaller(BuildEntryStream(texts, date, unwritable)), 3, true},
+      {"checksum mismatch", TestWriteStreamInstaller(wrongChecksum), -1, true},
+      {"ends inside data, checksum equal", TestWriteStreamInstaller(zeroTerm, zeroTerm.size() - 1), -1, false, true},
       {"missing file", TestTempDir() + "/none.exe", 2},
       {"no payload", TestWriteInstaller(kPayloadSearchStart + 3 * 4092, {}), -1},
       {"properties 225", TestWriteInstaller(kPayloadSearchStart, TestContainer({{225}, {}}, 9), TestFiller(4096)), -4},

@@ -21,12 +21,14 @@ int Collect(uint8_t* bytes, uint32_t length, void* context) {
   return 0;
 }
 
-// Decodes `container` with `trailer` behind it.
-Decoded Decode(const std::vector<uint8_t>& container, const std::vector<uint8_t>& trailer = {}) {
+// Decodes `container` with `trailer` behind it, with the decoder's memory from `allocator` when given.
+Decoded Decode(const std::vector<uint8_t>& container, const std::vector<uint8_t>& trailer = {},
+               const DecoderAllocator* allocator = nullptr) {
   TestFile file(TestWriteInstaller(0, container, trailer));
   PlatformSetFilePointer(file.file, kPayloadMagicSize);
   Decoded d;
-  d.result = DecodePayload(file.file, Collect, &d);
+  d.result = allocator != nullptr ? DecodePayloadWithAllocator(file.file, Collect, &d, allocator)
+                                  : DecodePayload(file.file, Collect, &d);
   return d;
 }
 
@@ -77,4 +79,23 @@ TEST(DecodePayload, AnnouncedSizeAgainstTheStream) {
   }
   TestFile writeOnly(TestTempDir() + "/payload", true);
   EXPECT_EQ(8, DecodePayload(writeOnly.file, Collect, nullptr));
+}
+
+// A header may ask for a dictionary of up to 4 GiB; one larger than the unpacked
+// size is never filled, so no more than that is taken, and the bytes stay the same.
+TEST(DecodePayload, DictionaryNoLargerThanTheUnpackedSize) {
+  const std::vector<uint8_t> data = TestRandomBytes(100000, 2, true);
+  for (uint32_t dictionary : {0xFFFFFFFFu, 20000u}) {
+    TestLzma lzma = TestLzmaEncode(data, false, 16384);
+    for (int i = 0; i < 4; ++i) lzma.properties[1 + i] = static_cast<uint8_t>(dictionary >> (8 * i));
+    size_t largest = 0;
+    DecoderAllocator recording = {[](void* most, size_t size) {
+                                    *static_cast<size_t*>(most) = std::max(*static_cast<size_t*>(most), size);
+                                    return size > (64u << 20) ? nullptr : malloc(size);
+                                  },
+                                  [](void*, void* block) { free(block); }, &largest};
+    Decoded d = Decode(TestContainer(lzma, 100000), {}, &recording);
+    EXPECT_TRUE(d.result == 0 && d.bytes == data && largest == std::min<size_t>(dictionary, 100000))
+        << "dictionary " << dictionary << ": result " << d.result << ", largest block " << largest;
+  }
 }

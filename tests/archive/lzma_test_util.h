@@ -5,6 +5,7 @@
 #include <stdint.h>
 #include <stdlib.h>
 
+#include <algorithm>
 #include <random>
 #include <string>
 #include <vector>
@@ -66,6 +67,13 @@ inline std::string TestWriteInstaller(uint32_t fillerSize, const std::vector<uin
   std::string path = TestTempDir() + "/setup.exe";
   TestWriteFile(path, bytes);
   return path;
+}
+
+// An installer of the entry stream whose container announces `announced` bytes (by default
+// the whole stream), padded with zeros so that the locator's read holding the magic is a full one.
+inline std::string TestWriteStreamInstaller(const std::vector<uint8_t>& stream, size_t announced = SIZE_MAX) {
+  std::vector<uint8_t> container = TestContainer(TestLzmaEncode(stream, false), std::min(announced, stream.size()));
+  return TestWriteInstaller(kPayloadSearchStart, container, std::vector<uint8_t>(4096, 0));
 }
 
 // Random bytes; with `text`, letters from a short text: compressible, but not trivially.

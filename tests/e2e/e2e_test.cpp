@@ -454,3 +454,28 @@ TEST(DllSearchOrder, PlantedDllIsTakenByAProgramButNotByTheInstaller) {
   ASSERT_TRUE(UiPress(dialog, kCancelButtonId));
   EXPECT_EQ(0, run.WaitExit());
 }
+
+// The installer holds its own file, shared for reading only, from start-up to
+// exit (hardening_locked_installer): while the dialog is open nobody can rename,
+// replace or delete it, so Install writes the payload the scan checked and not
+// one copied into its place.
+TEST(LockedInstaller, RenamingOrReplacingFailsAndTheScannedPayloadInstalls) {
+  const std::wstring folder = L"C:", installer = folder + L"\\Setup.exe", product = folder + L"\\P.exe";
+  // The premise: Wine lets the file of a running program that holds no handle on it be renamed.
+  ASSERT_TRUE(CopyFileW(E2eInput(L"E2E_PRODUCT").c_str(), product.c_str(), FALSE));
+  {
+    ProgramRun running(product);
+    ASSERT_NE(nullptr, UiWaitWindow(running.process.id, L"PebbleNotesWindow"));
+    EXPECT_TRUE(MoveFileW(product.c_str(), (folder + L"\\Renamed.exe").c_str())) << "the premise of this test is gone";
+  }
+
+  ASSERT_TRUE(CopyFileW(E2eInput(L"E2E_SAMPLE_INSTALLER").c_str(), installer.c_str(), FALSE));
+  ProgramRun run(installer);
+  HWND dialog = run.WaitDialog();
+  ASSERT_NE(nullptr, dialog) << "no setup dialog";
+  EXPECT_FALSE(MoveFileW(installer.c_str(), (folder + L"\\Old.exe").c_str())) << "renamed";
+  EXPECT_FALSE(CopyFileW(E2eInput(L"E2E_TINY_INSTALLER").c_str(), installer.c_str(), FALSE)) << "replaced";
+  EXPECT_FALSE(DeleteFileW(installer.c_str())) << "deleted";
+  ExpectSuccess(&run, dialog, L"Pebble Notes", kEnglish);
+  ExpectSampleFiles(ProposedFolder(), {});
+}

@@ -4,6 +4,9 @@
 
 #include <filesystem>
 
+#include "archive/archive_pass.h"
+#include "lzma_test_util.h"
+#include "setupkit/entry_stream_writer.h"
 #include "test_files.h"
 #include "text/bounded_text.h"
 #include "text/product_description.h"
@@ -26,7 +29,36 @@ std::string Decide(InstallState* state, const std::string& stored, const char16_
   return DecideInstallEntry(name, base, CheckOf, nullptr, state) == kInstallWrite ? Ascii(name) : "-" + Ascii(name);
 }
 
+int RecordDecision(char16_t* name, const uint8_t* data, uint32_t, void* names) {
+  if (data == nullptr) *static_cast<std::string*>(names) += Ascii(name) + "|";
+  return 0;
+}
+
 }  // namespace
+
+// Names a packer never writes, from a crafted payload or product description. As
+// an entry's last component a name of column 2 ends the scan as a broken payload
+// before that entry reaches its handler; column 3 says whether it may be the
+// product name, column 4 whether it may be the main program.
+TEST(HostileNames, EntriesProductAndMainProgram) {
+  const struct { const char* name; bool brokenEntry, product, mainProgram; } kCases[] = {
+      {"CON", 1, 0, 0}, {"con.txt", 1, 0, 0}, {"Nul .txt", 1, 0, 0}, {"Docs\\Com1.log", 1, 0, 0}, {"lPt9", 1, 0, 0},
+      {"aux.a.b", 1, 0, 0}, {"prn", 1, 0, 0}, {"trail.", 1, 1, 0}, {"trail ", 1, 1, 0}, {"a/.", 1, 0, 0},
+      {"..", 1, 0, 0}, {"...", 1, 0, 0}, {"x:stream", 1, 0, 0}, {"C:evil", 1, 0, 0},
+      {"..\\..\\..\\X", 0, 0, 0}, {"..\\Windows\\notepad.exe", 0, 0, 0}, {"a/b", 0, 0, 0},
+      {"CON\\x.exe", 0, 0, 0}, {"Pro*", 0, 0, 0}, {"a?<b>", 0, 0, 0}, {"q\"|", 0, 0, 0}, {"tab\tname", 0, 0, 0},
+      {"COM10", 0, 1, 1}, {"COM0", 0, 1, 1}, {"Console.txt", 0, 1, 1}, {"com1x", 0, 1, 1}, {"a..b.exe", 0, 1, 1},
+      {".profile", 0, 1, 1}, {"Pebble Notes", 0, 1, 1}, {"", 1, 0, 0}};
+  for (const auto& c : kCases) {
+    std::string names, installer = TestWriteStreamInstaller(
+                           BuildEntryStream({"HVX", "", ""}, 32, {{"first", {1}}, {c.name, {2}}, {"last", {3}}}));
+    int result = ArchivePass(TestWidePath(installer).c_str(), RecordDecision, &names);
+    EXPECT_EQ(c.brokenEntry ? "-1 first|" : "0 first|" + std::string(c.name) + "|last|",
+              std::to_string(result) + " " + names) << c.name;
+    EXPECT_EQ(c.product, IsUsableProductName(Wide(c.name).c_str())) << c.name;
+    EXPECT_EQ(c.mainProgram, IsUsableMainProgramName(Wide(c.name).c_str())) << c.name;
+  }
+}
 
 TEST(InstallDecision, LanguageFilterFlatteningAndProgramNames) {
   InstallState state = {};
@@ -75,10 +107,9 @@ TEST(InstallDecision, ProgramFilesQuickLaunchAndShortcutPaths) {
   std::filesystem::create_directories(root + "/Microsoft/Internet Explorer/Quick Launch/User Pinned/TaskBar");
   EXPECT_EQ("", call(QuickLaunchFolderBelow, root));
 
-  EXPECT_TRUE(BuildShortcutPath(u"C:\\Desktop", u"\\Tool", path, 20));
-  EXPECT_EQ("C:\\Desktop\\Tool.lnk", Ascii(path));
-  for (const char16_t* name : {u"Tool", u"", u"\\"}) {
-    EXPECT_FALSE(BuildShortcutPath(u"C:\\Desktop", name, path, name[0] == u'T' ? 19 : 1024));
-    EXPECT_EQ("", Ascii(path));
+  for (const char16_t* name : {u"\\Tool", u"Tool", u"", u"\\"}) {
+    // One leading separator is dropped; a path one unit too long, or no name, gives none.
+    std::string built = BuildShortcutPath(u"C:\\Desktop", name, path, name[0] == u'T' ? 19 : 20) ? "1 " : "0 ";
+    EXPECT_EQ(name[0] == u'\\' && name[1] == u'T' ? "1 C:\\Desktop\\Tool.lnk" : "0 ", built + Ascii(path));
   }
 }

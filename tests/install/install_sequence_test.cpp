@@ -142,12 +142,14 @@ struct InstallScope : TestDialog {
     fs::create_directories(quickLaunch);
     std::string installer = TestInstaller({"ZQT", "", mainProgram}, entries);
     CopyWide(TestWidePath(installer).c_str(), context.modulePath, 1024);
+    context.moduleFile = PlatformCreateFile(context.modulePath, false);
     PrepareLanguageList(List());
     EXPECT_EQ(0, ScanPass(dialog));
     stored.Set(nullptr);
     SetDestination(destination);
   }
   ~InstallScope() {
+    PlatformCloseHandle(context.moduleFile);
     RegDeleteKeyW(HKEY_LOCAL_MACHINE, kUninstallKey);
     RemoveLinks();
     std::error_code ignored;
@@ -263,7 +265,7 @@ TEST(RunInstall, OlderPsapiSetAsideAndTheIdentityNamesTheMainProgram) {
 
 TEST(RunInstall, StepsNeedTheirFilesAndAFailedPassRecordsNothing) {
   {
-    InstallScope s({kProduct[0], kProduct[4]});  // no main program
+    InstallScope s({kProduct[0], kProduct[4]}, "..\\UnInst.exe");  // a main program with a folder is none
     EXPECT_EQ(0, s.Install(7));
     EXPECT_EQ(s.destination + " | " + s.destination + "\\UnInst.exe |  | - - -", s.Recorded());
     // Without a product name the entry's values would land in the Uninstall key itself.

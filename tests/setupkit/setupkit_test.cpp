@@ -196,7 +196,7 @@ TEST(RoundTrip, ListShowsIdentityAndEntriesInListOrder) {
 TEST(Extract, RefusesNamesThatLeaveTheFolderAndWritesTheRest) {
   // Windows reads "..." as "..".
   const std::string installer = Crafted(Stream({{"..\\evil", {'e'}}, {"a/../../evil", {}}, {"...\\evil", {}},
-                                                {"\\evil", {}}, {"C:evil", {}}, {"a..b\\..c\\ok", {'o', 'k'}}}));
+                                                {"\\evil", {}}, {"C:evil\\x", {}}, {"a..b\\..c\\ok", {'o', 'k'}}}));
   const std::string parent = TestTempDir(), target = parent + "/out";
   TestRun run = TestSetupkit({"extract", installer, target});
   EXPECT_EQ(1, run.code);

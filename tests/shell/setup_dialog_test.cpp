@@ -31,6 +31,7 @@ void StartContext(InstallerContext* context, const std::string& installer) {
   SelectInterfaceLanguage();
   context->icon = LoadIconW(nullptr, IDI_APPLICATION);
   CopyWide(TestWidePath(installer).c_str(), context->modulePath, 1024);
+  context->moduleFile = PlatformCreateFile(context->modulePath, false);
 }
 
 // Feeds one entry to the handler as the archive pass does: decision call, then data call.
@@ -98,6 +99,7 @@ TEST(SetupDialog, InitDialogFillsTheRealTemplate) {
   LONG_PTR boxStyle = GetWindowLongPtrW(GetDlgItem(dialog, kQuickLaunchBoxId), GWL_STYLE);
   EXPECT_EQ(HasQuickLaunch(), (boxStyle & WS_VISIBLE) != 0);
   DestroyWindow(dialog);
+  PlatformCloseHandle(context.moduleFile);
   InstallerContextSet(nullptr);
 }
 
@@ -114,6 +116,7 @@ TEST(SetupDialog, BrokenInstallerShowsOnlyTheMessage) {
   EXPECT_EQ(0, WithModalAnswer(answer, [] {
               return DialogBoxParamW(SetupExeModule(), MAKEINTRESOURCEW(kSetupDialogId), nullptr, SetupDialog, 0);
             }));
+  PlatformCloseHandle(context.moduleFile);
   InstallerContextSet(nullptr);
   EXPECT_EQ("setup.exe: Broken file, please download again.", shown);
   EXPECT_STREQ("", context.productCode) << "a broken payload names no product";
@@ -140,6 +143,10 @@ TEST(ScanHandler, TitleProductAndLanguagesEntryByEntry) {
   d.context.productName[0] = 0;
   Scan(d.dialog, u"FILE_ID.DIZ", std::string(200, 'n'));
   EXPECT_EQ(std::string(31, 'n'), d.context.productName);
+  // One that would lead the program group and the links elsewhere is shown but counts as none.
+  d.context.productName[0] = 0;
+  Scan(d.dialog, u"FILE_ID.DIZ", "..\\..\\X Version 1");
+  EXPECT_EQ("|..\\..\\X 1", std::string(d.context.productName) + "|" + d.Text(kTitleLineId));
 }
 
 // Each item of the language list's menu, chosen in the setup dialog, runs its command on the list.
