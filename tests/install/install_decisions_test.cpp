@@ -5,7 +5,7 @@
 #include <filesystem>
 
 #include "archive/archive_pass.h"
-#include "lzma_test_util.h"
+#include "archive/lzma_test_util.h"
 #include "setupkit/entry_stream_writer.h"
 #include "test_files.h"
 #include "text/bounded_text.h"
