@@ -8,6 +8,7 @@
 #include <windows.h>
 
 #include "shell/dialog_ids.h"
+#include "shell/product_closer.h"
 
 const int kSetupDialogId = 1000;   // dialog template
 const int kProgramIconId = 1;      // icon group
@@ -50,18 +51,3 @@ void CenterOnDesktop(HWND window);
 // there and leaves the three boxes unchecked; a new one checks all three
 // (1043 too when hidden).
 void ApplyDefaults(HWND dialog);
-
-// Starts the closer thread for windowClass (narrow, ANSI; at most 31
-// characters are used), which works on its own copy of the text. Returns the
-// thread's handle for the caller to close, or null when the class is empty or
-// the thread could not be started.
-HANDLE StartInstanceCloser(const char* windowClass);
-
-// The closer thread's body. parameter is a copy of the window class made by
-// StartInstanceCloser, which the thread owns and frees. Returns 0.
-DWORD WINAPI InstanceCloser(void* parameter);
-
-// Sends WM_DESTROY (SendMessageW, both parameters 0) to a top-level window of
-// windowClass, pausing pauseMs after each, until no window of the class is
-// found. Returns the number of messages sent. An empty class finds nothing.
-int CloseInstances(const char* windowClass, DWORD pauseMs);
