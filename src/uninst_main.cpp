@@ -2,7 +2,7 @@
 // adds to a product. Exit codes: see uninstall/uninstall_run.h.
 #include <windows.h>
 
-#include "shell/startup.h"
+#include "shell/library_search.h"
 #include "uninstall/uninstall_run.h"
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR commandLine, int) {

@@ -53,7 +53,8 @@ bool SameFolder(const char16_t* a, const char16_t* b) {
   if (SetWide(a, x, kPathUnits) != 0 || SetWide(b, y, kPathUnits) != 0 || x[0] == 0 || y[0] == 0) return false;
   MakeFullPath(x);
   MakeFullPath(y);
-  for (char16_t* path : {x, y}) {
+  char16_t* paths[2] = {x, y};
+  for (char16_t* path : paths) {
     int length = WideLength(path);
     if (length > 0 && (path[length - 1] == u'\\' || path[length - 1] == u'/')) path[length - 1] = 0;
   }
