@@ -86,8 +86,8 @@ int ReadOwnTrailer(const char16_t* self, uint8_t** block, Trailer* trailer) {
   if (result == kTrailerOk) {
     uint32_t tail = bodySize + kTrailerFooterSize;
     *block = static_cast<uint8_t*>(AllocZeroed(tail));
-    result = *block != nullptr && ReadAt(file, size - tail, *block, tail) ? TrailerRead(*block, tail, trailer)
-                                                                          : kTrailerCut;
+    result =
+        *block != nullptr && ReadAt(file, size - tail, *block, tail) ? TrailerRead(*block, tail, trailer) : kTrailerCut;
   }
   CloseFileHandle(file);
   return result;
@@ -355,8 +355,8 @@ int FinishSelfRemoval(HANDLE original) {
     PlatformFile file = PLATFORM_INVALID_FILE;
     if (OpenFileHandle(files[i], false, &file) != 0) return 1;
     sizes[i] = FileSizeOrZero(file);
-    bool read = sizes[i] >= kTrailerFooterSize && ReadAt(file, sizes[i] - kTrailerFooterSize, footers[i],
-                                                         kTrailerFooterSize);
+    bool read =
+        sizes[i] >= kTrailerFooterSize && ReadAt(file, sizes[i] - kTrailerFooterSize, footers[i], kTrailerFooterSize);
     CloseFileHandle(file);
     if (!read) return 1;
   }

@@ -20,12 +20,18 @@ const StringRow kRowsEnglish[] = {
 
 const StringRow kRowsGerman[] = {
     {kTextUninstallCaption, "Deinstallation"},
-    {kTextUninstallConfirm, "M\xF6" "chten Sie %s und alle zugeh\xF6rigen Dateien von diesem Computer entfernen?"},
+    {kTextUninstallConfirm,
+     "M\xF6"
+     "chten Sie %s und alle zugeh\xF6rigen Dateien von diesem Computer entfernen?"},
     {kTextUninstallDone, "%s wurde von diesem Computer entfernt."},
     {kTextUninstallFolderKept, "Der Ordner %s bleibt erhalten: er enth\xE4lt Dateien, die nicht installiert wurden."},
-    {kTextUninstallAtRestart, "Diese Dateien werden verwendet und beim n\xE4" "chsten Neustart gel\xF6scht:"},
+    {kTextUninstallAtRestart,
+     "Diese Dateien werden verwendet und beim n\xE4"
+     "chsten Neustart gel\xF6scht:"},
     {kTextUninstallNotDeleted, "Diese Dateien konnten nicht gel\xF6scht werden:"},
-    {kTextUninstallDamaged, "Dieses Deinstallationsprogramm ist besch\xE4" "digt. Es wurde nichts entfernt."},
+    {kTextUninstallDamaged,
+     "Dieses Deinstallationsprogramm ist besch\xE4"
+     "digt. Es wurde nichts entfernt."},
     {0, nullptr},
 };
 

@@ -9,9 +9,9 @@
 #include "text/string_tables.h"
 
 enum UninstallTextId : int16_t {
-  kTextUninstallCaption = 1,   // every box's caption
-  kTextUninstallConfirm = 2,   // %s: the product name
-  kTextUninstallDone = 3,      // %s: the product name
+  kTextUninstallCaption = 1,     // every box's caption
+  kTextUninstallConfirm = 2,     // %s: the product name
+  kTextUninstallDone = 3,        // %s: the product name
   kTextUninstallFolderKept = 4,  // %s: the folder
   kTextUninstallAtRestart = 5,   // followed by the names, one a line
   kTextUninstallNotDeleted = 6,  // followed by the names, one a line

@@ -23,9 +23,12 @@ const char kUninstallerEntry[] = "UnInst.exe";
 
 namespace {
 
-const char* const kTrailerProblems[] = {"", "carries no trailer (it was not added by pack --uninstaller)",
-                                        "has a trailer of a newer version", "has a cut trailer",
-                                        "has a trailer that fails its checksum", "has a malformed trailer"};
+const char* const kTrailerProblems[] = {"",
+                                        "carries no trailer (it was not added by pack --uninstaller)",
+                                        "has a trailer of a newer version",
+                                        "has a cut trailer",
+                                        "has a trailer that fails its checksum",
+                                        "has a malformed trailer"};
 
 bool IsUninstallerName(const std::string& ansiName) {
   return stored::FoldKey(stored::LastComponent(ansiName)) == stored::FoldKey(kUninstallerEntry);
@@ -65,8 +68,7 @@ std::string ProductNameOf(const std::vector<ProductFile>& files, std::string* pr
 bool IsPeProgram(const std::vector<uint8_t>& bytes) {
   if (bytes.size() < 64 || bytes[0] != 'M' || bytes[1] != 'Z') return false;
   const size_t pe = bytes[60] | bytes[61] << 8 | bytes[62] << 16 | static_cast<size_t>(bytes[63]) << 24;
-  return pe + 4 <= bytes.size() && bytes[pe] == 'P' && bytes[pe + 1] == 'E' && bytes[pe + 2] == 0 &&
-         bytes[pe + 3] == 0;
+  return pe + 4 <= bytes.size() && bytes[pe] == 'P' && bytes[pe + 1] == 'E' && bytes[pe + 2] == 0 && bytes[pe + 3] == 0;
 }
 
 // Extracts the uninstaller entry of a listing pass to a scratch file.
@@ -165,8 +167,8 @@ std::string AddUninstaller(const fs::path& program, const fs::path& scratch, Pac
   if (!problem.empty()) return "--uninstaller: " + problem;
   std::vector<const char*> pointers;
   for (const std::string& name : names) pointers.push_back(name.c_str());
-  TrailerFields fields = {texts[0].c_str(), texts[1].c_str(), texts[2].c_str(), texts[3].c_str(), pointers.data(),
-                          static_cast<uint32_t>(pointers.size())};
+  TrailerFields fields = {texts[0].c_str(), texts[1].c_str(), texts[2].c_str(),
+                          texts[3].c_str(), pointers.data(),  static_cast<uint32_t>(pointers.size())};
   const uint32_t size = TrailerSize(&fields);
   if (size == 0) return "--uninstaller: the product names too many files for the uninstaller's trailer";
   const size_t programSize = bytes.size();
@@ -210,8 +212,8 @@ int InspectUninstaller(const fs::path& installer, bool* found, UninstallerInfo* 
     *problem = std::string(kUninstallerEntry) + " " + kTrailerProblems[read];
     return 0;
   }
-  *info = {Utf8(trailer.productCode), Utf8(trailer.productName), Utf8(trailer.windowClass),
-           Utf8(trailer.mainProgram), {}};
+  *info = {
+      Utf8(trailer.productCode), Utf8(trailer.productName), Utf8(trailer.windowClass), Utf8(trailer.mainProgram), {}};
   uint32_t cursor = 0;
   char name[kTrailerNameMax + 1];
   while (TrailerNextFile(&trailer, &cursor, name, sizeof(name))) info->files.push_back(Utf8(name));
@@ -221,8 +223,8 @@ int InspectUninstaller(const fs::path& installer, bool* found, UninstallerInfo* 
 std::string UninstallerText(const UninstallerInfo& info, const std::string& problem) {
   if (!problem.empty()) return "uninstaller   " + problem + "\n";
   std::string out = "uninstaller   " + std::string(kUninstallerEntry) + " for \"" + info.productName +
-                    "\" (product code " + info.productCode + ", window class " + info.windowClass +
-                    ", main program " + info.mainProgram + ")\n";
+                    "\" (product code " + info.productCode + ", window class " + info.windowClass + ", main program " +
+                    info.mainProgram + ")\n";
   out += "  removes     " + std::to_string(info.files.size()) + " file names:";
   for (const std::string& file : info.files) out += " " + file;
   return out + "\n";
