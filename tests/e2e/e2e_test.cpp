@@ -454,21 +454,32 @@ TEST(Uninstall, DamagedOrNoChangesNothingYesClosesTheProductAndLeavesNothing) {
   EXPECT_EQ(L"", Leftovers());
 }
 
-// /S, for deployment tools: no window, exit code 0. A file of the user's stays, and so does its folder.
-TEST(Uninstall, SilentKeepsTheUsersFileAndItsFolder) {
+// /S, for deployment tools: no window. A file of the user's stays, and so does
+// its folder; a file in use stays until the next restart, and the exit code says so.
+TEST(Uninstall, SilentKeepsTheUsersFileAndLeavesOneInUseToTheRestart) {
   InstallEverything();
   const std::wstring folder = ProposedFolder();
   std::ofstream((folder + L"\\My notes.txt").c_str()) << "mine";
+  HANDLE inUse = CreateFileW((folder + L"\\Readme.txt").c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                             OPEN_EXISTING, 0, nullptr);
+  ASSERT_NE(INVALID_HANDLE_VALUE, inUse);
   ProgramRun silent(UninstallCommand(), L"/S");
   EXPECT_EQ(nullptr, silent.WaitMessage(3000).window) << "a window showed";
-  EXPECT_EQ(0, silent.WaitExit());
+  EXPECT_EQ(3, silent.WaitExit());
+  CloseHandle(inUse);
   EXPECT_TRUE(WaitGone(folder + L"\\UnInst.exe"));
   EXPECT_EQ(folder + L"\n", Leftovers());
   std::vector<std::wstring> left;
   for (const auto& entry : std::filesystem::directory_iterator(folder)) {
     left.push_back(entry.path().filename().wstring());
   }
-  EXPECT_EQ(std::vector<std::wstring>({L"My notes.txt"}), left);
+  EXPECT_EQ(std::vector<std::wstring>({L"My notes.txt", L"Readme.txt"}), left);
+  wchar_t pending[4096] = {0};
+  DWORD size = sizeof(pending) - sizeof(wchar_t);
+  RegGetValueW(HKEY_LOCAL_MACHINE, L"SYSTEM\\CurrentControlSet\\Control\\Session Manager",
+               L"PendingFileRenameOperations", RRF_RT_REG_MULTI_SZ, nullptr, pending, &size);
+  std::wstring renames(pending, size / sizeof(wchar_t));
+  EXPECT_NE(std::wstring::npos, renames.find(folder + L"\\Readme.txt")) << "not scheduled for the restart";
 }
 
 TEST(GermanSystem, BrokenFileMessageThenFirstInstall) { InstallInLanguage(kGerman); }
