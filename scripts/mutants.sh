@@ -56,6 +56,11 @@ scan-duplicate @ win32 @ ^shell_tests$ @ src/shell/scan_handler.cpp @ if (list !
 startup-language @ e2e @ ^e2e_english$ @ src/shell/startup.cpp @ SelectInterfaceLanguage(); @ // SelectInterfaceLanguage();
 closer-broken @ e2e @ ^e2e_english$ @ src/shell/setup_dialog.cpp @ if (scan == 0) { @ if (scan != 0) {
 broken-icon @ e2e @ ^e2e_english$ @ src/shell/setup_dialog.cpp @ context->modulePath, MB_ICONERROR); @ context->modulePath, MB_OK);
+trailer-crc @ native @ ^setupkit_tests$ @ src/uninstall/uninstall_trailer.cpp @ if (TrailerChecksum(body, bodySize) != GetU32(footer + 12)) return kTrailerChecksum; @ if (TrailerChecksum(body, 0) == 1) return kTrailerChecksum;
+trailer-aside @ native @ ^setupkit_tests$ @ tools/setupkit/uninstaller.cpp @ if (seen.insert(stored::FoldKey("HVPSAPI.DLL")).second) names->push_back("HVPSAPI.DLL"); @ // no set-aside copy
+uninst-links @ e2e @ ^e2e_uninstall$ @ src/uninstall/uninstall_run.cpp @ RemoveShortcuts(removal); @ // RemoveShortcuts(removal);
+uninst-closer @ e2e @ ^e2e_uninstall$ @ src/uninstall/uninstall_run.cpp @ CloseProduct(removal->trailer.windowClass); @ // CloseProduct(removal->trailer.windowClass);
+uninst-self @ e2e @ ^e2e_uninstall$ @ src/uninstall/uninstall_run.cpp @ if (lstrcmpiW(AsWide(path), AsWide(removal->self)) == 0) continue; @ // the program itself too
 EOF
 )
 

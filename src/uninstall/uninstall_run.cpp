@@ -183,11 +183,19 @@ void RemoveShortcuts(Removal* removal) {
   RemoveLinkIn(removal, folder, removal->productName);
 }
 
-void RemoveRegistration(const Removal* removal) {
+// A key or value that is there but cannot be deleted is named in the final message.
+void NoteRegistryResult(Removal* removal, LONG result, const char16_t* name) {
+  if (result != ERROR_SUCCESS && result != ERROR_FILE_NOT_FOUND) AddLine(name, removal->notDeleted);
+}
+
+void RemoveRegistration(Removal* removal) {
   if (removal->productName[0] != 0) {
     char16_t key[kKeyUnits];
-    SetWide(u"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\", key, kKeyUnits);
-    if (AppendWide(removal->productName, key, kKeyUnits) == 0) RegDeleteKeyW(HKEY_LOCAL_MACHINE, AsWide(key));
+    SetWide(u"HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\", key, kKeyUnits);
+    const int rootLength = WideLength(u"HKEY_LOCAL_MACHINE\\");
+    if (AppendWide(removal->productName, key, kKeyUnits) == 0) {
+      NoteRegistryResult(removal, RegDeleteKeyW(HKEY_LOCAL_MACHINE, AsWide(key + rootLength)), key);
+    }
   }
   char16_t code[4], stored[kPathUnits];
   NarrowToWide(removal->trailer.productCode, code, 4);
@@ -196,11 +204,17 @@ void RemoveRegistration(const Removal* removal) {
     return;
   }
   HKEY key = nullptr;
-  if (RegOpenKeyExW(HKEY_CURRENT_USER, AsWide(kStoredDestinationKey), 0, KEY_SET_VALUE | KEY_QUERY_VALUE, &key) !=
-      ERROR_SUCCESS) {
+  LONG opened =
+      RegOpenKeyExW(HKEY_CURRENT_USER, AsWide(kStoredDestinationKey), 0, KEY_SET_VALUE | KEY_QUERY_VALUE, &key);
+  if (opened != ERROR_SUCCESS) {
+    NoteRegistryResult(removal, opened, kStoredDestinationKey);
     return;
   }
-  RegDeleteValueW(key, AsWide(code));
+  char16_t value[kKeyUnits];
+  SetWide(u"HKEY_CURRENT_USER\\", value, kKeyUnits);
+  AppendWide(kStoredDestinationKey, value, kKeyUnits);
+  AppendPathComponent(code, value, kKeyUnits);
+  NoteRegistryResult(removal, RegDeleteValueW(key, AsWide(code)), value);
   DWORD subKeys = 1, values = 1;
   RegQueryInfoKeyW(key, nullptr, nullptr, nullptr, &subKeys, nullptr, nullptr, &values, nullptr, nullptr, nullptr,
                    nullptr);
