@@ -2,18 +2,18 @@
 // the uninstaller needs to undo an installation, and nothing more. It is the
 // last thing in the file, so the program finds it from its own end:
 //
-//   +----------------+---------------------------------------------+-----------------------------+
-//   | uninst.exe     | body                                        | footer, 16 bytes            |
-//   | as built       |                                             |                             |
-//   +----------------+---------------------------------------------+-----------------------------+
-//                    | text productCode   (length byte, 0..3)      | "UTRL"        magic         |
-//                    | text productName   (length byte, 0..31)     | version       1 byte (= 1)  |
-//                    | text windowClass   (length byte, 0..31)     | 0, 0, 0       reserved      |
-//                    | text mainProgram   (length byte, 0..31)     | body size     uint32 LE     |
-//                    | fileCount          uint32 LE                | CRC-32 of the body, uint32 LE|
-//                    | fileCount times: length uint16 LE (1..1019),|                             |
-//                    |                  the file name's bytes      |                             |
-//                    +---------------------------------------------+-----------------------------+
+//   +------------+-----------------------------------------------+--------------------------------+
+//   | uninst.exe | body                                          | footer, 16 bytes               |
+//   | as built   |                                               |                                |
+//   +------------+-----------------------------------------------+--------------------------------+
+//                | productCode  length byte (0..3), bytes        | "UTRL"       magic             |
+//                | productName  length byte (0..31), bytes       | version      1 byte (= 1)      |
+//                | windowClass  length byte (0..31), bytes       | 0, 0, 0      reserved          |
+//                | mainProgram  length byte (0..31), bytes       | body size    uint32 LE         |
+//                | fileCount    uint32 LE                        | CRC-32 of the body, uint32 LE  |
+//                | fileCount times: length uint16 LE (1..1019),  |                                |
+//                |                  the file name's bytes        |                                |
+//                +-----------------------------------------------+--------------------------------+
 //
 // Texts are ANSI bytes exactly as the installer reads them from the payload and
 // converts them with the system's code page; they hold no NUL. The file names

@@ -454,18 +454,34 @@ TEST(Uninstall, DamagedOrNoChangesNothingYesClosesTheProductAndLeavesNothing) {
   EXPECT_EQ(L"", Leftovers());
 }
 
-// /S, for deployment tools: no window. A file of the user's stays, and so does
-// its folder; a file in use stays until the next restart, and the exit code says so.
-TEST(Uninstall, SilentKeepsTheUsersFileAndLeavesOneInUseToTheRestart) {
+// /S, for deployment tools: no window, exit code 0, nothing left.
+TEST(Uninstall, SilentRemovesWithoutAWindow) {
+  InstallEverything();
+  ProgramRun silent(UninstallCommand(), L"/S");
+  EXPECT_EQ(nullptr, silent.WaitMessage(3000).window) << "a window showed";
+  EXPECT_EQ(0, silent.WaitExit());
+  EXPECT_TRUE(WaitGone(ProposedFolder()));
+  EXPECT_EQ(L"", Leftovers());
+}
+
+// A file of the user's stays, and so does its folder; a file in use stays until
+// the next restart. The last message says both, and the exit code says so.
+TEST(Uninstall, TheUsersFileAndOneInUseStayAndTheMessageSaysSo) {
   InstallEverything();
   const std::wstring folder = ProposedFolder();
   std::ofstream((folder + L"\\My notes.txt").c_str()) << "mine";
   HANDLE inUse = CreateFileW((folder + L"\\Readme.txt").c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
                              OPEN_EXISTING, 0, nullptr);
   ASSERT_NE(INVALID_HANDLE_VALUE, inUse);
-  ProgramRun silent(UninstallCommand(), L"/S");
-  EXPECT_EQ(nullptr, silent.WaitMessage(3000).window) << "a window showed";
-  EXPECT_EQ(3, silent.WaitExit());
+  ProgramRun run(UninstallCommand());
+  EXPECT_TRUE(UiAnswer(run.WaitMessage(), IDYES));
+  UiMessageBox box = run.WaitMessage();
+  EXPECT_EQ(L"Pebble Notes has been removed from this computer.\n\nThe folder " + folder +
+                L" stays: it holds files that were not installed.\n\n"
+                L"These files are in use and will be deleted when Windows restarts:\nReadme.txt",
+            box.text);
+  EXPECT_TRUE(UiAnswer(box, IDOK));
+  EXPECT_EQ(3, run.WaitExit());
   CloseHandle(inUse);
   EXPECT_TRUE(WaitGone(folder + L"\\UnInst.exe"));
   EXPECT_EQ(folder + L"\n", Leftovers());
