@@ -1,5 +1,6 @@
 # Checks the built installer stub without running it (no Wine needed):
-#   cmake -DSTUB=setup.exe -DMANIFEST_ARCH=x86|amd64 -DOBJDUMP=... [-DBUDGET=bytes] -P check-stub.cmake
+#   cmake -DSTUB=setup.exe -DMANIFEST_ARCH=x86|amd64 -DOBJDUMP=... [-DBUDGET=bytes] [-DNO_DIALOG=ON] -P check-stub.cmake
+# (uninst.exe, which has no dialog, is checked with NO_DIALOG)
 # - a PE image of the build's own width (PE32 i386 or PE32+ x86-64) for the GUI subsystem;
 # - the resources the dialog and the shell need: icons with icon group 1, dialog
 #   1000, the version record and a manifest naming the build's architecture,
@@ -72,8 +73,13 @@ execute_process(COMMAND ${OBJDUMP} -p "${STUB}" OUTPUT_VARIABLE headers RESULT_V
 if(objdump_failed)
   message(FATAL_ERROR "${OBJDUMP} -p failed on ${STUB}")
 endif()
-foreach(resource "000003;[0-9a-f]+;icon images" "00000e;000001;icon group 1" "000005;0003e8;dialog 1000"
-                 "000010;000001;version record" "000018;000001;manifest")
+set(resources "000003|[0-9a-f]+|icon images" "00000e|000001|icon group 1" "000010|000001|version record"
+              "000018|000001|manifest")
+if(NOT NO_DIALOG)
+  list(APPEND resources "000005|0003e8|dialog 1000")
+endif()
+foreach(resource IN LISTS resources)
+  string(REPLACE "|" ";" resource "${resource}")
   list(GET resource 0 type)
   list(GET resource 1 name)
   list(GET resource 2 what)

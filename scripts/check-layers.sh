@@ -9,7 +9,7 @@ root=${1:-$(dirname "$0")/..}
 
 # The folders of src/, bottom up: the one place that holds their order.
 # The program's own files directly in src/ stand above all of them.
-LAYERS=(platform text archive ui install shell)
+LAYERS=(platform text archive ui install uninstall shell)
 
 rank() {  # folder -> its position, or nothing for a folder that is no layer
   local i

@@ -4,7 +4,9 @@
 # With a reachable display the installer opens for you; without one the dialog
 # is driven on a virtual display by the project's automation (setup-drive):
 # it installs into the proposed folder. Either way the script then prints what
-# was installed: files, registry values and shortcuts.
+# was installed: files, registry values and shortcuts. Then it runs the
+# uninstaller that pack added, silently, as the system's list of installed
+# programs names it, and prints what is left: nothing.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -33,9 +35,10 @@ export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d;winedbg.exe=d"
 
 echo "== Packing the sample product"
 echo "\$ setupkit pack --stub ${build#"$root"/}/setup.exe --entries entries.txt --product-code PBN \\"
-echo "      --window-class PebbleNotesWindow --main-program Pebble.exe --date 2021-06-15 --out build/demo/PebbleSetup.exe"
+echo "      --window-class PebbleNotesWindow --main-program Pebble.exe --date 2021-06-15 --uninstaller \\"
+echo "      --out build/demo/PebbleSetup.exe"
 "$setupkit" pack --stub "$build/setup.exe" --entries "$entries" --product-code PBN \
-  --window-class PebbleNotesWindow --main-program Pebble.exe --date 2021-06-15 --out "$installer"
+  --window-class PebbleNotesWindow --main-program Pebble.exe --date 2021-06-15 --uninstaller --out "$installer"
 "$setupkit" list "$installer"
 "$setupkit" verify "$installer"
 
@@ -77,34 +80,55 @@ else
     _ "$drive" "$(windows_path "$installer")" "$(windows_path "$bitmap")"
 fi
 
-echo "== Installed files"
 # A 32-bit installer on 64-bit Wine lands in "Program Files (x86)", as on 64-bit Windows.
 destination="$prefix/drive_c/Program Files/Pebble Notes"
 [ -d "$destination" ] || destination="$prefix/drive_c/Program Files (x86)/Pebble Notes"
-if [ -d "$destination" ]; then
-  (cd "$destination" && ls -l --time-style=+'%Y-%m-%d %H:%M' | tail -n +2)
-else
-  echo "(none: $destination does not exist)"
-fi
+uninstall_key='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\Pebble Notes'
 
-echo "== Registry values"
-for key in 'HKCU\Software\Halvorn' 'HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\Pebble Notes'; do
-  if values=$(wine reg query "$key" 2>/dev/null); then
-    echo "$values" | tr -d '\r' | grep -v '^$'
+# What the installation put on the machine: files, registry values, shortcuts.
+show_installation() {
+  echo "== $1 files"
+  if [ -d "$destination" ]; then
+    (cd "$destination" && ls -l --time-style=+'%Y-%m-%d %H:%M' | tail -n +2)
   else
-    echo "(no key $key)"
+    echo "(none: $destination does not exist)"
   fi
-done
 
-echo "== Shortcuts"
-found=0
-while IFS= read -r -d '' link; do
-  # The target path is stored in the shortcut as plain text.
-  target=$(tr -c '[:print:]' '\n' <"$link" | grep -m1 -E '^[A-Z]:\\' || true)
-  echo "${link#"$prefix"/} -> $target"
-  found=1
-done < <(find "$prefix/drive_c" -name '*.lnk' -path '*Pebble*' -print0)
-[ "$found" = 1 ] || echo "(none)"
+  echo "== Registry values"
+  local key values
+  for key in 'HKCU\Software\Halvorn' "$uninstall_key"; do
+    if values=$(wine reg query "$key" 2>/dev/null); then
+      echo "$values" | tr -d '\r' | grep -v '^$'
+    else
+      echo "(no key $key)"
+    fi
+  done
+
+  echo "== Shortcuts"
+  local found=0 link target
+  while IFS= read -r -d '' link; do
+    # The target path is stored in the shortcut as plain text.
+    target=$(tr -c '[:print:]' '\n' <"$link" | grep -m1 -E '^[A-Z]:\\' || true)
+    echo "${link#"$prefix"/} -> $target"
+    found=1
+  done < <(find "$prefix/drive_c" -name '*.lnk' -path '*Pebble*' -print0)
+  [ "$found" = 1 ] || echo "(none)"
+}
+
+show_installation Installed
+
+# The command the system's list of installed programs runs, with /S for no questions.
+command=$(wine reg query "$uninstall_key" /v UninstallString 2>/dev/null | tr -d '\r' |
+  sed -n 's/^ *UninstallString *REG_SZ *//p' || true)
+if [ -n "$command" ]; then
+  echo "== Uninstalling: $command /S"
+  status=0
+  wine "$command" /S || status=$?
+  # The uninstaller's copy in the temporary folder removes it once it has ended.
+  wineserver -w
+  echo "exit code $status"
+  show_installation "Remaining"
+fi
 
 wineserver -k 2>/dev/null || true
 if [ -f "$bitmap" ]; then

@@ -8,6 +8,10 @@ displays and tools that want no alpha. Plain Python, no imaging library; the
 output depends on nothing but this file, so it is byte-for-byte reproducible.
 
     scripts/make-icon.py resources/setup.ico
+    scripts/make-icon.py --small resources/uninst.ico
+
+--small leaves out the 48-pixel image (about 9 KB), for the uninstaller, which
+has a size budget of its own and never shows in a large view.
 """
 
 import struct
@@ -179,8 +183,9 @@ def icon_file(entries):
 
 
 def main():
-    if len(sys.argv) != 2:
-        sys.exit("usage: make-icon.py OUTPUT.ico")
+    small = len(sys.argv) == 3 and sys.argv[1] == "--small"
+    if len(sys.argv) != 2 and not small:
+        sys.exit("usage: make-icon.py [--small] OUTPUT.ico")
     rendered = {size: render(size) for size in (16, 32, 48)}
     palette = build_palette([rendered[32], rendered[16]])
     entries = [
@@ -190,7 +195,9 @@ def main():
         (32, 8, image_8bit(rendered[32], palette)),
         (16, 8, image_8bit(rendered[16], palette)),
     ]
-    with open(sys.argv[1], "wb") as f:
+    if small:
+        entries = entries[1:]
+    with open(sys.argv[-1], "wb") as f:
         f.write(icon_file(entries))
 
 

@@ -6,7 +6,7 @@
 
 #include <stdint.h>
 
-// How a message box is shown: ShowMessage (shell/messages.h), or a test's
+// How a message box is shown: ShowMessage (ui/messages.h), or a test's
 // stand-in that records the box instead of showing it.
 typedef int (*MessageFunction)(HWND owner, const char16_t* text, const char16_t* captionPath, UINT type);
 

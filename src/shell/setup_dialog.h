@@ -8,6 +8,7 @@
 #include <windows.h>
 
 #include "ui/control_ids.h"
+#include "ui/product_closer.h"
 
 // The dialog procedure for DialogBoxParamW. Returns TRUE for the messages it
 // handles (so the dialog manager adds nothing of its own) and FALSE otherwise,
@@ -46,18 +47,3 @@ void CenterOnDesktop(HWND window);
 // there and leaves the three boxes unchecked; a new one checks all three
 // (1043 too when hidden).
 void ApplyDefaults(HWND dialog);
-
-// Starts the closer thread for windowClass (narrow, ANSI; at most 31
-// characters are used), which works on its own copy of the text. Returns the
-// thread's handle for the caller to close, or null when the class is empty or
-// the thread could not be started.
-HANDLE StartInstanceCloser(const char* windowClass);
-
-// The closer thread's body. parameter is a copy of the window class made by
-// StartInstanceCloser, which the thread owns and frees. Returns 0.
-DWORD WINAPI InstanceCloser(void* parameter);
-
-// Sends WM_DESTROY (SendMessageW, both parameters 0) to a top-level window of
-// windowClass, pausing pauseMs after each, until no window of the class is
-// found. Returns the number of messages sent. An empty class finds nothing.
-int CloseInstances(const char* windowClass, DWORD pauseMs);

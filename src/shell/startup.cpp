@@ -8,21 +8,6 @@
 #include "ui/installer_context.h"
 #include "ui/interface_language.h"
 
-namespace {
-
-typedef BOOL(WINAPI* SetDefaultDllDirectoriesCall)(DWORD flags);
-
-}  // namespace
-
-void RestrictLibrarySearch() {
-  // Looked up rather than imported, so the installer still starts where kernel32 lacks it.
-  SetDefaultDllDirectoriesCall setDefaultDirectories = reinterpret_cast<SetDefaultDllDirectoriesCall>(
-      reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "SetDefaultDllDirectories")));
-  if (setDefaultDirectories == nullptr || !setDefaultDirectories(LOAD_LIBRARY_SEARCH_SYSTEM32)) {
-    SetDllDirectoryW(L"");
-  }
-}
-
 void InitializeContext(HINSTANCE instance) {
   InstallerContext* context = InstallerContextGet();
   if (context == nullptr) return;

@@ -1,7 +1,8 @@
 // The installer as a person meets it, on English, German and Italian systems:
 // what the dialog shows, what Install leaves on the machine (files and their
 // times, registry values, shortcuts), the messages, a second run over an
-// installation, and a DLL planted beside the installer. Each scenario of
+// installation, the uninstaller it registers, and a DLL planted beside the
+// installer. Each scenario of
 // CMakeLists.txt (and of tests/hardening) runs some of these tests, in this
 // order, in one fresh Wine prefix; the second run builds on the first
 // installation.
@@ -79,11 +80,13 @@ std::wstring E2eInput(const wchar_t* variable) {
 // next one.
 struct ProgramRun {
   UiProcess process;
-  explicit ProgramRun(const std::wstring& program) { UiStart(program, L"", &process); }
+  explicit ProgramRun(const std::wstring& program, const std::wstring& arguments = L"") {
+    UiStart(program, arguments, &process);
+  }
   ~ProgramRun() { UiRelease(&process); }
   ProgramRun(const ProgramRun&) = delete;
   HWND WaitDialog() { return UiWaitDialog(process.id, kLanguageListId); }
-  UiMessageBox WaitMessage() { return UiWaitMessageBox(process.id, kLanguageListId); }
+  UiMessageBox WaitMessage(DWORD ms = kUiWaitMs) { return UiWaitMessageBox(process.id, kLanguageListId, ms); }
   long WaitExit() { return UiWaitExit(process); }
 };
 
@@ -211,7 +214,8 @@ void ExpectSampleFiles(const std::wstring& destination, const std::vector<std::w
         << path << " does not hold the packed bytes";
     EXPECT_TRUE(HasArchiveTime(path)) << path << " does not have the archive date at noon";
   }
-  EXPECT_EQ(7, count) << "entries.txt of the sample product";
+  EXPECT_EQ(6, count) << "entries.txt of the sample product";
+  EXPECT_TRUE(HasArchiveTime(destination + L"\\UnInst.exe")) << "the uninstaller pack added did not arrive";
   EXPECT_FALSE(Exists(destination + L"\\Docs")) << "a folder of a stored name was made";
 }
 
@@ -371,6 +375,125 @@ TEST(TinyProduct, OneByteFileInstalls) {
   EXPECT_EQ(std::vector<uint8_t>({'T'}), ReadBytes(L"C:\\Tiny\\Tiny.txt"));
   EXPECT_TRUE(HasArchiveTime(L"C:\\Tiny\\Tiny.txt"));
   EXPECT_EQ(L"C:\\Tiny", Registry(HKEY_CURRENT_USER, kStoredKey, L"TNY"));
+}
+
+// The uninstaller that pack --uninstaller added, started as the system starts
+// it: the command registered in the uninstall entry.
+namespace {
+
+std::wstring UninstallCommand() { return Registry(HKEY_LOCAL_MACHINE, kUninstallKey, L"UninstallString"); }
+
+// The sample product in the proposed folder with every box checked.
+void InstallEverything() {
+  SHCreateDirectoryExW(nullptr, QuickLaunch().c_str(), nullptr);
+  ProgramRun run(E2eInput(L"E2E_SAMPLE_INSTALLER"));
+  HWND dialog = run.WaitDialog();
+  ASSERT_NE(nullptr, dialog) << "no setup dialog";
+  ASSERT_EQ("[x] [x] [x]", Boxes(dialog));
+  ExpectSuccess(&run, dialog, L"Pebble Notes", kEnglish);
+  ASSERT_EQ(ProposedFolder() + L"\\UnInst.exe", UninstallCommand());
+}
+
+// What of an installation is on the machine, one line each.
+std::wstring Leftovers() {
+  std::wstring left;
+  const std::wstring link = L"\\Pebble Notes.lnk";
+  const std::wstring desktop = SpecialFolder(CSIDL_DESKTOPDIRECTORY, link.c_str());
+  for (const std::wstring& path : {ProposedFolder(), ProgramGroup(), desktop, QuickLaunch() + link}) {
+    if (Exists(path)) left += path + L"\n";
+  }
+  if (!UninstallCommand().empty()) left += L"uninstall entry\n";
+  if (!Registry(HKEY_CURRENT_USER, kStoredKey, L"PBN").empty()) left += L"stored destination\n";
+  return left;
+}
+
+// The uninstaller's copy removes it once it has ended.
+bool WaitGone(const std::wstring& path) {
+  for (int tries = 0; tries < 100 && Exists(path); ++tries) Sleep(100);
+  return !Exists(path);
+}
+
+}  // namespace
+
+TEST(Uninstall, DamagedOrNoChangesNothingYesClosesTheProductAndLeavesNothing) {
+  InstallEverything();
+  const std::wstring everything = Leftovers(), folder = ProposedFolder();
+  ASSERT_EQ(6u, std::count(everything.begin(), everything.end(), L'\n')) << everything;
+  ProgramRun product(folder + L"\\Pebble.exe");
+  ASSERT_NE(nullptr, UiWaitWindow(product.process.id, L"PebbleNotesWindow"));
+
+  std::vector<uint8_t> program = ReadBytes(UninstallCommand());
+  std::ofstream((folder + L"\\Cut.exe").c_str(), std::ios::binary)
+      .write(reinterpret_cast<char*>(program.data()), program.size() - 1);
+  ProgramRun cut(folder + L"\\Cut.exe");
+  UiMessageBox box = cut.WaitMessage();
+  EXPECT_EQ(L"Uninstall: This uninstaller is damaged. Nothing has been removed.", box.caption + L": " + box.text);
+  EXPECT_TRUE(UiAnswer(box, IDOK));
+  EXPECT_EQ(2, cut.WaitExit());
+  ASSERT_TRUE(DeleteFileW((folder + L"\\Cut.exe").c_str()));
+
+  ProgramRun no(UninstallCommand());
+  box = no.WaitMessage();
+  EXPECT_EQ(L"Uninstall: Do you want to remove Pebble Notes and all of its files from this computer?",
+            box.caption + L": " + box.text);
+  EXPECT_TRUE(UiAnswer(box, IDNO));
+  EXPECT_EQ(1, no.WaitExit());
+  EXPECT_EQ(everything, Leftovers());
+  EXPECT_EQ(-1, UiWaitExit(product.process, 0)) << "the product was closed";
+
+  ProgramRun yes(UninstallCommand());
+  EXPECT_TRUE(UiAnswer(yes.WaitMessage(), IDYES));
+  EXPECT_EQ(0, product.WaitExit()) << "the running product was not closed";
+  box = yes.WaitMessage();
+  EXPECT_EQ(L"Uninstall: Pebble Notes has been removed from this computer.", box.caption + L": " + box.text);
+  EXPECT_TRUE(UiAnswer(box, IDOK));
+  EXPECT_EQ(0, yes.WaitExit());
+  EXPECT_TRUE(WaitGone(folder));
+  EXPECT_EQ(L"", Leftovers());
+}
+
+// /S, for deployment tools: no window, exit code 0, nothing left.
+TEST(Uninstall, SilentRemovesWithoutAWindow) {
+  InstallEverything();
+  ProgramRun silent(UninstallCommand(), L"/S");
+  EXPECT_EQ(nullptr, silent.WaitMessage(3000).window) << "a window showed";
+  EXPECT_EQ(0, silent.WaitExit());
+  EXPECT_TRUE(WaitGone(ProposedFolder()));
+  EXPECT_EQ(L"", Leftovers());
+}
+
+// A file of the user's stays, and so does its folder; a file in use stays until
+// the next restart. The last message says both, and the exit code says so.
+TEST(Uninstall, TheUsersFileAndOneInUseStayAndTheMessageSaysSo) {
+  InstallEverything();
+  const std::wstring folder = ProposedFolder();
+  std::ofstream((folder + L"\\My notes.txt").c_str()) << "mine";
+  HANDLE inUse = CreateFileW((folder + L"\\Readme.txt").c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                             OPEN_EXISTING, 0, nullptr);
+  ASSERT_NE(INVALID_HANDLE_VALUE, inUse);
+  ProgramRun run(UninstallCommand());
+  EXPECT_TRUE(UiAnswer(run.WaitMessage(), IDYES));
+  UiMessageBox box = run.WaitMessage();
+  EXPECT_EQ(L"Pebble Notes has been removed from this computer.\n\nThe folder " + folder +
+                L" stays: it holds files that were not installed.\n\n"
+                L"These files are in use and will be deleted when Windows restarts:\nReadme.txt",
+            box.text);
+  EXPECT_TRUE(UiAnswer(box, IDOK));
+  EXPECT_EQ(3, run.WaitExit());
+  CloseHandle(inUse);
+  EXPECT_TRUE(WaitGone(folder + L"\\UnInst.exe"));
+  EXPECT_EQ(folder + L"\n", Leftovers());
+  std::vector<std::wstring> left;
+  for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+    left.push_back(entry.path().filename().wstring());
+  }
+  EXPECT_EQ(std::vector<std::wstring>({L"My notes.txt", L"Readme.txt"}), left);
+  wchar_t pending[4096] = {0};
+  DWORD size = sizeof(pending) - sizeof(wchar_t);
+  RegGetValueW(HKEY_LOCAL_MACHINE, L"SYSTEM\\CurrentControlSet\\Control\\Session Manager",
+               L"PendingFileRenameOperations", RRF_RT_REG_MULTI_SZ, nullptr, pending, &size);
+  std::wstring renames(pending, size / sizeof(wchar_t));
+  EXPECT_NE(std::wstring::npos, renames.find(folder + L"\\Readme.txt")) << "not scheduled for the restart";
 }
 
 TEST(GermanSystem, BrokenFileMessageThenFirstInstall) { InstallInLanguage(kGerman); }

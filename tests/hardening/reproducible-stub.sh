@@ -1,19 +1,23 @@
 #!/usr/bin/env bash
-# setup.exe is byte-reproducible: two clean builds of it (mingw preset, target setup) in build folders of
-# different names give the same bytes as each other and as the tree's stub, so build paths, build times and
-# link time stamps do not reach the image. WORK is emptied first and removed when the bytes agree.
+# setup.exe and uninst.exe are byte-reproducible: two clean builds of them (mingw preset, targets setup and
+# uninst) in build folders of different names give the same bytes as each other and as the tree's programs
+# (uninst.exe beside the stub), so build paths, build times and link time stamps do not reach the images.
+# WORK is emptied first and removed when the bytes agree.
 set -euo pipefail
 source=$1 work=$2 stub=$3
 rm -rf "$work" && mkdir -p "$work"
 for tree in "$work/one" "$work/a-second-clean-build"; do
-  (cd "$source" && cmake --preset mingw -B "$tree" && cmake --build "$tree" --target setup -j "$(nproc)") >"$tree.log" 2>&1 ||
+  (cd "$source" && cmake --preset mingw -B "$tree" && cmake --build "$tree" --target setup uninst -j "$(nproc)") >"$tree.log" 2>&1 ||
     { tail -n 40 "$tree.log"; echo "reproducible-stub: the clean build in $tree failed" >&2; exit 1; }
 done
 # cmp names the first byte that differs.
-if cmp "$work/one/setup.exe" "$work/a-second-clean-build/setup.exe" && cmp "$work/one/setup.exe" "$stub"; then
-  echo "reproducible-stub: setup.exe, $(stat -c %s "$stub") bytes, the same from two clean builds and the tree"
-  rm -rf "$work"
-else
-  echo "reproducible-stub: the builds are kept in $work (a stale tree stub needs a rebuild first)" >&2
-  exit 1
-fi
+for program in setup.exe uninst.exe; do
+  tree="$(dirname "$stub")/$program"
+  if cmp "$work/one/$program" "$work/a-second-clean-build/$program" && cmp "$work/one/$program" "$tree"; then
+    echo "reproducible-stub: $program, $(stat -c %s "$tree") bytes, the same from two clean builds and the tree"
+  else
+    echo "reproducible-stub: the builds are kept in $work (a stale tree program needs a rebuild first)" >&2
+    exit 1
+  fi
+done
+rm -rf "$work"

@@ -16,6 +16,7 @@
 #include "setupkit/stored_text.h"
 #include "setupkit/stub_check.h"
 #include "setupkit/system_error.h"
+#include "setupkit/uninstaller.h"
 
 namespace fs = std::filesystem;
 
@@ -43,6 +44,7 @@ const char kPackHelp[] =
     "usage: setupkit pack --stub FILE --out FILE --product-code TEXT\n"
     "                     [--window-class TEXT] [--main-program TEXT]\n"
     "                     [--date YYYY-MM-DD] [--dict-size BYTES]\n"
+    "                     [--uninstaller [--uninstaller-program FILE]]\n"
     "                     (--from DIR | --entries FILE)\n"
     "\n"
     "Writes an installer: the stub, zero bytes up to offset 89999 when the stub is\n"
@@ -77,6 +79,15 @@ const char kPackHelp[] =
     "                       'stored name<TAB>source path', UTF-8, sources relative\n"
     "                       to FILE's folder; '/' in a stored name becomes '\\';\n"
     "                       empty lines are skipped\n"
+    "  --uninstaller        add an uninstaller as the last entry, UnInst.exe: the\n"
+    "                       uninstaller program followed by what it needs to undo\n"
+    "                       the install (product name, code, window class, main\n"
+    "                       program, the file names the installer can write).\n"
+    "                       Needs FILE_ID.DIZ naming the product; refused when an\n"
+    "                       entry is already named UnInst.exe (any case)\n"
+    "  --uninstaller-program FILE\n"
+    "                       the uninstaller program (uninst.exe of the same build\n"
+    "                       as the stub); default: uninst.exe beside --stub\n"
     "\n"
     "Texts and names are given in UTF-8 and stored in Windows-1252. Refused:\n"
     "characters Windows-1252 lacks, U+0081 (a stored text cannot hold it), control\n"
@@ -98,6 +109,10 @@ const char kListHelp[] =
     "window class, main program), its archive date and one line per entry: data\n"
     "size and stored name. --json prints the same as one JSON object with the keys\n"
     "productCode, windowClass, mainProgram, archiveDate and entries (name, size).\n"
+    "An installer with an entry UnInst.exe added by pack --uninstaller also shows\n"
+    "what that uninstaller will remove (JSON key uninstaller: productCode,\n"
+    "productName, windowClass, mainProgram, files; or problem, when its trailer\n"
+    "is missing or damaged).\n"
     "Writes no files. Prints nothing but the error when the payload is broken.\n";
 
 const char kVerifyHelp[] =
@@ -268,8 +283,8 @@ int RunPack(const std::vector<std::string>& args, std::ostream& out, std::ostrea
   Arguments a;
   std::string problem = ParseArguments(args,
                                        {"--stub", "--out", "--product-code", "--window-class", "--main-program",
-                                        "--date", "--dict-size", "--from", "--entries"},
-                                       {}, &a);
+                                        "--date", "--dict-size", "--from", "--entries", "--uninstaller-program"},
+                                       {"--uninstaller"}, &a);
   if (a.help && problem.empty()) {
     out << kPackHelp;
     return kExitSuccess;
@@ -280,6 +295,10 @@ int RunPack(const std::vector<std::string>& args, std::ostream& out, std::ostrea
   }
   const bool hasFrom = a.options.count("--from") != 0, hasEntries = a.options.count("--entries") != 0;
   if (problem.empty() && hasFrom == hasEntries) problem = "give exactly one of --from DIR and --entries FILE";
+  const bool withUninstaller = a.options.count("--uninstaller") != 0;
+  if (problem.empty() && !withUninstaller && a.options.count("--uninstaller-program") != 0) {
+    problem = "--uninstaller-program needs --uninstaller";
+  }
   if (!problem.empty()) {
     err << UsageError("pack", problem) << "\n";
     return kExitFailure;
@@ -325,6 +344,24 @@ int RunPack(const std::vector<std::string>& args, std::ostream& out, std::ostrea
     const fs::path list = fs::u8path(a.options["--entries"]);
     origin = ShowPath(list);
     problem = ProductFilesFromList(list, &job.files);
+  }
+  // The uninstaller entry is written beside the installer for the packer to read, and goes with it.
+  fs::path uninstallerScratch = job.output;
+  uninstallerScratch += ".uninst.tmp";
+  struct ScratchRemover {
+    const fs::path& path;
+    bool armed = false;
+    ~ScratchRemover() {
+      std::error_code ignored;
+      if (armed) fs::remove(path, ignored);
+    }
+  } scratchRemover{uninstallerScratch};
+  if (problem.empty() && withUninstaller) {
+    const fs::path program = a.options.count("--uninstaller-program") != 0
+                                 ? fs::u8path(a.options["--uninstaller-program"])
+                                 : stubPath.parent_path() / "uninst.exe";
+    scratchRemover.armed = true;
+    problem = AddUninstaller(program, uninstallerScratch, &job);
   }
   if (problem.empty()) {
     EntryStreamTexts header = {job.productCode, job.productWindowClass, job.mainProgramName};
@@ -400,7 +437,21 @@ int RunList(const std::vector<std::string>& args, std::ostream& out, std::ostrea
     err << "setupkit: " << problem << "\n";
     return exitCode;
   }
-  out << (a.options.count("--json") != 0 ? InstallerListingJson(listing) : InstallerListingText(listing));
+  bool hasUninstaller = false;
+  UninstallerInfo uninstaller;
+  exitCode = InspectUninstaller(fs::u8path(a.positional[0]), &hasUninstaller, &uninstaller, &problem);
+  if (exitCode != kExitSuccess) {
+    err << "setupkit: " << problem << "\n";
+    return exitCode;
+  }
+  if (a.options.count("--json") == 0) {
+    out << InstallerListingText(listing) << (hasUninstaller ? UninstallerText(uninstaller, problem) : "");
+    return kExitSuccess;
+  }
+  std::string json = InstallerListingJson(listing);
+  // The uninstaller joins the object as its last member.
+  if (hasUninstaller) json.insert(json.rfind("\n}"), ",\n" + UninstallerJson(uninstaller, problem));
+  out << json;
   return kExitSuccess;
 }
 

@@ -1,0 +1,407 @@
+#include "uninstall/uninstall_run.h"
+
+#include <shlobj.h>
+
+#include "archive/file_routines.h"
+#include "install/install_decisions.h"
+#include "install/registry_text.h"
+#include "install/shortcuts.h"
+#include "install/stored_destination.h"
+#include "platform/wide.h"
+#include "ui/messages.h"
+#include "ui/product_closer.h"
+#include "text/bounded_text.h"
+#include "uninstall/uninstall_texts.h"
+#include "uninstall/uninstall_trailer.h"
+
+namespace {
+
+const int kNameUnits = 32;
+const int kKeyUnits = 512;
+// The final message: its sentences and up to a few dozen file names.
+const int kReportUnits = 4096;
+const int kListUnits = 2048;
+// A product window that ignores WM_DESTROY must not hold the uninstaller forever.
+const DWORD kCloserWaitMs = 10000;
+const DWORD kProductExitWaitMs = 10000;
+const int kProcessesMax = 16;
+// After the uninstaller has ended, the system may hold its image a moment longer.
+const int kDeleteTries = 50;
+const DWORD kDeletePauseMs = 100;
+
+struct Removal {
+  char16_t self[kPathUnits];    // the running program
+  char16_t folder[kPathUnits];  // where it was installed
+  char16_t productName[kNameUnits];
+  Trailer trailer;
+  const StringTable* table;
+  char16_t atRestart[kListUnits];   // names scheduled for deletion, one a line
+  char16_t notDeleted[kListUnits];  // names that could be neither deleted nor scheduled
+  int scheduled;
+};
+
+void AddLine(const char16_t* name, char16_t* list) {
+  AppendWide(u"\n", list, kListUnits);
+  AppendWide(name, list, kListUnits);
+}
+
+// Compares two folders as the file system names them: absolute, without a
+// trailing separator, letters folded by the system.
+bool SameFolder(const char16_t* a, const char16_t* b) {
+  char16_t x[kPathUnits], y[kPathUnits];
+  if (SetWide(a, x, kPathUnits) != 0 || SetWide(b, y, kPathUnits) != 0 || x[0] == 0 || y[0] == 0) return false;
+  MakeFullPath(x);
+  MakeFullPath(y);
+  char16_t* paths[2] = {x, y};
+  for (char16_t* path : paths) {
+    int length = WideLength(path);
+    if (length > 0 && (path[length - 1] == u'\\' || path[length - 1] == u'/')) path[length - 1] = 0;
+  }
+  return lstrcmpiW(AsWide(x), AsWide(y)) == 0;
+}
+
+bool ReadAt(PlatformFile file, uint32_t offset, uint8_t* buffer, uint32_t size) {
+  if (PlatformSetFilePointer(file, offset) != offset) return false;
+  for (uint32_t done = 0; done < size;) {
+    uint32_t got = 0;
+    if (!PlatformReadFile(file, buffer + done, size - done, &got) || got == 0) return false;
+    done += got;
+  }
+  return true;
+}
+
+// Reads the program's own trailer into *block (the caller frees it), which
+// trailer's names then point into. Returns a TrailerResult.
+int ReadOwnTrailer(const char16_t* self, uint8_t** block, Trailer* trailer) {
+  PlatformFile file = PLATFORM_INVALID_FILE;
+  if (OpenFileHandle(self, false, &file) != 0) return kTrailerMissing;
+  uint32_t size = FileSizeOrZero(file);
+  uint8_t footer[kTrailerFooterSize];
+  uint32_t bodySize = 0;
+  int result = kTrailerMissing;
+  if (size >= kTrailerFooterSize && ReadAt(file, size - kTrailerFooterSize, footer, kTrailerFooterSize)) {
+    result = TrailerBodySize(footer, size, &bodySize);
+  }
+  if (result == kTrailerOk) {
+    uint32_t tail = bodySize + kTrailerFooterSize;
+    *block = static_cast<uint8_t*>(AllocZeroed(tail));
+    result =
+        *block != nullptr && ReadAt(file, size - tail, *block, tail) ? TrailerRead(*block, tail, trailer) : kTrailerCut;
+  }
+  CloseFileHandle(file);
+  return result;
+}
+
+// Ends every running copy of the product and waits for their processes, so
+// that their files are free to go.
+void CloseProduct(const char* windowClass) {
+  if (windowClass[0] == 0) return;
+  HANDLE processes[kProcessesMax];
+  DWORD count = 0;
+  for (HWND window = FindWindowExA(nullptr, nullptr, windowClass, nullptr); window != nullptr && count < kProcessesMax;
+       window = FindWindowExA(nullptr, window, windowClass, nullptr)) {
+    DWORD id = 0;
+    GetWindowThreadProcessId(window, &id);
+    HANDLE process = OpenProcess(SYNCHRONIZE, FALSE, id);
+    if (process != nullptr) processes[count++] = process;
+  }
+  HANDLE closer = StartInstanceCloser(windowClass);
+  if (closer != nullptr) {
+    WaitForSingleObject(closer, kCloserWaitMs);
+    CloseHandle(closer);
+  }
+  if (count > 0) WaitForMultipleObjects(count, processes, TRUE, kProductExitWaitMs);
+  for (DWORD i = 0; i < count; ++i) CloseHandle(processes[i]);
+}
+
+// Deletes a file; one in use is scheduled for deletion at restart. Either way
+// that cannot be done now is noted under name for the final message.
+void RemoveFile(Removal* removal, const char16_t* path, const char16_t* name) {
+  if (DeleteFileW(AsWide(path))) return;
+  if (MoveFileExW(AsWide(path), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT)) {
+    AddLine(name, removal->atRestart);
+    removal->scheduled += 1;
+  } else {
+    AddLine(name, removal->notDeleted);
+  }
+}
+
+void DeleteListedFiles(Removal* removal) {
+  uint32_t cursor = 0;
+  char name[kTrailerNameMax + 1];
+  while (TrailerNextFile(&removal->trailer, &cursor, name, sizeof(name))) {
+    char16_t wide[kPathUnits], path[kPathUnits];
+    NarrowToWide(name, wide, kPathUnits);
+    // Only names inside the folder: a name with a folder or drive in it is not the installer's.
+    if (FileNameOffset(wide) != 0 || FindText(wide, u":") != nullptr) continue;
+    if (SetWide(removal->folder, path, kPathUnits) != 0 || AppendPathComponent(wide, path, kPathUnits) != 0) continue;
+    if (lstrcmpiW(AsWide(path), AsWide(removal->self)) == 0) continue;
+    DWORD attributes = GetFileAttributesW(AsWide(path));
+    if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) continue;
+    RemoveFile(removal, path, wide);
+  }
+}
+
+// Deletes the shortcut file link when it is there and points into the folder.
+void RemoveLinkIntoFolder(Removal* removal, const char16_t* link) {
+  if (PathExists(link) != 0) return;
+  IShellLinkW* shellLink = nullptr;
+  IPersistFile* file = nullptr;
+  char16_t target[kPathUnits] = {};
+  if (SUCCEEDED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW,
+                                 reinterpret_cast<void**>(&shellLink))) &&
+      SUCCEEDED(shellLink->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&file))) &&
+      SUCCEEDED(file->Load(AsWide(link), STGM_READ))) {
+    shellLink->GetPath(AsWide(target), kPathUnits, nullptr, SLGP_RAWPATH);
+  }
+  if (file != nullptr) file->Release();
+  if (shellLink != nullptr) shellLink->Release();
+  target[kPathUnits - 1] = 0;
+  StripFileName(target);
+  if (SameFolder(target, removal->folder)) RemoveFile(removal, link, link);
+}
+
+void RemoveLinkIn(Removal* removal, const char16_t* folder, const char16_t* name) {
+  char16_t link[kPathUnits];
+  if (BuildShortcutPath(folder, name, link, kPathUnits)) RemoveLinkIntoFolder(removal, link);
+}
+
+void RemoveShortcuts(Removal* removal) {
+  char16_t folder[kPathUnits];
+  FindSpecialFolder(CSIDL_COMMON_PROGRAMS, folder);
+  if (folder[0] == 0) FindSpecialFolder(CSIDL_PROGRAMS, folder);
+  if (folder[0] != 0 && AppendPathComponent(removal->productName, folder, kPathUnits) == 0) {
+    RemoveLinkIn(removal, folder, removal->productName);
+    RemoveLinkIn(removal, folder, u"Uninstall");
+    // Only an empty folder goes: links the user put there keep it.
+    RemoveDirectoryW(AsWide(folder));
+  }
+  FindSpecialFolder(CSIDL_DESKTOP, folder);
+  RemoveLinkIn(removal, folder, removal->productName);
+  FindQuickLaunchFolder(folder, kPathUnits);
+  RemoveLinkIn(removal, folder, removal->productName);
+}
+
+// A key or value that is there but cannot be deleted is named in the final message.
+void NoteRegistryResult(Removal* removal, LONG result, const char16_t* name) {
+  if (result != ERROR_SUCCESS && result != ERROR_FILE_NOT_FOUND) AddLine(name, removal->notDeleted);
+}
+
+void RemoveRegistration(Removal* removal) {
+  if (removal->productName[0] != 0) {
+    char16_t key[kKeyUnits];
+    SetWide(u"HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\", key, kKeyUnits);
+    const int rootLength = WideLength(u"HKEY_LOCAL_MACHINE\\");
+    if (AppendWide(removal->productName, key, kKeyUnits) == 0) {
+      NoteRegistryResult(removal, RegDeleteKeyW(HKEY_LOCAL_MACHINE, AsWide(key + rootLength)), key);
+    }
+  }
+  char16_t code[4], stored[kPathUnits];
+  NarrowToWide(removal->trailer.productCode, code, 4);
+  if (code[0] == 0 || !ReadRegistryText(HKEY_CURRENT_USER, kStoredDestinationKey, code, stored, kPathUnits) ||
+      !SameFolder(stored, removal->folder)) {
+    return;
+  }
+  HKEY key = nullptr;
+  LONG opened =
+      RegOpenKeyExW(HKEY_CURRENT_USER, AsWide(kStoredDestinationKey), 0, KEY_SET_VALUE | KEY_QUERY_VALUE, &key);
+  if (opened != ERROR_SUCCESS) {
+    NoteRegistryResult(removal, opened, kStoredDestinationKey);
+    return;
+  }
+  char16_t value[kKeyUnits];
+  SetWide(u"HKEY_CURRENT_USER\\", value, kKeyUnits);
+  AppendWide(kStoredDestinationKey, value, kKeyUnits);
+  AppendPathComponent(code, value, kKeyUnits);
+  NoteRegistryResult(removal, RegDeleteValueW(key, AsWide(code)), value);
+  DWORD subKeys = 1, values = 1;
+  RegQueryInfoKeyW(key, nullptr, nullptr, nullptr, &subKeys, nullptr, nullptr, &values, nullptr, nullptr, nullptr,
+                   nullptr);
+  RegCloseKey(key);
+  // The maker's key goes with its last product.
+  if (subKeys == 0 && values == 0) RegDeleteKeyW(HKEY_CURRENT_USER, AsWide(kStoredDestinationKey));
+}
+
+// Whether the folder holds anything but the program itself and the files
+// scheduled for deletion: then it stays.
+bool FolderKeepsOthers(const Removal* removal) {
+  char16_t pattern[kPathUnits];
+  SetWide(removal->folder, pattern, kPathUnits);
+  if (AppendPathComponent(u"*", pattern, kPathUnits) != 0) return true;
+  WIN32_FIND_DATAW found;
+  HANDLE search = FindFirstFileW(AsWide(pattern), &found);
+  if (search == INVALID_HANDLE_VALUE) return false;
+  int entries = 0;
+  const char16_t* selfName = removal->self + FileNameOffset(removal->self);
+  do {
+    const char16_t* name = AsUtf16(found.cFileName);
+    if (WideLength(name) > 0 && name[0] == u'.' && (name[1] == 0 || (name[1] == u'.' && name[2] == 0))) continue;
+    if (lstrcmpiW(found.cFileName, AsWide(selfName)) != 0) entries += 1;
+  } while (FindNextFileW(search, &found));
+  FindClose(search);
+  return entries > removal->scheduled;
+}
+
+// Starts a copy of the program in the temporary folder, handing it this
+// process; the copy deletes the program once this process has ended.
+bool StartSelfRemoval(const char16_t* self) {
+  char16_t temp[kPathUnits], copy[kPathUnits];
+  DWORD length = GetTempPathW(kPathUnits, AsWide(temp));
+  if (length == 0 || length >= kPathUnits - 14 || !GetTempFileNameW(AsWide(temp), L"uni", 0, AsWide(copy))) {
+    return false;
+  }
+  HANDLE me = nullptr;
+  if (!CopyFileW(AsWide(self), AsWide(copy), FALSE) ||
+      !DuplicateHandle(GetCurrentProcess(), GetCurrentProcess(), GetCurrentProcess(), &me,
+                       SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION, TRUE, 0)) {
+    DeleteFileW(AsWide(copy));
+    return false;
+  }
+  wchar_t command[kPathUnits + 40];
+  wsprintfW(command, L"\"%s\" /X=%lu", AsWide(copy), static_cast<unsigned long>(reinterpret_cast<ULONG_PTR>(me)));
+  STARTUPINFOW startup = {};
+  startup.cb = sizeof(startup);
+  PROCESS_INFORMATION started = {};
+  // The copy works from the temporary folder, so that no process keeps the installed folder as its current one.
+  bool ok = CreateProcessW(AsWide(copy), command, nullptr, nullptr, TRUE, 0, nullptr, AsWide(temp), &startup,
+                           &started) != FALSE;
+  CloseHandle(me);
+  if (!ok) {
+    DeleteFileW(AsWide(copy));
+    return false;
+  }
+  CloseHandle(started.hThread);
+  CloseHandle(started.hProcess);
+  return true;
+}
+
+void ShowReport(const Removal* removal, UINT icon) {
+  char16_t text[kReportUnits], part[kListUnits];
+  ComposeText(removal->table, kTextUninstallDone, removal->productName, text, kReportUnits);
+  if (FolderKeepsOthers(removal)) {
+    ComposeText(removal->table, kTextUninstallFolderKept, removal->folder, part, kListUnits);
+    AppendWide(u"\n\n", text, kReportUnits);
+    AppendWide(part, text, kReportUnits);
+  }
+  const struct {
+    int16_t id;
+    const char16_t* names;
+  } lists[] = {{kTextUninstallAtRestart, removal->atRestart}, {kTextUninstallNotDeleted, removal->notDeleted}};
+  for (const auto& list : lists) {
+    if (list.names[0] == 0) continue;
+    LookupString(removal->table, list.id, part, kListUnits);
+    AppendWide(u"\n\n", text, kReportUnits);
+    AppendWide(part, text, kReportUnits);
+    AppendWide(list.names, text, kReportUnits);
+  }
+  LookupString(removal->table, kTextUninstallCaption, part, kListUnits);
+  ShowMessage(nullptr, text, part, MB_OK | icon);
+}
+
+}  // namespace
+
+int RunUninstall(bool silent) {
+  Removal* removal = static_cast<Removal*>(AllocZeroed(sizeof(Removal)));
+  if (removal == nullptr) return kUninstallDamaged;
+  removal->table = UninstallStringTable();
+  char16_t caption[kNameUnits * 2];
+  LookupString(removal->table, kTextUninstallCaption, caption, kNameUnits * 2);
+
+  DWORD length = GetModuleFileNameW(nullptr, AsWide(removal->self), kPathUnits);
+  uint8_t* block = nullptr;
+  int read = length == 0 || length >= static_cast<DWORD>(kPathUnits)
+                 ? kTrailerMissing
+                 : ReadOwnTrailer(removal->self, &block, &removal->trailer);
+  if (read != kTrailerOk) {
+    char16_t text[512];
+    LookupString(removal->table, kTextUninstallDamaged, text, 512);
+    if (!silent) ShowMessage(nullptr, text, caption, MB_OK | MB_ICONERROR);
+    FreeAndClear(block);
+    FreeAndClear(removal);
+    return kUninstallDamaged;
+  }
+  SetWide(removal->self, removal->folder, kPathUnits);
+  StripFileName(removal->folder);
+  NarrowToWide(removal->trailer.productName, removal->productName, kNameUnits);
+
+  int result = kUninstallDeclined;
+  char16_t question[kListUnits];
+  ComposeText(removal->table, kTextUninstallConfirm, removal->productName, question, kListUnits);
+  if (silent || ShowMessage(nullptr, question, caption, MB_YESNO | MB_ICONQUESTION) == IDYES) {
+    CloseProduct(removal->trailer.windowClass);
+    HRESULT com = CoInitialize(nullptr);
+    DeleteListedFiles(removal);
+    RemoveShortcuts(removal);
+    RemoveRegistration(removal);
+    if (SUCCEEDED(com)) CoUninitialize();
+    if (!StartSelfRemoval(removal->self)) {
+      // Without its copy the program and the folder can only go at the next restart.
+      RemoveFile(removal, removal->self, removal->self + FileNameOffset(removal->self));
+      MoveFileExW(AsWide(removal->folder), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
+    } else if (removal->scheduled > 0) {
+      MoveFileExW(AsWide(removal->folder), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
+    }
+    bool complete = removal->atRestart[0] == 0 && removal->notDeleted[0] == 0;
+    if (!silent) ShowReport(removal, complete ? MB_ICONINFORMATION : MB_ICONWARNING);
+    result = complete ? kUninstallRemoved : kUninstallIncomplete;
+  }
+  FreeAndClear(block);
+  FreeAndClear(removal);
+  return result;
+}
+
+int FinishSelfRemoval(HANDLE original) {
+  char16_t path[kPathUnits] = {}, self[kPathUnits] = {};
+  DWORD size = kPathUnits;
+  bool named = QueryFullProcessImageNameW(original, 0, AsWide(path), &size) != FALSE;
+  WaitForSingleObject(original, INFINITE);
+  CloseHandle(original);
+  GetModuleFileNameW(nullptr, AsWide(self), kPathUnits);
+  MoveFileExW(AsWide(self), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
+  if (!named) return 1;
+
+  // The original must be this very program: same size, same trailer footer.
+  uint8_t footers[2][kTrailerFooterSize];
+  uint32_t sizes[2] = {};
+  const char16_t* files[2] = {path, self};
+  for (int i = 0; i < 2; ++i) {
+    PlatformFile file = PLATFORM_INVALID_FILE;
+    if (OpenFileHandle(files[i], false, &file) != 0) return 1;
+    sizes[i] = FileSizeOrZero(file);
+    bool read =
+        sizes[i] >= kTrailerFooterSize && ReadAt(file, sizes[i] - kTrailerFooterSize, footers[i], kTrailerFooterSize);
+    CloseFileHandle(file);
+    if (!read) return 1;
+  }
+  uint32_t bodySize = 0;
+  bool same = sizes[0] == sizes[1] && TrailerBodySize(footers[0], sizes[0], &bodySize) == kTrailerOk;
+  for (uint32_t i = 0; same && i < kTrailerFooterSize; ++i) same = footers[0][i] == footers[1][i];
+  if (!same) return 1;
+  bool deleted = false;
+  for (int tries = 0; tries < kDeleteTries && !(deleted = DeleteFileW(AsWide(path)) != FALSE); ++tries) {
+    Sleep(kDeletePauseMs);
+  }
+  if (!deleted) MoveFileExW(AsWide(path), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
+  StripFileName(path);
+  RemoveDirectoryW(AsWide(path));
+  return deleted ? 0 : 1;
+}
+
+void ParseUninstallCommand(const wchar_t* commandLine, bool* silent, HANDLE* original) {
+  *silent = false;
+  *original = nullptr;
+  for (const wchar_t* at = commandLine; at != nullptr && *at != 0;) {
+    while (*at == L' ' || *at == L'\t') ++at;
+    const wchar_t* word = at;
+    while (*at != 0 && *at != L' ' && *at != L'\t') ++at;
+    int length = static_cast<int>(at - word);
+    if (length == 2 && word[0] == L'/' && (word[1] == L'S' || word[1] == L's')) *silent = true;
+    if (length > 3 && word[0] == L'/' && word[1] == L'X' && word[2] == L'=') {
+      ULONG_PTR value = 0;
+      for (const wchar_t* digit = word + 3; digit < at && *digit >= L'0' && *digit <= L'9'; ++digit) {
+        value = value * 10 + static_cast<ULONG_PTR>(*digit - L'0');
+      }
+      *original = reinterpret_cast<HANDLE>(value);
+    }
+  }
+}

@@ -1,0 +1,26 @@
+// The uninstaller's own texts in English, German and Italian: string tables of
+// the installer's kind (text/string_tables.h), chosen by the system's default
+// language as the installer chooses its own. "%s" in a text stands for a name
+// that ComposeText puts in.
+#pragma once
+
+#include <stdint.h>
+
+#include "text/string_tables.h"
+
+enum UninstallTextId : int16_t {
+  kTextUninstallCaption = 1,     // every box's caption
+  kTextUninstallConfirm = 2,     // %s: the product name
+  kTextUninstallDone = 3,        // %s: the product name
+  kTextUninstallFolderKept = 4,  // %s: the folder
+  kTextUninstallAtRestart = 5,   // followed by the names, one a line
+  kTextUninstallNotDeleted = 6,  // followed by the names, one a line
+  kTextUninstallDamaged = 7,
+};
+
+// The table for the system's default language (English where there is none).
+const StringTable* UninstallStringTable();
+
+// Looks up id in table and writes it into out (capacity in units, always
+// terminated, cut to fit) with its first "%s" replaced by insert.
+void ComposeText(const StringTable* table, int16_t id, const char16_t* insert, char16_t* out, int capacity);

@@ -1,0 +1,161 @@
+// The uninstaller's trailer: writer and reader meet, and every damage is
+// refused; pack --uninstaller lists what the install pass writes, and list
+// shows it.
+#include <gtest/gtest.h>
+
+#include <set>
+
+#include "install/install_decisions.h"
+#include "setupkit/stored_text.h"
+#include "setupkit/uninstaller.h"
+#include "setupkit_test_util.h"
+#include "text/bounded_text.h"
+#include "uninstall/uninstall_trailer.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+const char* const kNames[] = {"Pebble.exe", "Readme.txt", "HVPSAPI.DLL"};
+const TrailerFields kFields = {"PBN", "Pebble Notes", "PebbleNotesWindow", "Pebble.exe", kNames, 3};
+const size_t kProgram = 300;
+
+std::vector<uint8_t> WithTrailer(const TrailerFields& fields) {
+  std::vector<uint8_t> bytes(kProgram, 0x90);
+  bytes.resize(kProgram + TrailerSize(&fields));
+  EXPECT_EQ(bytes.size() - kProgram, TrailerWrite(&fields, bytes.data() + kProgram, bytes.size() - kProgram));
+  return bytes;
+}
+
+int Read(const std::vector<uint8_t>& bytes, Trailer* t) {
+  return TrailerRead(bytes.data(), static_cast<uint32_t>(bytes.size()), t);
+}
+
+std::string Show(const Trailer& t) {
+  std::string shown = std::string(t.productCode) + "|" + t.productName + "|" + t.windowClass + "|" + t.mainProgram + "|";
+  char name[kTrailerNameMax + 1];
+  for (uint32_t cursor = 0; TrailerNextFile(&t, &cursor, name, sizeof(name));) shown += std::string(name) + ",";
+  return shown;
+}
+
+// A body changed on purpose gets its checksum back, so only its lengths are wrong.
+void FixChecksum(std::vector<uint8_t>* bytes) {
+  const uint32_t body = static_cast<uint32_t>(bytes->size() - kProgram - kTrailerFooterSize);
+  const uint32_t crc = TrailerChecksum(bytes->data() + kProgram, body);
+  for (int i = 0; i < 4; ++i) (*bytes)[bytes->size() - 4 + i] = static_cast<uint8_t>(crc >> (8 * i));
+}
+
+}  // namespace
+
+TEST(UninstallTrailer, RoundTripsAndRefusesEveryDamage) {
+  const std::vector<uint8_t> bytes = WithTrailer(kFields);
+  Trailer t;
+  ASSERT_EQ(kTrailerOk, Read(bytes, &t));
+  EXPECT_EQ("PBN|Pebble Notes|PebbleNotesWindow|Pebble.exe|Pebble.exe,Readme.txt,HVPSAPI.DLL,", Show(t));
+  uint32_t body = 0;
+  EXPECT_EQ(kTrailerOk, TrailerBodySize(&bytes[bytes.size() - 16], static_cast<uint32_t>(bytes.size()), &body));
+  EXPECT_EQ(bytes.size() - kProgram - 16, body);
+
+  // Every flipped bit, every cut of the end, every cut into the body from the front.
+  for (size_t at = kProgram; at < bytes.size(); ++at) {
+    for (uint8_t bit = 1; bit != 0; bit = static_cast<uint8_t>(bit << 1)) {
+      std::vector<uint8_t> flipped = bytes;
+      flipped[at] ^= bit;
+      EXPECT_NE(kTrailerOk, Read(flipped, &t)) << "bit " << int(bit) << " at " << at;
+    }
+    EXPECT_NE(kTrailerOk, Read(std::vector<uint8_t>(bytes.begin(), bytes.begin() + at), &t)) << "cut at " << at;
+    if (at + 1 < bytes.size() - 16) {
+      EXPECT_EQ(kTrailerCut, TrailerRead(&bytes[at + 1], static_cast<uint32_t>(bytes.size() - at - 1), &t));
+    }
+  }
+  EXPECT_EQ("||||", Show(t)) << "a refused trailer leaves nothing behind";
+  const struct { size_t fromEnd; uint8_t bit; int result; } damages[] = {
+      {16, 1, kTrailerMissing}, {12, 1, kTrailerNewer}, {5, 1, kTrailerCut}, {1, 1, kTrailerChecksum},
+      {20, 1, kTrailerChecksum}};
+  for (const auto& d : damages) {
+    std::vector<uint8_t> damaged = bytes;
+    damaged[damaged.size() - d.fromEnd] ^= d.bit;
+    EXPECT_EQ(d.result, Read(damaged, &t)) << d.fromEnd;
+  }
+  // Lengths that break a limit or the body's end, under a checksum that fits.
+  const size_t firstName = kProgram + 1 + 3 + 1 + 12 + 1 + 17 + 1 + 10 + 4, count = firstName - 4;
+  const struct { size_t at; uint8_t value; } lengths[] = {{kProgram, 4}, {firstName, 0}, {firstName + 1, 4},
+                                                          {count, 4}, {count, 2}, {kProgram + 4, 0}};
+  for (const auto& l : lengths) {
+    std::vector<uint8_t> damaged = bytes;
+    damaged[l.at] = l.value;
+    FixChecksum(&damaged);
+    EXPECT_EQ(kTrailerMalformed, Read(damaged, &t)) << l.at << " = " << int(l.value);
+  }
+  TrailerFields longCode = kFields, emptyName = kFields;
+  longCode.productCode = "ABCD";
+  const char* const empty[] = {""};
+  emptyName.files = empty;
+  emptyName.fileCount = 1;
+  EXPECT_EQ(0u, TrailerSize(&longCode) + TrailerSize(&emptyName));
+}
+
+TEST(UninstallerEntry, ListsWhatTheInstallPassWritesAndListShowsIt) {
+  const std::string dir = TestTempDir(), stub = TestWriteStub(), out = TestTempDir() + "/setup.exe";
+  TestWriteTree(dir, {{"FILE_ID.DIZ", "Zq Tool Version 2 (test)\r\n"}, {"Bin/Editor.exe", "e"}, {"Extra.exe", "x"},
+                      {"Lang/Zq_FR.LNG", "[x]\nLanguage=French\n"}, {"Zq_DE.LNG", "[x]\nLanguage=Deutsch\n"},
+                      {"Docs/readme.txt", "r"}, {"Old/README.TXT", "R"}});
+  std::vector<ProductFile> files;
+  ASSERT_EQ("", ProductFilesFromFolder(dir, &files));
+  files.push_back({"UnInst.exe", dir + "/none", 0});
+  std::vector<std::string> texts, names;
+  ASSERT_EQ("", UninstallerFieldsFor(files, "ZQT", "", "", &texts, &names));
+  EXPECT_EQ((std::vector<std::string>{"ZQT", "Zq Tool", "Zq Tool", "Editor.exe"}), texts);
+  // The install pass with every language checked writes each listed name, and only those, besides the set-aside copy.
+  InstallState state = {};
+  SetWide(u"C:\\P", state.destination, 1024);
+  std::set<std::string> written = {"HVPSAPI.DLL"}, listed;
+  for (const ProductFile& f : files) {
+    char16_t name[1024];
+    char narrow[1024];
+    NarrowToWide(f.name.c_str(), name, 1024);
+    if (DecideInstallEntry(name, u"Zq", [](uint32_t, void*) { return 2; }, nullptr, &state) != kInstallWrite) continue;
+    WideToNarrow(name + FileNameOffset(name), narrow, 1024);
+    written.insert(stored::FoldKey(narrow));
+  }
+  for (const std::string& n : names) listed.insert(stored::FoldKey(n));
+  EXPECT_EQ(written, listed);
+  EXPECT_EQ(names.size(), listed.size()) << "a name listed twice";
+
+  TestWriteFile((fs::u8path(stub).parent_path() / "uninst.exe").u8string(), TestFakeStub(2000));
+  auto pack = [&](const std::string& from, std::vector<std::string> more) {
+    std::vector<std::string> args = {"pack", "--stub", stub, "--out", out, "--product-code", "ZQT", "--date",
+                                     "2024-05-01", "--dict-size", "64K", "--from", from};
+    args.insert(args.end(), more.begin(), more.end());
+    return TestSetupkit(args);
+  };
+  ASSERT_EQ(0, pack(dir, {"--uninstaller"}).code);
+  EXPECT_TRUE(TestHasText(TestSetupkit({"list", out}).out,
+                          "uninstaller   UnInst.exe for \"Zq Tool\" (product code ZQT, window class Zq Tool, main "
+                          "program Editor.exe)\n  removes     8 file names: Editor.exe readme.txt Extra.exe FILE_ID.DIZ "
+                          "Zq_FR.LNG Zq_DE.LNG UnInst.exe HVPSAPI.DLL\n"));
+  EXPECT_TRUE(TestHasText(TestSetupkit({"list", "--json", out}).out,
+                          "  ],\n  \"uninstaller\": {\"productCode\": \"ZQT\", \"productName\": \"Zq Tool\""));
+  EXPECT_EQ(1, std::distance(fs::directory_iterator(fs::u8path(out).parent_path()), fs::directory_iterator()));
+  const std::string target = TestTempDir();
+  ASSERT_EQ(0, TestSetupkit({"extract", out, target}).code);
+  const std::vector<uint8_t> entry = TestReadFile(target + "/UnInst.exe"), program = TestFakeStub(2000);
+  EXPECT_TRUE(std::equal(program.begin(), program.end(), entry.begin()));
+  Trailer t;
+  EXPECT_EQ(kTrailerOk, Read(entry, &t));
+
+  const std::string own = TestTempDir(), nameless = TestTempDir();
+  TestWriteTree(own, {{"FILE_ID.DIZ", "Zq"}, {"Sub/uninst.EXE", "u"}});
+  TestWriteTree(nameless, {{"a.txt", "a"}});
+  const struct { std::string from; std::vector<std::string> more; std::string problem; } refusals[] = {
+      {dir, {"--uninstaller-program", stub}, "--uninstaller-program needs --uninstaller"},
+      {dir, {"--uninstaller", "--uninstaller-program", dir + "/Extra.exe"}, "Extra.exe: is not a Windows program"},
+      {dir, {"--uninstaller", "--uninstaller-program", target + "/UnInst.exe"}, "already carries a trailer"},
+      {own, {"--uninstaller"}, "already has an uninstaller, \"Sub\\uninst.EXE\""},
+      {nameless, {"--uninstaller"}, "the product has no name"}};
+  for (const auto& r : refusals) {
+    TestRun run = pack(r.from, r.more);
+    EXPECT_TRUE(run.code == 2 && TestHasText(run.err, r.problem)) << run.err;
+  }
+  EXPECT_EQ(1, std::distance(fs::directory_iterator(fs::u8path(out).parent_path()), fs::directory_iterator()));
+}

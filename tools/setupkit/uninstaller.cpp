@@ -1,0 +1,240 @@
+#include "setupkit/uninstaller.h"
+
+#include <stdio.h>
+
+#include <chrono>
+#include <fstream>
+#include <iterator>
+#include <set>
+#include <system_error>
+
+#include "archive/archive_pass.h"
+#include "install/install_decisions.h"
+#include "setupkit/ansi_text.h"
+#include "setupkit/stored_text.h"
+#include "setupkit/system_error.h"
+#include "text/bounded_text.h"
+#include "text/product_description.h"
+#include "uninstall/uninstall_trailer.h"
+
+namespace fs = std::filesystem;
+
+const char kUninstallerEntry[] = "UnInst.exe";
+
+namespace {
+
+const char* const kTrailerProblems[] = {"",
+                                        "carries no trailer (it was not added by pack --uninstaller)",
+                                        "has a trailer of a newer version",
+                                        "has a cut trailer",
+                                        "has a trailer that fails its checksum",
+                                        "has a malformed trailer"};
+
+bool IsUninstallerName(const std::string& ansiName) {
+  return stored::FoldKey(stored::LastComponent(ansiName)) == stored::FoldKey(kUninstallerEntry);
+}
+
+std::vector<uint8_t> ReadBytes(const fs::path& path, size_t limit, bool* ok) {
+  std::ifstream in(path, std::ios::binary);
+  std::vector<uint8_t> bytes;
+  if (in) {
+    std::istreambuf_iterator<char> it(in), end;
+    for (; it != end && bytes.size() < limit; ++it) bytes.push_back(static_cast<uint8_t>(*it));
+  }
+  *ok = static_cast<bool>(in) || in.eof();
+  return bytes;
+}
+
+// The product name as the scan pass takes it: the first line of the entry
+// "FILE_ID.DIZ", from its first 1024 bytes, cut to the context's 31 bytes.
+std::string ProductNameOf(const std::vector<ProductFile>& files, std::string* problem) {
+  for (const ProductFile& file : files) {
+    char16_t wide[kEntryNameUnits];
+    NarrowToWide(file.name.c_str(), wide, kEntryNameUnits);
+    if (ClassifyScanEntry(wide) != kScanEntryDescription) continue;
+    bool ok = false;
+    std::vector<uint8_t> lead = ReadBytes(file.source, kLeadingBytesMax, &ok);
+    if (!ok) *problem = ShowPath(file.source) + ": cannot be read";
+    if (lead.empty()) return std::string();
+    ProductDescription description;
+    ParseDescriptionLine(lead.data(), static_cast<uint32_t>(lead.size()), &description);
+    char name[32] = {};
+    AppendNarrow(description.name, name, sizeof(name));
+    return name;
+  }
+  return std::string();
+}
+
+bool IsPeProgram(const std::vector<uint8_t>& bytes) {
+  if (bytes.size() < 64 || bytes[0] != 'M' || bytes[1] != 'Z') return false;
+  const size_t pe = bytes[60] | bytes[61] << 8 | bytes[62] << 16 | static_cast<size_t>(bytes[63]) << 24;
+  return pe + 4 <= bytes.size() && bytes[pe] == 'P' && bytes[pe + 1] == 'E' && bytes[pe + 2] == 0 && bytes[pe + 3] == 0;
+}
+
+// Extracts the uninstaller entry of a listing pass to a scratch file.
+struct UninstallerCatch {
+  std::u16string scratch;
+  bool found;
+};
+
+int CatchUninstaller(char16_t* name, const uint8_t* data, uint32_t, void* context) {
+  if (data != nullptr) return 0;
+  UninstallerCatch* found = static_cast<UninstallerCatch*>(context);
+  char narrow[kEntryNameUnits];
+  WideToNarrow(name, narrow, kEntryNameUnits);
+  if (!IsUninstallerName(narrow)) return 0;
+  // The last such entry is the one the installer leaves in the folder.
+  found->found = true;
+  SetWide(found->scratch.c_str(), name, kEntryNameUnits);
+  return 1;
+}
+
+std::string Utf8(const char* ansi) { return ansi::ToUtf8(ansi); }
+
+std::string Json(const std::string& utf8) {
+  std::string out = "\"";
+  for (char ch : utf8) {
+    const unsigned char c = static_cast<unsigned char>(ch);
+    if (c == '"' || c == '\\') {
+      out += '\\';
+      out += ch;
+    } else if (c < 0x20 || c == 0x7F) {
+      char escaped[8];
+      snprintf(escaped, sizeof(escaped), "\\u%04x", c);
+      out += escaped;
+    } else {
+      out += ch;
+    }
+  }
+  return out + "\"";
+}
+
+}  // namespace
+
+std::string UninstallerFieldsFor(const std::vector<ProductFile>& files, const std::string& productCode,
+                                 const std::string& windowClass, const std::string& mainProgram,
+                                 std::vector<std::string>* texts, std::vector<std::string>* names) {
+  std::string problem;
+  const std::string productName = ProductNameOf(files, &problem);
+  if (!problem.empty()) return problem;
+  if (productName.empty()) {
+    return "the product has no name (FILE_ID.DIZ missing or its first line empty), so the installer would "
+           "register no uninstaller";
+  }
+  InstallState state = {};
+  SetWide(u"C:\\P", state.destination, 1024);
+  NarrowToWide(mainProgram.c_str(), state.mainProgram, 32);
+  std::set<std::string> seen;
+  names->clear();
+  for (const ProductFile& file : files) {
+    char16_t wide[kEntryNameUnits];
+    NarrowToWide(file.name.c_str(), wide, kEntryNameUnits);
+    DecideInstallEntry(wide, u"", nullptr, nullptr, &state);
+    const std::string component = stored::LastComponent(file.name);
+    if (seen.insert(stored::FoldKey(component)).second) names->push_back(component);
+  }
+  if (seen.insert(stored::FoldKey("HVPSAPI.DLL")).second) names->push_back("HVPSAPI.DLL");
+  char chosen[32];
+  WideToNarrow(state.mainProgram, chosen, sizeof(chosen));
+  *texts = {productCode, productName, windowClass.empty() ? productName : windowClass, chosen};
+  return std::string();
+}
+
+std::string AddUninstaller(const fs::path& program, const fs::path& scratch, PackJob* job) {
+  for (const ProductFile& file : job->files) {
+    if (IsUninstallerName(file.name)) {
+      return "the product already has an uninstaller, \"" + ansi::ToUtf8(file.name) +
+             "\"; leave it out or do without --uninstaller";
+    }
+  }
+  bool ok = false;
+  std::vector<uint8_t> bytes = ReadBytes(program, SIZE_MAX, &ok);
+  if (!ok) return ShowPath(program) + ": cannot be read (build uninst.exe, or give --uninstaller-program)";
+  if (!IsPeProgram(bytes)) return ShowPath(program) + ": is not a Windows program";
+  uint32_t bodySize = 0;
+  if (bytes.size() >= kTrailerFooterSize &&
+      TrailerBodySize(bytes.data() + bytes.size() - kTrailerFooterSize, static_cast<uint32_t>(bytes.size()),
+                      &bodySize) != kTrailerMissing) {
+    return ShowPath(program) + ": already carries a trailer; give the program as built";
+  }
+
+  ProductFile entry{kUninstallerEntry, scratch, 0};
+  std::vector<ProductFile> all = job->files;
+  all.push_back(entry);
+  std::vector<std::string> texts, names;
+  std::string problem =
+      UninstallerFieldsFor(all, job->productCode, job->productWindowClass, job->mainProgramName, &texts, &names);
+  if (!problem.empty()) return "--uninstaller: " + problem;
+  std::vector<const char*> pointers;
+  for (const std::string& name : names) pointers.push_back(name.c_str());
+  TrailerFields fields = {texts[0].c_str(), texts[1].c_str(), texts[2].c_str(),
+                          texts[3].c_str(), pointers.data(),  static_cast<uint32_t>(pointers.size())};
+  const uint32_t size = TrailerSize(&fields);
+  if (size == 0) return "--uninstaller: the product names too many files for the uninstaller's trailer";
+  const size_t programSize = bytes.size();
+  bytes.resize(programSize + size);
+  TrailerWrite(&fields, bytes.data() + programSize, size);
+
+  std::ofstream out(scratch, std::ios::binary | std::ios::trunc);
+  out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+  out.close();
+  if (!out) return ShowPath(scratch) + ": cannot be written";
+  entry.size = bytes.size();
+  job->files.push_back(entry);
+  return std::string();
+}
+
+int InspectUninstaller(const fs::path& installer, bool* found, UninstallerInfo* info, std::string* problem) {
+  *found = false;
+  *info = UninstallerInfo();
+  problem->clear();
+  const auto stamp = std::chrono::steady_clock::now().time_since_epoch().count();
+  const fs::path scratch = fs::temp_directory_path() / ("setupkit-list-" + std::to_string(stamp) + ".tmp");
+  UninstallerCatch caught = {scratch.u16string(), false};
+  int result = ArchivePass(installer.u16string().c_str(), CatchUninstaller, &caught);
+  bool ok = false;
+  std::vector<uint8_t> bytes = caught.found ? ReadBytes(scratch, SIZE_MAX, &ok) : std::vector<uint8_t>();
+  std::error_code ignored;
+  fs::remove(scratch, ignored);
+  if (result < 0) {
+    *problem = ShowPath(installer) + ": broken payload";
+    return 1;
+  }
+  if (result > 0) {
+    *problem = ShowPath(installer) + ": cannot be read (" + SystemErrorText(static_cast<uint32_t>(result)) + ")";
+    return 2;
+  }
+  *found = caught.found;
+  if (!caught.found) return 0;
+  Trailer trailer;
+  int read = TrailerRead(bytes.data(), static_cast<uint32_t>(bytes.size()), &trailer);
+  if (read != kTrailerOk) {
+    *problem = std::string(kUninstallerEntry) + " " + kTrailerProblems[read];
+    return 0;
+  }
+  *info = {
+      Utf8(trailer.productCode), Utf8(trailer.productName), Utf8(trailer.windowClass), Utf8(trailer.mainProgram), {}};
+  uint32_t cursor = 0;
+  char name[kTrailerNameMax + 1];
+  while (TrailerNextFile(&trailer, &cursor, name, sizeof(name))) info->files.push_back(Utf8(name));
+  return 0;
+}
+
+std::string UninstallerText(const UninstallerInfo& info, const std::string& problem) {
+  if (!problem.empty()) return "uninstaller   " + problem + "\n";
+  std::string out = "uninstaller   " + std::string(kUninstallerEntry) + " for \"" + info.productName +
+                    "\" (product code " + info.productCode + ", window class " + info.windowClass + ", main program " +
+                    info.mainProgram + ")\n";
+  out += "  removes     " + std::to_string(info.files.size()) + " file names:";
+  for (const std::string& file : info.files) out += " " + file;
+  return out + "\n";
+}
+
+std::string UninstallerJson(const UninstallerInfo& info, const std::string& problem) {
+  if (!problem.empty()) return "  \"uninstaller\": {\"problem\": " + Json(problem) + "}";
+  std::string out = "  \"uninstaller\": {\"productCode\": " + Json(info.productCode) +
+                    ", \"productName\": " + Json(info.productName) + ", \"windowClass\": " + Json(info.windowClass) +
+                    ", \"mainProgram\": " + Json(info.mainProgram) + ", \"files\": [";
+  for (size_t i = 0; i < info.files.size(); ++i) out += (i == 0 ? "" : ", ") + Json(info.files[i]);
+  return out + "]}";
+}

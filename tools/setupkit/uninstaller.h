@@ -1,0 +1,54 @@
+// `pack --uninstaller`: the entry "UnInst.exe" made of uninst.exe followed by
+// its trailer (uninstall/uninstall_trailer.h); `list`: the trailer an
+// installer's uninstaller carries.
+#pragma once
+
+#include <stdint.h>
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "setupkit/packer.h"
+#include "setupkit/product_files.h"
+
+// The name the installer registers as the product's uninstaller.
+extern const char kUninstallerEntry[];
+
+// A trailer's contents, texts in UTF-8.
+struct UninstallerInfo {
+  std::string productCode, productName, windowClass, mainProgram;
+  std::vector<std::string> files;
+};
+
+// What the installer will know of a product packed from files (in payload
+// order) with these identity texts (Windows-1252), as the trailer stores it:
+// the product name from FILE_ID.DIZ's first line cut to 31 bytes; the window
+// class, or the product name when none is given; the main program the install
+// pass will choose with every language checked; and the last name component
+// of every entry, each once (ASCII case folded, first spelling kept), followed
+// by "HVPSAPI.DLL", where the installer sets an older PSAPI.DLL aside.
+// Returns an empty string, or the problem: no product name, which would leave
+// the uninstaller unregistered, or a file that cannot be read.
+std::string UninstallerFieldsFor(const std::vector<ProductFile>& files, const std::string& productCode,
+                                 const std::string& windowClass, const std::string& mainProgram,
+                                 std::vector<std::string>* texts, std::vector<std::string>* names);
+
+// Appends the entry "UnInst.exe" to job->files: the program at `program` with
+// the trailer for job's files and texts behind it, written to `scratch` (which
+// the caller removes after packing). Refuses a product that already has an
+// entry whose last component is "UnInst.exe" in any case, a program that is no
+// PE executable or already carries a trailer. Returns an empty string or one
+// line "path: problem".
+std::string AddUninstaller(const std::filesystem::path& program, const std::filesystem::path& scratch, PackJob* job);
+
+// Finds the installer's entry whose last component is "UnInst.exe" (any case)
+// and reads its trailer. Returns an exit code as InspectList does; on success
+// *found tells whether such an entry exists, and *problem names a trailer that
+// is missing or damaged (empty when *info holds it).
+int InspectUninstaller(const std::filesystem::path& installer, bool* found, UninstallerInfo* info,
+                       std::string* problem);
+
+// The trailer as lines for people, and as the JSON member "uninstaller".
+std::string UninstallerText(const UninstallerInfo& info, const std::string& problem);
+std::string UninstallerJson(const UninstallerInfo& info, const std::string& problem);
