@@ -98,7 +98,10 @@ const char kListHelp[] =
     "window class, main program), its archive date and one line per entry: data\n"
     "size and stored name. --json prints the same as one JSON object with the keys\n"
     "productCode, windowClass, mainProgram, archiveDate and entries (name, size).\n"
-    "Writes no files. Prints nothing but the error when the payload is broken.\n";
+    "Control characters in names and texts are printed escaped (\\x1b, \\n; in JSON\n"
+    "as JSON escapes them). Writes no files. Prints nothing but the error when the\n"
+    "payload is broken: the payload is decoded twice, once to check it and once to\n"
+    "print the entries, so memory does not grow with their number.\n";
 
 const char kVerifyHelp[] =
     "usage: setupkit verify INSTALLER\n"
@@ -112,10 +115,14 @@ const char kExtractHelp[] =
     "\n"
     "Writes every entry of the installer below DIR (created when missing) at its\n"
     "stored relative path, creating folders, with the archive date (noon, local\n"
-    "time) as the files' times. Existing files are overwritten. An entry whose\n"
-    "name is absolute, carries a drive or stream (':') or would leave DIR ('..')\n"
-    "is refused with a line on stderr; the other entries are still written, and\n"
-    "the exit code is then 1.\n";
+    "time) as the files' times. The entries are written into a staging folder\n"
+    "inside DIR and moved into place only when the whole payload checked out; on\n"
+    "any failure the staging folder is removed and nothing is extracted. Existing\n"
+    "files are replaced. An entry whose name is absolute, carries a drive or\n"
+    "stream (':'), would leave DIR ('..') or uses a Windows device name (CON, NUL,\n"
+    "COM1, ...) is refused with a line on stderr, and so is one whose place in DIR\n"
+    "is a symbolic link or lies below one; the other entries are still extracted,\n"
+    "and the exit code is then 1.\n";
 
 // Enough clashes to show the pattern without flooding a build log.
 const size_t kShownClashes = 10;
@@ -393,15 +400,11 @@ int RunList(const std::vector<std::string>& args, std::ostream& out, std::ostrea
   Arguments a;
   int exitCode = kExitSuccess;
   if (!ParseInspect(args, 1, {"--json"}, kListHelp, out, err, &a, &exitCode)) return exitCode;
-  InstallerListing listing;
   std::string problem;
-  exitCode = InspectList(fs::u8path(a.positional[0]), &listing, &problem);
-  if (exitCode != kExitSuccess) {
-    err << "setupkit: " << problem << "\n";
-    return exitCode;
-  }
-  out << (a.options.count("--json") != 0 ? InstallerListingJson(listing) : InstallerListingText(listing));
-  return kExitSuccess;
+  const ListFormat format = a.options.count("--json") != 0 ? ListFormat::kJson : ListFormat::kText;
+  exitCode = InspectList(fs::u8path(a.positional[0]), format, out, &problem);
+  if (exitCode != kExitSuccess) err << "setupkit: " << problem << "\n";
+  return exitCode;
 }
 
 int RunVerify(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
@@ -428,9 +431,9 @@ int RunExtract(const std::vector<std::string>& args, std::ostream& out, std::ost
   const fs::path folder = fs::u8path(a.positional[1]);
   ExtractReport report;
   std::string problem;
-  exitCode = InspectExtract(installer, folder, &report, &problem);
-  for (const std::string& refused : report.refused) err << "setupkit: " << refused << "\n";
-  if (exitCode == kExitSuccess || !report.refused.empty()) {
+  exitCode = InspectExtract(
+      installer, folder, &report, [&err](const std::string& line) { err << "setupkit: " << line << "\n"; }, &problem);
+  if (exitCode == kExitSuccess || report.refused != 0) {
     out << ShowPath(folder) << ": " << report.extracted << " of " << report.entries << " entries extracted, "
         << report.bytes << " bytes\n";
   }

@@ -47,12 +47,14 @@ bool IsReservedDeviceName(const std::string& component) {
   std::string base = component.substr(0, component.find('.'));
   while (!base.empty() && base.back() == ' ') base.pop_back();
   std::string upper = FoldKey(base);
-  static const char* const kNames[] = {"CON", "PRN", "AUX", "NUL"};
+  static const char* const kNames[] = {"CON", "PRN", "AUX", "NUL", "CONIN$", "CONOUT$"};
   for (const char* name : kNames) {
     if (upper == name) return true;
   }
-  return upper.size() == 4 && (upper.compare(0, 3, "COM") == 0 || upper.compare(0, 3, "LPT") == 0) && upper[3] >= '1' &&
-         upper[3] <= '9';
+  // Windows takes the superscript digits (Windows-1252 B9, B2, B3) for port numbers too.
+  const char digit = upper.size() == 4 ? upper[3] : 0;
+  return (upper.compare(0, 3, "COM") == 0 || upper.compare(0, 3, "LPT") == 0) &&
+         ((digit >= '1' && digit <= '9') || digit == '\xB9' || digit == '\xB2' || digit == '\xB3');
 }
 
 // One component of a file name, as CreateFileW would create it unchanged.
@@ -133,6 +135,11 @@ std::string LastComponent(const std::string& ansi) {
   return slash == std::string::npos ? ansi : ansi.substr(slash + 1);
 }
 
+bool IsWindowsDeviceName(const std::u16string& component) {
+  std::string name;
+  return ansi::FromUtf8(Utf16ToUtf8(component), &name).empty() && IsReservedDeviceName(name);
+}
+
 const char* ExtractRefusal(const std::u16string& name) {
   if (name.empty()) return "is empty";
   if (name[0] == u'\\' || name[0] == u'/') return "is an absolute path";
@@ -147,6 +154,7 @@ const char* ExtractRefusal(const std::u16string& name) {
     if (dots >= 2 && component.find_first_not_of(u". ") == std::u16string::npos) {
       return "would leave the folder (\"..\")";
     }
+    if (IsWindowsDeviceName(component)) return "uses a Windows device name (CON, NUL, COM1, ...)";
     if (end == std::u16string::npos) return nullptr;
     start = end + 1;
   }
