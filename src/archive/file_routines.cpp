@@ -15,7 +15,8 @@ int CreateTreeStep(const char16_t* target, char16_t* work, const char16_t* path)
   if (LastErrorOr(0) != kErrorPathNotFound) return 2;
   StripFileName(work);
   int cut = WideLength(work);
-  if (cut <= 3) return 2;
+  // Above a drive root ("C:\", "C:") or a path's first component there is nothing to create.
+  if (cut == 0 || (cut <= 3 && work[1] == u':')) return 2;
   int result = CreateTreeStep(work, work, path);
   work[cut] = path[cut];
   if (result != 0) return result;

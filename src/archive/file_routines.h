@@ -23,8 +23,8 @@ uint32_t FileSizeOrZero(PlatformFile file);
 // The calling thread's last Win32 error, or `fallback` when that is 0.
 int LastErrorOr(int fallback);
 
-// Creates the folder `path`, and its missing parents on the way, up to a parent
-// of 3 units or fewer (a drive root such as "C:\"). Returns
+// Creates the folder `path`, and its missing parents on the way, up to a drive
+// root such as "C:\" or the path's first component (a one-letter folder too). Returns
 //   0  the folder was created
 //   2  it was not: it exists already, it failed for a reason other than a
 //      missing parent, or no parent was left to create
