@@ -431,8 +431,9 @@ int RunExtract(const std::vector<std::string>& args, std::ostream& out, std::ost
   const fs::path folder = fs::u8path(a.positional[1]);
   ExtractReport report;
   std::string problem;
+  // One write a line: stderr is unbuffered, and an installer may hold millions of refused names.
   exitCode = InspectExtract(
-      installer, folder, &report, [&err](const std::string& line) { err << "setupkit: " << line << "\n"; }, &problem);
+      installer, folder, &report, [&err](const std::string& line) { err << "setupkit: " + line + "\n"; }, &problem);
   if (exitCode == kExitSuccess || report.refused != 0) {
     out << ShowPath(folder) << ": " << report.extracted << " of " << report.entries << " entries extracted, "
         << report.bytes << " bytes\n";

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <iterator>
+#include <new>
 #include <random>
 #include <system_error>
 
@@ -208,6 +209,29 @@ int ExtractHandler(char16_t* name, const uint8_t* data, uint32_t size, void* con
   return 1;
 }
 
+// No exception may cross the archive pass's code (C, and built without
+// exceptions for the stub): a handler's allocation failure is kept here and
+// thrown again once the pass is over.
+bool g_handlerOutOfMemory = false;
+
+template <EntryHandler handler>
+int Guarded(char16_t* name, const uint8_t* data, uint32_t size, void* context) {
+  try {
+    return handler(name, data, size, context);
+  } catch (const std::bad_alloc&) {
+    g_handlerOutOfMemory = true;
+    name[0] = 0;
+    return 0;
+  }
+}
+
+int Pass(const std::u16string& installer, EntryHandler handler, void* context, ArchivePassSummary* summary) {
+  g_handlerOutOfMemory = false;
+  const int result = ArchivePassReport(installer.c_str(), handler, context, summary);
+  if (g_handlerOutOfMemory) throw std::bad_alloc();
+  return result;
+}
+
 // A new folder inside `folder` for the pass to write into; empty when none can be made.
 fs::path MakeStagingFolder(const fs::path& folder, std::error_code* error) {
   std::random_device random;
@@ -263,9 +287,10 @@ int PlaceStagedFiles(const fs::path& staging, const fs::path& folder, ExtractSta
   std::error_code error;
   fs::recursive_directory_iterator it(staging, error), end;
   for (; !error && it != end; it.increment(error)) {
-    if (!it->is_regular_file(error)) continue;
+    std::error_code ignored;
+    if (!it->is_regular_file(ignored)) continue;
     const fs::path relative = it->path().lexically_relative(staging);
-    const uint64_t size = it->file_size(error);
+    const uint64_t size = it->file_size(ignored);
     std::string why;
     const Placement placement = PlaceFile(it->path(), folder, relative, &why);
     if (placement == kPlaced) continue;
@@ -293,7 +318,7 @@ int InspectList(const fs::path& installer, ListFormat format, std::ostream& out,
   const std::u16string path = installer.u16string();
   VerifyReport counted = VerifyReport();
   ArchivePassSummary summary;
-  int result = ArchivePassReport(path.c_str(), VerifyHandler, &counted, &summary);
+  int result = Pass(path, Guarded<VerifyHandler>, &counted, &summary);
   int exitCode = ReadingPassResult(installer, result, summary, problem);
   if (exitCode != kExitOk) return exitCode;
   const InstallerListing listing = {AnsiToUtf8(summary.productCode), AnsiToUtf8(summary.productWindowClass),
@@ -303,7 +328,7 @@ int InspectList(const fs::path& installer, ListFormat format, std::ostream& out,
   out << (json ? InstallerListingJsonHead(listing) : InstallerListingText(listing));
   ListPrinter printer = {&out, format, VerifyReport()};
   ArchivePassSummary again;
-  result = ArchivePassReport(path.c_str(), ListHandler, &printer, &again);
+  result = Pass(path, Guarded<ListHandler>, &printer, &again);
   exitCode = ReadingPassResult(installer, result, again, problem);
   if (exitCode == kExitOk && (printer.printed.entries != counted.entries || again.actualChecksum != summary.actualChecksum)) {
     *problem = ShowPath(installer) + ": changed while being listed";
@@ -349,7 +374,7 @@ std::string InstallerEntryText(const std::string& name, uint32_t size) {
 int InspectVerify(const fs::path& installer, VerifyReport* report, std::string* problem) {
   *report = VerifyReport();
   ArchivePassSummary summary;
-  int result = ArchivePassReport(installer.u16string().c_str(), VerifyHandler, report, &summary);
+  int result = Pass(installer.u16string(), Guarded<VerifyHandler>, report, &summary);
   return ReadingPassResult(installer, result, summary, problem);
 }
 
@@ -377,9 +402,15 @@ int InspectExtract(const fs::path& installer, const fs::path& folder, ExtractRep
   state.report = report;
   state.refusal = &refusal;
   ArchivePassSummary summary;
-  int result = ArchivePassReport(installer.u16string().c_str(), ExtractHandler, &state, &summary);
-  NoteUnwritten(&state);
-  int exitCode = kExitOk;
+  int result = 0, exitCode = kExitOk;
+  try {
+    result = Pass(installer.u16string(), Guarded<ExtractHandler>, &state, &summary);
+    NoteUnwritten(&state);
+    if (result == 0) exitCode = PlaceStagedFiles(staging, folder, &state, problem);
+  } catch (const std::bad_alloc&) {
+    fs::remove_all(staging, error);
+    throw;
+  }
   if (result < 0) {
     *problem = ShowPath(installer) + ": " + BrokenPayloadText(result, summary);
     exitCode = kExitBroken;
@@ -388,12 +419,9 @@ int InspectExtract(const fs::path& installer, const fs::path& folder, ExtractRep
     *problem = ShowPath(folder) + ":" + entry + " cannot be written (" + SystemErrorText(static_cast<uint32_t>(result)) +
                ")";
     exitCode = kExitSystem;
-  } else {
-    exitCode = PlaceStagedFiles(staging, folder, &state, problem);
   }
   // Nothing of a failed pass reaches the folder.
-  if (result != 0) report->extracted = 0;
-  if (result != 0) report->bytes = 0;
+  if (result != 0) *report = ExtractReport{report->entries, 0, 0, report->refused};
   fs::remove_all(staging, error);
   const std::string removal = error ? "the staging folder " + ShowPath(staging) + " could not be removed (" +
                                           error.message() + ")"
