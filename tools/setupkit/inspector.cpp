@@ -263,20 +263,20 @@ Placement PlaceFile(const fs::path& staged, const fs::path& folder, const fs::pa
       status = fs::symlink_status(at, error);
     }
     if (fs::is_symlink(status)) {
-      *why = std::string(last ? "would replace the symbolic link " : "lies below the symbolic link ") + ShowPath(at);
+      *why = std::string(last ? "would replace the symbolic link " : "lies below the symbolic link ") + Printable(ShowPath(at));
       return kPlaceRefused;
     }
     if (!last && !fs::is_directory(status)) {
-      *why = ShowPath(at) + ": cannot be created as a folder" + (error ? " (" + error.message() + ")" : "");
+      *why = Printable(ShowPath(at)) + ": cannot be created as a folder" + (error ? " (" + error.message() + ")" : "");
       return kPlaceFailed;
     }
     if (last && fs::is_directory(status)) {
-      *why = ShowPath(at) + ": cannot be written (is a folder)";
+      *why = Printable(ShowPath(at)) + ": cannot be written (is a folder)";
       return kPlaceFailed;
     }
   }
   fs::rename(staged, at, error);
-  if (error) *why = ShowPath(at) + ": cannot be written (" + error.message() + ")";
+  if (error) *why = Printable(ShowPath(at)) + ": cannot be written (" + error.message() + ")";
   return error ? kPlaceFailed : kPlaced;
 }
 
