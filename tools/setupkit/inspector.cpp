@@ -249,12 +249,13 @@ enum Placement { kPlaced, kPlaceRefused, kPlaceFailed };
 
 // Moves the staged file to `relative` below `folder`, creating folders, through
 // no symbolic link: each level is looked at without following it, and a link
-// there (or in the file's place) refuses the entry. *why gets the refusal or
-// the problem.
-Placement PlaceFile(const fs::path& staged, const fs::path& folder, const fs::path& relative, std::string* why) {
+// there (or in the file's place) refuses the entry. With `foldersChecked` the
+// folders on the way passed for the file before. *why gets the refusal or the problem.
+Placement PlaceFile(const fs::path& staged, const fs::path& folder, const fs::path& relative, bool foldersChecked,
+                    std::string* why) {
   std::error_code error;
-  fs::path at = folder;
-  for (auto part = relative.begin(); part != relative.end(); ++part) {
+  fs::path at = foldersChecked ? folder / relative.parent_path() : folder;
+  for (auto part = foldersChecked ? std::prev(relative.end()) : relative.begin(); part != relative.end(); ++part) {
     at /= *part;
     const bool last = std::next(part) == relative.end();
     fs::file_status status = fs::symlink_status(at, error);
@@ -285,17 +286,20 @@ Placement PlaceFile(const fs::path& staged, const fs::path& folder, const fs::pa
 int PlaceStagedFiles(const fs::path& staging, const fs::path& folder, ExtractState* state, std::string* problem) {
   int exitCode = kExitOk;
   std::error_code error;
+  fs::path checked;  // the folder of the last file placed: its levels need no second look
   fs::recursive_directory_iterator it(staging, error), end;
   for (; !error && it != end; it.increment(error)) {
     std::error_code ignored;
     if (!it->is_regular_file(ignored)) continue;
     const fs::path relative = it->path().lexically_relative(staging);
-    const uint64_t size = it->file_size(ignored);
     std::string why;
-    const Placement placement = PlaceFile(it->path(), folder, relative, &why);
-    if (placement == kPlaced) continue;
+    const Placement placement = PlaceFile(it->path(), folder, relative, relative.parent_path() == checked, &why);
+    if (placement == kPlaced) {
+      checked = relative.parent_path();
+      continue;
+    }
     state->report->extracted -= 1;
-    state->report->bytes -= size;
+    state->report->bytes -= it->file_size(ignored);
     if (placement == kPlaceRefused) {
       std::string name = relative.u8string();
       std::replace(name.begin(), name.end(), '/', '\\');
