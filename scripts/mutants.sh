@@ -44,6 +44,11 @@ pack-signed @ native @ ^setupkit_tests$ @ tools/setupkit/stub_check.cpp @ kSecur
 pack-order @ native @ ^setupkit_tests$ @ tools/setupkit/product_files.cpp @ return a.name < b.name; @ return a.source < b.source;
 verify-exit @ native @ ^setupkit_tests$ @ tools/setupkit/commands.h @ const int kExitBrokenPayload = 1; @ const int kExitBrokenPayload = 2;
 usage-exit @ native @ ^setupkit_tests$ @ tools/setupkit/commands.cpp @ *exitCode = kExitFailure; @ *exitCode = kExitBrokenPayload;
+tree-one-letter @ native @ ^archive_tests$ @ src/archive/file_routines.cpp @ if (cut == 0 || (cut <= 3 && work[1] == u':')) return 2; @ if (cut <= 3) return 2;
+extract-device @ native @ ^setupkit_tests$ @ tools/setupkit/stored_text.cpp @ if (IsWindowsDeviceName(component)) return @ if (false) return
+extract-link @ native @ ^setupkit_tests$ @ tools/setupkit/inspector.cpp @ if (fs::is_symlink(status)) { @ if (false) {
+extract-staging @ native @ ^archive_tests$ @ tools/setupkit/inspector.cpp @ if (result == 0) exitCode = PlaceStagedFiles( @ exitCode = PlaceStagedFiles(
+list-escape @ native @ ^setupkit_tests$ @ tools/setupkit/inspector.cpp @ } else if (c < 0x20 || c == 0x7F) { @ } else if (c < 0x20 && c == 0x7F) {
 registry-type @ win32 @ ^shell_tests$ @ src/install/registry_text.cpp @ REG_SZ, reinterpret_cast @ REG_EXPAND_SZ, reinterpret_cast
 uninstall-icon @ win32 @ ^shell_tests$ @ src/install/uninstall_entry.cpp @ u"DisplayIcon", mainProgramPath @ u"DisplayIcon", uninstallerPath
 stored-root @ win32 @ ^shell_tests$ @ src/install/stored_destination.cpp @ RegCreateKeyExW(HKEY_CURRENT_USER, @ RegCreateKeyExW(HKEY_LOCAL_MACHINE,

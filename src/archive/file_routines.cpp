@@ -11,7 +11,8 @@ int CreateTreeStep(const char16_t* target, char16_t* work, const char16_t* path)
   if (LastErrorOr(0) != kErrorPathNotFound) return kTreeNotCreated;
   StripFileName(work);
   int cut = WideLength(work);
-  if (cut <= 3) return kTreeNotCreated;
+  // Above a drive root ("C:\", "C:") or a path's first component there is nothing to create.
+  if (cut == 0 || (cut <= 3 && work[1] == u':')) return kTreeNotCreated;
   int result = CreateTreeStep(work, work, path);
   work[cut] = path[cut];
   if (result != kTreeCreated) return result;

@@ -31,8 +31,9 @@ enum DirectoryTreeResult : int {
   kTreeParentsOnly = 3,   // the missing parents were created, then the folder itself failed
 };
 
-// Creates the folder `path`, and its missing parents on the way, up to a parent
-// of 3 units or fewer (a drive root such as "C:\"); returns a DirectoryTreeResult.
+// Creates the folder `path`, and its missing parents on the way, up to a drive
+// root such as "C:\" or the path's first component (a one-letter folder too);
+// returns a DirectoryTreeResult.
 // The parents are found in the first 1023 units of `path`.
 int CreateDirectoryTree(const char16_t* path);
 

@@ -40,7 +40,8 @@ void PlatformSetLastError(uint32_t error);
 
 // CreateFileW(path, GENERIC_READ, FILE_SHARE_READ, 0, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, 0)
 // or, when forWrite, (GENERIC_WRITE, FILE_SHARE_READ, 0, CREATE_ALWAYS, ...).
-// Returns PLATFORM_INVALID_FILE on failure, with the last error set.
+// Returns PLATFORM_INVALID_FILE on failure, with the last error set. The POSIX
+// backend writes through no symbolic link: one in the file's place fails with 5.
 PlatformFile PlatformCreateFile(const char16_t* path, bool forWrite);
 
 // ReadFile: reads up to `size` bytes at the current position. Returns true on

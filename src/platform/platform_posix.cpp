@@ -89,6 +89,7 @@ uint32_t ErrnoToWin32(int error, const char* nativePath) {
     case EPERM:
     case EROFS:
     case EISDIR:
+    case ELOOP:
     case ETXTBSY: return kErrorAccessDenied;
     case EEXIST: return kErrorAlreadyExists;
     case ENOSPC:
@@ -113,7 +114,8 @@ PlatformFile PlatformCreateFile(const char16_t* path, bool forWrite) {
     t_lastError = kErrorFilenameTooLong;
     return PLATFORM_INVALID_FILE;
   }
-  int flags = forWrite ? (O_WRONLY | O_CREAT | O_TRUNC) : O_RDONLY;
+  // A file is never written through a symbolic link in its place.
+  int flags = forWrite ? (O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW) : O_RDONLY;
   int fd = open(native, flags | O_CLOEXEC, 0644);
   if (fd < 0) {
     t_lastError = ErrnoToWin32(errno, native);

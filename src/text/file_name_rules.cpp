@@ -1,8 +1,10 @@
 #include "text/file_name_rules.h"
 
-namespace {
+#include <string.h>
 
-char16_t FoldAscii(char16_t c) { return (c >= u'a' && c <= u'z') ? static_cast<char16_t>(c - u'a' + u'A') : c; }
+#include "text/bounded_text.h"
+
+namespace {
 
 bool StartsWithFolded(const char16_t* name, const char* prefix) {
   for (; *prefix != 0; ++name, ++prefix) {
@@ -25,12 +27,14 @@ bool IsDeviceName(const char16_t* name, int length) {
   int base = 0;
   while (base < length && name[base] != u'.') ++base;
   while (base > 0 && name[base - 1] == u' ') --base;
-  if (base == 3) {
-    return StartsWithFolded(name, "CON") || StartsWithFolded(name, "PRN") || StartsWithFolded(name, "AUX") ||
-           StartsWithFolded(name, "NUL");
+  static const char* const kDevices[] = {"CON", "PRN", "AUX", "NUL", "CONIN$", "CONOUT$"};
+  for (const char* device : kDevices) {
+    if (base == static_cast<int>(strlen(device)) && StartsWithFolded(name, device)) return true;
   }
-  return base == 4 && (StartsWithFolded(name, "COM") || StartsWithFolded(name, "LPT")) && name[3] >= u'1' &&
-         name[3] <= u'9';
+  // Windows takes the superscript digits for port numbers too.
+  const char16_t digit = base == 4 ? name[3] : 0;
+  return base == 4 && (StartsWithFolded(name, "COM") || StartsWithFolded(name, "LPT")) &&
+         ((digit >= u'1' && digit <= u'9') || digit == 0xB9 || digit == 0xB2 || digit == 0xB3);
 }
 
 bool IsUnsafeFileName(const char16_t* name, int length) {

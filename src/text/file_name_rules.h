@@ -7,8 +7,9 @@
 bool IsForbiddenInFileName(char16_t c);
 
 // True when the `length` units at `name`, one path component, name a device:
-// CON, PRN, AUX, NUL, COM1 to COM9 or LPT1 to LPT9 in any ASCII case, alone or
-// before an extension, also with spaces before the extension ("con .txt").
+// CON, PRN, AUX, NUL, CONIN$, CONOUT$, COM1 to COM9 or LPT1 to LPT9 (the
+// superscripts ¹²³ count as digits) in any ASCII case, alone or before an
+// extension, also with spaces before the extension ("con .txt").
 bool IsDeviceName(const char16_t* name, int length);
 
 // True when a file created under the component at `name` (`length` units, no

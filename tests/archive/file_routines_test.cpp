@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 #include "test_files.h"
 
 TEST(FileRoutines, CreateDirectoryTreeResults) {
@@ -14,4 +16,10 @@ TEST(FileRoutines, CreateDirectoryTreeResults) {
   // The parent can be made, the folder cannot: its name is longer than any file system allows.
   EXPECT_EQ(3, CreateDirectoryTree((root + u"\\made\\" + std::u16string(300, u'n')).c_str()));
   EXPECT_TRUE(PlatformPathExists((root + u"\\made").c_str()));
+  // A relative path climbs to its first component, a one-letter one too.
+  const std::filesystem::path before = std::filesystem::current_path();
+  std::filesystem::current_path(std::filesystem::u8path(TestTempDir()));
+  EXPECT_EQ(0, CreateDirectoryTree(u"d\\a\\b"));
+  EXPECT_TRUE(PlatformPathExists(u"d\\a\\b"));
+  std::filesystem::current_path(before);
 }

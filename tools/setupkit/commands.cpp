@@ -113,7 +113,10 @@ const char kListHelp[] =
     "what that uninstaller will remove (JSON key uninstaller: productCode,\n"
     "productName, windowClass, mainProgram, files; or problem, when its trailer\n"
     "is missing or damaged).\n"
-    "Writes no files. Prints nothing but the error when the payload is broken.\n";
+    "Control characters in names and texts are printed escaped (\\x1b, \\n; in JSON\n"
+    "as JSON escapes them). Writes no files. Prints nothing but the error when the\n"
+    "payload is broken: the payload is decoded twice, once to check it and once to\n"
+    "print the entries, so memory does not grow with their number.\n";
 
 const char kVerifyHelp[] =
     "usage: setupkit verify INSTALLER\n"
@@ -127,10 +130,14 @@ const char kExtractHelp[] =
     "\n"
     "Writes every entry of the installer below DIR (created when missing) at its\n"
     "stored relative path, creating folders, with the archive date (noon, local\n"
-    "time) as the files' times. Existing files are overwritten. An entry whose\n"
-    "name is absolute, carries a drive or stream (':') or would leave DIR ('..')\n"
-    "is refused with a line on stderr; the other entries are still written, and\n"
-    "the exit code is then 1.\n";
+    "time) as the files' times. The entries are written into a staging folder\n"
+    "inside DIR and moved into place only when the whole payload checked out; on\n"
+    "any failure the staging folder is removed and nothing is extracted. Existing\n"
+    "files are replaced. An entry whose name is absolute, carries a drive or\n"
+    "stream (':'), would leave DIR ('..') or uses a Windows device name (CON, NUL,\n"
+    "COM1, ...) is refused with a line on stderr, and so is one whose place in DIR\n"
+    "is a symbolic link or lies below one; the other entries are still extracted,\n"
+    "and the exit code is then 1.\n";
 
 // Enough clashes to show the pattern without flooding a build log.
 const size_t kShownClashes = 10;
@@ -430,29 +437,26 @@ int RunList(const std::vector<std::string>& args, std::ostream& out, std::ostrea
   Arguments a;
   int exitCode = kExitSuccess;
   if (!ParseInspect(args, 1, {"--json"}, kListHelp, out, err, &a, &exitCode)) return exitCode;
-  InstallerListing listing;
   std::string problem;
-  exitCode = InspectList(fs::u8path(a.positional[0]), &listing, &problem);
-  if (exitCode != kExitSuccess) {
-    err << "setupkit: " << problem << "\n";
-    return exitCode;
-  }
+  const fs::path installer = fs::u8path(a.positional[0]);
+  const bool json = a.options.count("--json") != 0;
   bool hasUninstaller = false;
   UninstallerInfo uninstaller;
-  exitCode = InspectUninstaller(fs::u8path(a.positional[0]), &hasUninstaller, &uninstaller, &problem);
-  if (exitCode != kExitSuccess) {
-    err << "setupkit: " << problem << "\n";
-    return exitCode;
+  exitCode = InspectUninstaller(installer, &hasUninstaller, &uninstaller, &problem);
+  std::string more;
+  if (exitCode == kExitSuccess && hasUninstaller) {
+    more = json ? UninstallerJson(uninstaller, problem) : UninstallerText(uninstaller, problem);
   }
-  if (a.options.count("--json") == 0) {
-    out << InstallerListingText(listing) << (hasUninstaller ? UninstallerText(uninstaller, problem) : "");
-    return kExitSuccess;
+  if (exitCode == kExitSuccess) {
+    exitCode = InspectList(installer, json ? ListFormat::kJson : ListFormat::kText, more, out, &problem);
+  } else {
+    // A payload that cannot be read is named as the listing itself names it.
+    std::ostream nowhere(nullptr);
+    std::string listed;
+    if (InspectList(installer, ListFormat::kText, "", nowhere, &listed) != kExitSuccess) problem = listed;
   }
-  std::string json = InstallerListingJson(listing);
-  // The uninstaller joins the object as its last member.
-  if (hasUninstaller) json.insert(json.rfind("\n}"), ",\n" + UninstallerJson(uninstaller, problem));
-  out << json;
-  return kExitSuccess;
+  if (exitCode != kExitSuccess) err << "setupkit: " << problem << "\n";
+  return exitCode;
 }
 
 int RunVerify(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
@@ -479,9 +483,10 @@ int RunExtract(const std::vector<std::string>& args, std::ostream& out, std::ost
   const fs::path folder = fs::u8path(a.positional[1]);
   ExtractReport report;
   std::string problem;
-  exitCode = InspectExtract(installer, folder, &report, &problem);
-  for (const std::string& refused : report.refused) err << "setupkit: " << refused << "\n";
-  if (exitCode == kExitSuccess || !report.refused.empty()) {
+  // One write a line: stderr is unbuffered, and an installer may hold millions of refused names.
+  exitCode = InspectExtract(
+      installer, folder, &report, [&err](const std::string& line) { err << "setupkit: " + line + "\n"; }, &problem);
+  if (exitCode == kExitSuccess || report.refused != 0) {
     out << ShowPath(folder) << ": " << report.extracted << " of " << report.entries << " entries extracted, "
         << report.bytes << " bytes\n";
   }

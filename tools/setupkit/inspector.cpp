@@ -2,6 +2,10 @@
 
 #include <stdio.h>
 
+#include <algorithm>
+#include <iterator>
+#include <new>
+#include <random>
 #include <system_error>
 
 #include "archive/archive_pass.h"
@@ -75,11 +79,56 @@ int ReadingPassResult(const fs::path& installer, int result, const ArchivePassSu
   return kExitBrokenPayload;
 }
 
-int ListHandler(char16_t* name, const uint8_t* data, uint32_t size, void* context) {
-  if (data == nullptr) static_cast<InstallerListing*>(context)->entries.push_back({Utf16ToUtf8(name), size});
-  return 0;
+}  // namespace
+
+// A name or text from the payload with its control characters escaped, so that
+// printing it cannot move the cursor, erase a line or start a line of its own.
+// The C1 controls (U+0080 to U+009F) count too: some terminals obey them.
+std::string Printable(const std::string& utf8) {
+  std::string out;
+  for (size_t i = 0; i < utf8.size(); ++i) {
+    const unsigned char c = static_cast<unsigned char>(utf8[i]);
+    const unsigned char next = i + 1 < utf8.size() ? static_cast<unsigned char>(utf8[i + 1]) : 0;
+    char escaped[8];
+    if (c == '\n' || c == '\r' || c == '\t') {
+      out += c == '\n' ? "\\n" : c == '\r' ? "\\r" : "\\t";
+    } else if (c < 0x20 || c == 0x7F) {
+      snprintf(escaped, sizeof(escaped), "\\x%02x", c);
+      out += escaped;
+    } else if (c == 0xC2 && next >= 0x80 && next <= 0x9F) {
+      snprintf(escaped, sizeof(escaped), "\\u%04x", next);
+      out += escaped;
+      ++i;
+    } else {
+      out += static_cast<char>(c);
+    }
+  }
+  return out;
 }
 
+std::string JsonString(const std::string& utf8) {
+  std::string out = "\"";
+  for (size_t i = 0; i < utf8.size(); ++i) {
+    const unsigned char c = static_cast<unsigned char>(utf8[i]);
+    const unsigned char next = i + 1 < utf8.size() ? static_cast<unsigned char>(utf8[i + 1]) : 0;
+    char escaped[8];
+    if (c == '"' || c == '\\') {
+      out += '\\';
+      out += static_cast<char>(c);
+    } else if (c < 0x20 || c == 0x7F || (c == 0xC2 && next >= 0x80 && next <= 0x9F)) {
+      snprintf(escaped, sizeof(escaped), "\\u%04x", c == 0xC2 ? next : c);
+      out += escaped;
+      i += c == 0xC2 ? 1 : 0;
+    } else {
+      out += static_cast<char>(c);
+    }
+  }
+  return out + "\"";
+}
+
+namespace {
+
+// Counts what it is shown: the checking pass of `list`, and `verify`.
 int VerifyHandler(char16_t*, const uint8_t* data, uint32_t size, void* context) {
   VerifyReport* report = static_cast<VerifyReport*>(context);
   if (data == nullptr) {
@@ -89,122 +138,254 @@ int VerifyHandler(char16_t*, const uint8_t* data, uint32_t size, void* context) 
   return 0;
 }
 
-struct ExtractState {
-  std::u16string folder;  // with a trailing separator
-  std::string installer;  // for messages
-  ExtractReport* report;
-  std::vector<std::u16string> accepted;  // full paths handed to the parser
-  std::string outputProblem;             // first path that cannot even be named
+struct ListPrinter {
+  std::ostream* out;
+  ListFormat format;
+  VerifyReport printed;
 };
+
+int ListHandler(char16_t* name, const uint8_t* data, uint32_t size, void* context) {
+  if (data != nullptr) return 0;
+  ListPrinter* printer = static_cast<ListPrinter*>(context);
+  const std::string utf8 = Utf16ToUtf8(name);
+  *printer->out << (printer->format == ListFormat::kJson ? InstallerEntryJson(utf8, size, printer->printed.entries == 0)
+                                                         : InstallerEntryText(utf8, size));
+  VerifyHandler(name, data, size, &printer->printed);
+  return 0;
+}
+
+struct ExtractState {
+  std::u16string staging;  // with a trailing separator
+  std::string installer;   // for messages
+  ExtractReport* report;
+  const RefusalSink* refusal;
+  std::u16string lastPath;   // the last accepted entry's staged file, until it is looked at
+  std::string lastName;
+  std::string unwritten;     // the first accepted entry whose file the parser could not create
+  std::string outputProblem; // the first entry whose staged path cannot even be named
+};
+
+void Refuse(ExtractState* state, const std::string& name, const std::string& why) {
+  state->report->refused += 1;
+  (*state->refusal)(state->installer + ": entry \"" + Printable(name) + "\" " + why + "; not extracted");
+}
+
+// The parser keeps only its first error; the first accepted file missing right
+// after its turn names the entry it most likely belongs to.
+void NoteUnwritten(ExtractState* state) {
+  if (state->unwritten.empty() && !state->lastPath.empty() && !PlatformPathExists(state->lastPath.c_str())) {
+    state->unwritten = state->lastName;
+  }
+  state->lastPath.clear();
+}
 
 int ExtractHandler(char16_t* name, const uint8_t* data, uint32_t size, void* context) {
   if (data != nullptr) return 0;
   ExtractState* state = static_cast<ExtractState*>(context);
+  NoteUnwritten(state);
   state->report->entries += 1;
   const std::u16string stored(name);
   const char* refusal = stored::ExtractRefusal(stored);
+  name[0] = 0;
   if (refusal != nullptr) {
-    state->report->refused.push_back(state->installer + ": entry \"" + Utf16ToUtf8(stored) + "\" " + refusal +
-                                     "; not extracted");
-    name[0] = 0;
+    Refuse(state, Utf16ToUtf8(stored), refusal);
     return 0;
   }
-  const std::u16string path = state->folder + stored;
+  const std::u16string path = state->staging + stored;
   if (path.size() >= kEntryNameUnits) {
     if (state->outputProblem.empty()) {
-      state->outputProblem = Utf16ToUtf8(path) + ": path longer than " + std::to_string(kEntryNameUnits - 1) +
-                             " characters; not extracted";
+      state->outputProblem = "entry \"" + Printable(Utf16ToUtf8(stored)) + "\" makes a path longer than " +
+                             std::to_string(kEntryNameUnits - 1) + " characters; not extracted";
     }
-    name[0] = 0;
     return 0;
   }
   // CreateDirectoryTree climbs from the entry's folder to the first one that exists.
   const size_t separator = path.find_last_of(u"\\/");
-  if (separator > state->folder.size() - 1) CreateDirectoryTree(path.substr(0, separator).c_str());
+  if (separator > state->staging.size() - 1) CreateDirectoryTree(path.substr(0, separator).c_str());
   SetWide(path.c_str(), name, kEntryNameUnits);
-  state->accepted.push_back(path);
+  state->lastPath = path;
+  state->lastName = Utf16ToUtf8(stored);
   state->report->extracted += 1;
   state->report->bytes += size;
   return 1;
 }
 
-std::string JsonString(const std::string& utf8) {
-  std::string out = "\"";
-  for (char ch : utf8) {
-    const unsigned char c = static_cast<unsigned char>(ch);
-    if (c == '"' || c == '\\') {
-      out += '\\';
-      out += ch;
-    } else if (c < 0x20 || c == 0x7F) {
-      char escaped[8];
-      snprintf(escaped, sizeof(escaped), "\\u%04x", c);
-      out += escaped;
-    } else {
-      out += ch;
+// No exception may cross the archive pass's code (C, and built without
+// exceptions for the stub): a handler's allocation failure is kept here and
+// thrown again once the pass is over.
+bool g_handlerOutOfMemory = false;
+
+template <EntryHandler handler>
+int Guarded(char16_t* name, const uint8_t* data, uint32_t size, void* context) {
+  try {
+    return handler(name, data, size, context);
+  } catch (const std::bad_alloc&) {
+    g_handlerOutOfMemory = true;
+    name[0] = 0;
+    return 0;
+  }
+}
+
+int Pass(const std::u16string& installer, EntryHandler handler, void* context, ArchivePassSummary* summary) {
+  g_handlerOutOfMemory = false;
+  const int result = ArchivePassReport(installer.c_str(), handler, context, summary);
+  if (g_handlerOutOfMemory) throw std::bad_alloc();
+  return result;
+}
+
+// A new folder inside `folder` for the pass to write into; empty when none can be made.
+fs::path MakeStagingFolder(const fs::path& folder, std::error_code* error) {
+  std::random_device random;
+  for (int attempt = 0; attempt < 16; ++attempt) {
+    char name[32];
+    snprintf(name, sizeof(name), ".setupkit-%08x", static_cast<unsigned>(random()));
+    // Only a folder made here is used, never one that was there, nor a link.
+    if (fs::create_directory(folder / name, *error)) return folder / name;
+    if (*error && *error != std::errc::file_exists) return fs::path();
+  }
+  return fs::path();
+}
+
+enum Placement { kPlaced, kPlaceRefused, kPlaceFailed };
+
+// Moves the staged file to `relative` below `folder`, creating folders, through
+// no symbolic link: each level is looked at without following it, and a link
+// there (or in the file's place) refuses the entry. With `foldersChecked` the
+// folders on the way passed for the file before. *why gets the refusal or the problem.
+Placement PlaceFile(const fs::path& staged, const fs::path& folder, const fs::path& relative, bool foldersChecked,
+                    std::string* why) {
+  std::error_code error;
+  fs::path at = foldersChecked ? folder / relative.parent_path() : folder;
+  for (auto part = foldersChecked ? std::prev(relative.end()) : relative.begin(); part != relative.end(); ++part) {
+    at /= *part;
+    const bool last = std::next(part) == relative.end();
+    fs::file_status status = fs::symlink_status(at, error);
+    if (fs::status_known(status) && status.type() == fs::file_type::not_found && !last) {
+      fs::create_directory(at, error);
+      status = fs::symlink_status(at, error);
+    }
+    if (fs::is_symlink(status)) {
+      *why = std::string(last ? "would replace the symbolic link " : "lies below the symbolic link ") + Printable(ShowPath(at));
+      return kPlaceRefused;
+    }
+    if (!last && !fs::is_directory(status)) {
+      *why = Printable(ShowPath(at)) + ": cannot be created as a folder" + (error ? " (" + error.message() + ")" : "");
+      return kPlaceFailed;
+    }
+    if (last && fs::is_directory(status)) {
+      *why = Printable(ShowPath(at)) + ": cannot be written (is a folder)";
+      return kPlaceFailed;
     }
   }
-  return out + "\"";
+  fs::rename(staged, at, error);
+  if (error) *why = Printable(ShowPath(at)) + ": cannot be written (" + error.message() + ")";
+  return error ? kPlaceFailed : kPlaced;
+}
+
+// Moves every staged file into place. Returns the exit code; *problem gets the
+// first failure.
+int PlaceStagedFiles(const fs::path& staging, const fs::path& folder, ExtractState* state, std::string* problem) {
+  int exitCode = kExitSuccess;
+  std::error_code error;
+  fs::path checked;  // the folder of the last file placed: its levels need no second look
+  fs::recursive_directory_iterator it(staging, error), end;
+  for (; !error && it != end; it.increment(error)) {
+    std::error_code ignored;
+    if (!it->is_regular_file(ignored)) continue;
+    const fs::path relative = it->path().lexically_relative(staging);
+    std::string why;
+    const Placement placement = PlaceFile(it->path(), folder, relative, relative.parent_path() == checked, &why);
+    if (placement == kPlaced) {
+      checked = relative.parent_path();
+      continue;
+    }
+    state->report->extracted -= 1;
+    state->report->bytes -= it->file_size(ignored);
+    if (placement == kPlaceRefused) {
+      std::string name = relative.u8string();
+      std::replace(name.begin(), name.end(), '/', '\\');
+      Refuse(state, name, why);
+    } else if (exitCode == kExitSuccess) {
+      *problem = why;
+      exitCode = kExitFailure;
+    }
+  }
+  if (error && exitCode == kExitSuccess) {
+    *problem = ShowPath(staging) + ": cannot be read (" + error.message() + ")";
+    exitCode = kExitFailure;
+  }
+  return exitCode;
 }
 
 }  // namespace
 
-int InspectList(const fs::path& installer, InstallerListing* listing, std::string* problem) {
-  *listing = InstallerListing();
+int InspectList(const fs::path& installer, ListFormat format, const std::string& more, std::ostream& out,
+                std::string* problem) {
+  const std::u16string path = installer.u16string();
+  VerifyReport counted = VerifyReport();
   ArchivePassSummary summary;
-  int result = ArchivePassReport(installer.u16string().c_str(), ListHandler, listing, &summary);
+  int result = Pass(path, Guarded<VerifyHandler>, &counted, &summary);
   int exitCode = ReadingPassResult(installer, result, summary, problem);
-  if (exitCode != kExitSuccess) {
-    *listing = InstallerListing();
-    return exitCode;
+  if (exitCode != kExitSuccess) return exitCode;
+  const InstallerListing listing = {AnsiToUtf8(summary.productCode), AnsiToUtf8(summary.productWindowClass),
+                                    AnsiToUtf8(summary.mainProgramName), DateText(summary.archiveDate),
+                                    counted.entries, counted.bytes};
+  const bool json = format == ListFormat::kJson;
+  out << (json ? InstallerListingJsonHead(listing) : InstallerListingText(listing));
+  ListPrinter printer = {&out, format, VerifyReport()};
+  ArchivePassSummary again;
+  result = Pass(path, Guarded<ListHandler>, &printer, &again);
+  exitCode = ReadingPassResult(installer, result, again, problem);
+  if (exitCode == kExitSuccess && (printer.printed.entries != counted.entries || again.actualChecksum != summary.actualChecksum)) {
+    *problem = ShowPath(installer) + ": changed while being listed";
+    exitCode = kExitBrokenPayload;
   }
-  listing->productCode = AnsiToUtf8(summary.productCode);
-  listing->windowClass = AnsiToUtf8(summary.productWindowClass);
-  listing->mainProgram = AnsiToUtf8(summary.mainProgramName);
-  listing->archiveDate = DateText(summary.archiveDate);
-  return kExitSuccess;
+  if (exitCode == kExitSuccess) out << (json ? InstallerListingJsonTail(listing, more) : more);
+  return exitCode;
 }
 
-std::string InstallerListingJson(const InstallerListing& listing) {
+std::string InstallerListingJsonHead(const InstallerListing& listing) {
   std::string out = "{\n";
   out += "  \"productCode\": " + JsonString(listing.productCode) + ",\n";
   out += "  \"windowClass\": " + JsonString(listing.windowClass) + ",\n";
   out += "  \"mainProgram\": " + JsonString(listing.mainProgram) + ",\n";
   out += "  \"archiveDate\": " + JsonString(listing.archiveDate) + ",\n";
-  out += "  \"entries\": [";
-  for (size_t i = 0; i < listing.entries.size(); ++i) {
-    out += i == 0 ? "\n" : ",\n";
-    out += "    {\"name\": " + JsonString(listing.entries[i].name) +
-           ", \"size\": " + std::to_string(listing.entries[i].size) + "}";
-  }
-  out += listing.entries.empty() ? "]\n" : "\n  ]\n";
-  return out + "}\n";
+  return out + "  \"entries\": [";
+}
+
+std::string InstallerEntryJson(const std::string& name, uint32_t size, bool first) {
+  return std::string(first ? "\n" : ",\n") + "    {\"name\": " + JsonString(name) +
+         ", \"size\": " + std::to_string(size) + "}";
+}
+
+std::string InstallerListingJsonTail(const InstallerListing& listing, const std::string& member) {
+  return std::string(listing.entries == 0 ? "]" : "\n  ]") + (member.empty() ? "" : ",\n" + member) + "\n}\n";
 }
 
 std::string InstallerListingText(const InstallerListing& listing) {
-  uint64_t bytes = 0;
-  for (const InstallerEntry& e : listing.entries) bytes += e.size;
   std::string out;
-  out += "product code  " + listing.productCode + "\n";
-  out += "window class  " + listing.windowClass + "\n";
-  out += "main program  " + listing.mainProgram + "\n";
+  out += "product code  " + Printable(listing.productCode) + "\n";
+  out += "window class  " + Printable(listing.windowClass) + "\n";
+  out += "main program  " + Printable(listing.mainProgram) + "\n";
   out += "archive date  " + listing.archiveDate + "\n";
-  out += "entries       " + std::to_string(listing.entries.size()) + ", " + std::to_string(bytes) + " bytes\n";
-  for (const InstallerEntry& e : listing.entries) {
-    char size[24];
-    snprintf(size, sizeof(size), "%12u", static_cast<unsigned>(e.size));
-    out += std::string(size) + "  " + e.name + "\n";
-  }
-  return out;
+  return out + "entries       " + std::to_string(listing.entries) + ", " + std::to_string(listing.bytes) + " bytes\n";
+}
+
+std::string InstallerEntryText(const std::string& name, uint32_t size) {
+  char column[24];
+  snprintf(column, sizeof(column), "%12u", static_cast<unsigned>(size));
+  return std::string(column) + "  " + Printable(name) + "\n";
 }
 
 int InspectVerify(const fs::path& installer, VerifyReport* report, std::string* problem) {
   *report = VerifyReport();
   ArchivePassSummary summary;
-  int result = ArchivePassReport(installer.u16string().c_str(), VerifyHandler, report, &summary);
+  int result = Pass(installer.u16string(), Guarded<VerifyHandler>, report, &summary);
   return ReadingPassResult(installer, result, summary, problem);
 }
 
-int InspectExtract(const fs::path& installer, const fs::path& folder, ExtractReport* report, std::string* problem) {
+int InspectExtract(const fs::path& installer, const fs::path& folder, ExtractReport* report,
+                   const RefusalSink& refusal, std::string* problem) {
   *report = ExtractReport();
   PlatformFile file = PLATFORM_INVALID_FILE;
   int opened = OpenFileHandle(installer.u16string().c_str(), false, &file);
@@ -215,41 +396,56 @@ int InspectExtract(const fs::path& installer, const fs::path& folder, ExtractRep
   }
   std::error_code error;
   fs::create_directories(folder, error);
-  if (error || !fs::is_directory(folder)) {
-    *problem = ShowPath(folder) + ": cannot be created as a folder" + (error ? " (" + error.message() + ")" : "");
+  const fs::path staging = error || !fs::is_directory(folder) ? fs::path() : MakeStagingFolder(folder, &error);
+  if (staging.empty()) {
+    *problem = ShowPath(folder) + ": cannot be created as a folder, nor a staging folder in it" +
+               (error ? " (" + error.message() + ")" : "");
     return kExitFailure;
   }
   ExtractState state;
-  state.folder = folder.u16string();
-  if (state.folder.empty() || (state.folder.back() != u'\\' && state.folder.back() != u'/')) state.folder += u'\\';
+  state.staging = staging.u16string() + u'\\';
   state.installer = ShowPath(installer);
   state.report = report;
+  state.refusal = &refusal;
   ArchivePassSummary summary;
-  int result = ArchivePassReport(installer.u16string().c_str(), ExtractHandler, &state, &summary);
+  int result = 0, exitCode = kExitSuccess;
+  try {
+    result = Pass(installer.u16string(), Guarded<ExtractHandler>, &state, &summary);
+    NoteUnwritten(&state);
+    if (result == 0) exitCode = PlaceStagedFiles(staging, folder, &state, problem);
+  } catch (const std::bad_alloc&) {
+    fs::remove_all(staging, error);
+    throw;
+  }
   if (result < 0) {
     *problem = ShowPath(installer) + ": " + BrokenPayloadText(result, summary);
-    return kExitBrokenPayload;
+    exitCode = kExitBrokenPayload;
+  } else if (result > 0) {
+    const std::string entry = state.unwritten.empty() ? "" : " entry \"" + Printable(state.unwritten) + "\"";
+    *problem = ShowPath(folder) + ":" + entry + " cannot be written (" + SystemErrorText(static_cast<uint32_t>(result)) +
+               ")";
+    exitCode = kExitFailure;
   }
-  if (result > 0) {
-    // The parser keeps only the error; the first accepted file that is missing is most likely its cause.
-    std::string where = ShowPath(folder);
-    for (const std::u16string& path : state.accepted) {
-      if (!PlatformPathExists(path.c_str())) {
-        where = Utf16ToUtf8(path);
-        break;
-      }
-    }
-    *problem = where + ": cannot be written (" + SystemErrorText(static_cast<uint32_t>(result)) + ")";
-    return kExitFailure;
+  // Nothing of a failed pass reaches the folder.
+  if (result != 0) *report = ExtractReport{report->entries, 0, 0, report->refused};
+  fs::remove_all(staging, error);
+  const std::string removal = error ? "the staging folder " + ShowPath(staging) + " could not be removed (" +
+                                          error.message() + ")"
+                                    : "the staging folder was removed";
+  if (result != 0) {
+    *problem += "; nothing was extracted, " + removal;
+  } else if (error && exitCode == kExitSuccess) {
+    *problem = ShowPath(folder) + ": " + removal;
+    exitCode = kExitFailure;
   }
-  if (!state.outputProblem.empty()) {
-    *problem = state.outputProblem;
-    return kExitFailure;
+  if (exitCode == kExitSuccess && !state.outputProblem.empty()) {
+    *problem = ShowPath(folder) + ": " + state.outputProblem;
+    exitCode = kExitFailure;
   }
-  if (!report->refused.empty()) {
-    *problem = ShowPath(installer) + ": " + std::to_string(report->refused.size()) + " of " +
+  if (exitCode == kExitSuccess && report->refused != 0) {
+    *problem = ShowPath(installer) + ": " + std::to_string(report->refused) + " of " +
                std::to_string(report->entries) + " entries refused";
-    return kExitBrokenPayload;
+    exitCode = kExitBrokenPayload;
   }
-  return kExitSuccess;
+  return exitCode;
 }

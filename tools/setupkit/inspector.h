@@ -1,5 +1,5 @@
-// `list`, `verify` and `extract`: each one archive pass over an installer with a
-// handler of its own; the installer's own archive code does all the reading.
+// `list`, `verify` and `extract`: archive passes over an installer with handlers
+// of their own; the installer's own archive code does all the reading.
 //
 // Each returns the exit code: 0 success; 1 the payload is broken or absent (a
 // negative pass result), or extract refused an entry; 2 a system error (the
@@ -10,29 +10,45 @@
 #include <stdint.h>
 
 #include <filesystem>
+#include <functional>
+#include <ostream>
 #include <string>
-#include <vector>
 
-struct InstallerEntry {
-  std::string name;  // UTF-8, backslashes as stored
-  uint32_t size;
-};
-
+// What `list` shows before and after the entries; its size does not grow with
+// the entry count.
 struct InstallerListing {
   std::string productCode;  // identity texts, UTF-8
   std::string windowClass;
   std::string mainProgram;
   std::string archiveDate;  // YYYY-MM-DD
-  std::vector<InstallerEntry> entries;
+  uint32_t entries;
+  uint64_t bytes;           // the entries' data
 };
 
-int InspectList(const std::filesystem::path& installer, InstallerListing* listing, std::string* problem);
+enum class ListFormat { kText, kJson };
 
-// The listing as JSON text, ending in a newline.
-std::string InstallerListingJson(const InstallerListing& listing);
+// Prints the listing on `out`. A first pass checks the whole payload, so a
+// broken one prints nothing; a second prints each entry as it is decoded, so
+// no entry is kept in memory. `more` ends the listing: lines of text, or in
+// JSON one more member of the object (empty: none).
+int InspectList(const std::filesystem::path& installer, ListFormat format, const std::string& more, std::ostream& out,
+                std::string* problem);
 
-// The listing as lines for people.
+// A name or text from a payload made safe to print: control characters (C0,
+// DEL and C1) escaped as "\x1b", "\n"; and the same as a quoted JSON string.
+std::string Printable(const std::string& utf8);
+std::string JsonString(const std::string& utf8);
+
+// The listing's lines for people up to the entries, and one entry's line.
+// Control characters in names and texts are shown escaped ("\x1b", "\n").
 std::string InstallerListingText(const InstallerListing& listing);
+std::string InstallerEntryText(const std::string& name, uint32_t size);
+
+// The listing as one JSON object: the head up to the entries array, an entry
+// (with the separator it needs), and the tail from the array's end on.
+std::string InstallerListingJsonHead(const InstallerListing& listing);
+std::string InstallerEntryJson(const std::string& name, uint32_t size, bool first);
+std::string InstallerListingJsonTail(const InstallerListing& listing, const std::string& member);
 
 struct VerifyReport {
   uint32_t entries;
@@ -42,15 +58,21 @@ struct VerifyReport {
 int InspectVerify(const std::filesystem::path& installer, VerifyReport* report, std::string* problem);
 
 struct ExtractReport {
-  uint32_t entries;                  // in the installer
-  uint32_t extracted;                // accepted and handed to the parser to write
-  uint64_t bytes;                    // of the extracted entries
-  std::vector<std::string> refused;  // one line per refused entry: "installer: entry "name" problem"
+  uint32_t entries;    // in the installer
+  uint32_t extracted;  // moved into place
+  uint64_t bytes;      // of the extracted entries
+  uint32_t refused;    // entries not extracted, each reported through the refusal callback
 };
 
+// Receives one line per refused entry: "installer: entry "name" problem".
+typedef std::function<void(const std::string& line)> RefusalSink;
+
 // Writes every entry below `folder` (created when missing) at its stored path,
-// replacing existing files. Entries whose names are absolute, carry a drive or
-// would leave `folder` are refused and listed; the others are still written, and
-// the result is then 1 unless a worse one applies.
+// replacing existing files. The pass writes into a staging folder inside
+// `folder`; only when it succeeded are the files moved into place, and the
+// staging folder is removed whatever happens. Refused, reported and left out:
+// names that are absolute, carry a drive, would leave `folder` or use a Windows
+// device name, and names whose place is a symbolic link or lies below one. The
+// result is then 1 unless a worse one applies.
 int InspectExtract(const std::filesystem::path& installer, const std::filesystem::path& folder, ExtractReport* report,
-                   std::string* problem);
+                   const RefusalSink& refusal, std::string* problem);

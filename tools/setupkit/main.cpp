@@ -2,6 +2,7 @@
 #include <stdio.h>
 
 #include <iostream>
+#include <new>
 #include <string>
 #include <vector>
 
@@ -19,7 +20,9 @@
 #include <unistd.h>
 #endif
 
-int main(int argc, char** argv) {
+namespace {
+
+int Run(int argc, char** argv) {
   std::vector<std::string> args;
 #ifdef _WIN32
   // The narrow argv is in the ANSI code page; the tool takes its arguments in UTF-8.
@@ -43,4 +46,16 @@ int main(int argc, char** argv) {
   for (int i = 1; i < argc; ++i) args.push_back(argv[i]);
   return SetupkitRun(args, std::cout, std::cerr, isatty(fileno(stderr)) != 0);
 #endif
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  try {
+    return Run(argc, argv);
+  } catch (const std::bad_alloc&) {
+    std::cout.flush();
+    std::cerr << "setupkit: not enough memory\n";
+    return kExitFailure;
+  }
 }

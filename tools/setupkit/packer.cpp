@@ -5,6 +5,13 @@
 #include <stdlib.h>
 #include <string.h>
 
+#ifdef _WIN32
+#include <windows.h>
+#else
+#include <errno.h>
+#include <fcntl.h>
+#endif
+
 #include <algorithm>
 #include <random>
 #include <system_error>
@@ -210,6 +217,30 @@ std::string WriteFailed(const fs::path& path, uint32_t error) {
   return ShowPath(path) + ": cannot be written (" + SystemErrorText(error) + ")";
 }
 
+// Creates the temporary file under a name nothing holds yet: not a file, not a
+// folder and not a link, which would otherwise lead the installer elsewhere.
+std::string CreateTemporary(const fs::path& output, fs::path* temporary, PlatformFile* file) {
+  for (int attempt = 0; attempt < 16; ++attempt) {
+    *temporary = TemporaryPath(output);
+#ifdef _WIN32
+    HANDLE handle = CreateFileW(temporary->c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_NEW,
+                                FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+    *file = handle;
+    if (handle != INVALID_HANDLE_VALUE) return std::string();
+    const DWORD error = GetLastError();
+    if (error != ERROR_FILE_EXISTS && error != ERROR_ALREADY_EXISTS) return WriteFailed(output, error);
+#else
+    const int fd = open(temporary->c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
+    *file = reinterpret_cast<PlatformFile>(static_cast<intptr_t>(fd));
+    if (fd >= 0) return std::string();
+    if (errno != EEXIST) {
+      return ShowPath(output) + ": cannot be written (" + std::generic_category().message(errno) + ")";
+    }
+#endif
+  }
+  return ShowPath(output) + ": cannot be written (no free name for a temporary file beside it)";
+}
+
 // Writes the whole installer to `file`. Returns an empty string or the problem.
 std::string WriteInstaller(const PackJob& job, uint32_t expectedChecksum, PlatformFile file,
                            const PackProgress& progress, PackReport* report) {
@@ -327,9 +358,10 @@ std::string PackInstaller(const PackJob& job, const PackProgress& progress, Pack
   uint32_t checksum = 0;
   std::string problem = ComputeChecksum(job.files, progress, &checksum);
   if (!problem.empty()) return problem;
-  const fs::path temporary = TemporaryPath(job.output);
-  PlatformFile file = PlatformCreateFile(temporary.u16string().c_str(), true);
-  if (file == PLATFORM_INVALID_FILE) return WriteFailed(job.output, PlatformGetLastError());
+  fs::path temporary;
+  PlatformFile file = PLATFORM_INVALID_FILE;
+  problem = CreateTemporary(job.output, &temporary, &file);
+  if (!problem.empty()) return problem;
   problem = WriteInstaller(job, checksum, file, progress, report);
   if (!PlatformCloseHandle(file) && problem.empty()) problem = WriteFailed(job.output, PlatformGetLastError());
   std::error_code error;

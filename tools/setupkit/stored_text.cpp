@@ -7,6 +7,7 @@
 
 #include "archive/entry_format.h"
 #include "setupkit/ansi_text.h"
+#include "text/file_name_rules.h"
 
 namespace stored {
 
@@ -44,15 +45,10 @@ std::string CheckText(const std::string& utf8, size_t minBytes, size_t maxBytes,
 }
 
 bool IsReservedDeviceName(const std::string& component) {
-  std::string base = component.substr(0, component.find('.'));
-  while (!base.empty() && base.back() == ' ') base.pop_back();
-  std::string upper = FoldKey(base);
-  static const char* const kNames[] = {"CON", "PRN", "AUX", "NUL"};
-  for (const char* name : kNames) {
-    if (upper == name) return true;
-  }
-  return upper.size() == 4 && (upper.compare(0, 3, "COM") == 0 || upper.compare(0, 3, "LPT") == 0) && upper[3] >= '1' &&
-         upper[3] <= '9';
+  // Windows-1252 holds the superscript digits where UTF-16 does (B9, B2, B3), as it does ASCII.
+  std::u16string wide;
+  for (char ch : component) wide += static_cast<char16_t>(static_cast<unsigned char>(ch));
+  return IsDeviceName(wide.c_str(), static_cast<int>(wide.size()));
 }
 
 // One component of a file name, as CreateFileW would create it unchanged.
@@ -133,6 +129,11 @@ std::string LastComponent(const std::string& ansi) {
   return slash == std::string::npos ? ansi : ansi.substr(slash + 1);
 }
 
+bool IsWindowsDeviceName(const std::u16string& component) {
+  std::string name;
+  return ansi::FromUtf8(Utf16ToUtf8(component), &name).empty() && IsReservedDeviceName(name);
+}
+
 const char* ExtractRefusal(const std::u16string& name) {
   if (name.empty()) return "is empty";
   if (name[0] == u'\\' || name[0] == u'/') return "is an absolute path";
@@ -147,6 +148,7 @@ const char* ExtractRefusal(const std::u16string& name) {
     if (dots >= 2 && component.find_first_not_of(u". ") == std::u16string::npos) {
       return "would leave the folder (\"..\")";
     }
+    if (IsWindowsDeviceName(component)) return "uses a Windows device name (CON, NUL, COM1, ...)";
     if (end == std::u16string::npos) return nullptr;
     start = end + 1;
   }

@@ -30,9 +30,15 @@ std::string FoldKey(const std::string& ansi);
 // The last component of a stored name: where the installer puts the file.
 std::string LastComponent(const std::string& ansi);
 
+// Whether Windows opens a file of this name (one path component) as a device:
+// CON, PRN, AUX, NUL, CONIN$, CONOUT$, COM1-COM9 and LPT1-LPT9, in any case, with
+// or without an extension.
+bool IsWindowsDeviceName(const std::u16string& component);
+
 // Why an entry name read from an installer must not be written below the
 // extraction folder, or null when it stays inside: absolute, with a drive or a
-// stream (any ':'), or with a component that Windows reads as "..".
+// stream (any ':'), with a component that Windows reads as "..", or with a
+// component that names a Windows device.
 const char* ExtractRefusal(const std::u16string& name);
 
 }  // namespace stored

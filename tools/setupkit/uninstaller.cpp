@@ -11,6 +11,7 @@
 #include "archive/archive_pass.h"
 #include "install/install_decisions.h"
 #include "setupkit/ansi_text.h"
+#include "setupkit/inspector.h"
 #include "setupkit/stored_text.h"
 #include "setupkit/system_error.h"
 #include "text/bounded_text.h"
@@ -65,6 +66,18 @@ std::string ProductNameOf(const std::vector<ProductFile>& files, std::string* pr
   return std::string();
 }
 
+// The last `limit` bytes of a file: where the trailer sits, whatever the size of the entry.
+std::vector<uint8_t> ReadTail(const fs::path& path, size_t limit, bool* ok) {
+  std::ifstream in(path, std::ios::binary | std::ios::ate);
+  const std::streamoff size = in ? static_cast<std::streamoff>(in.tellg()) : 0;
+  const std::streamoff start = size > static_cast<std::streamoff>(limit) ? size - static_cast<std::streamoff>(limit) : 0;
+  std::vector<uint8_t> bytes(static_cast<size_t>(size - start));
+  in.seekg(start);
+  in.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+  *ok = static_cast<bool>(in);
+  return bytes;
+}
+
 bool IsPeProgram(const std::vector<uint8_t>& bytes) {
   if (bytes.size() < 64 || bytes[0] != 'M' || bytes[1] != 'Z') return false;
   const size_t pe = bytes[60] | bytes[61] << 8 | bytes[62] << 16 | static_cast<size_t>(bytes[63]) << 24;
@@ -90,24 +103,6 @@ int CatchUninstaller(char16_t* name, const uint8_t* data, uint32_t, void* contex
 }
 
 std::string Utf8(const char* ansi) { return ansi::ToUtf8(ansi); }
-
-std::string Json(const std::string& utf8) {
-  std::string out = "\"";
-  for (char ch : utf8) {
-    const unsigned char c = static_cast<unsigned char>(ch);
-    if (c == '"' || c == '\\') {
-      out += '\\';
-      out += ch;
-    } else if (c < 0x20 || c == 0x7F) {
-      char escaped[8];
-      snprintf(escaped, sizeof(escaped), "\\u%04x", c);
-      out += escaped;
-    } else {
-      out += ch;
-    }
-  }
-  return out + "\"";
-}
 
 }  // namespace
 
@@ -193,7 +188,7 @@ int InspectUninstaller(const fs::path& installer, bool* found, UninstallerInfo* 
   UninstallerCatch caught = {scratch.u16string(), false};
   int result = ArchivePass(installer.u16string().c_str(), CatchUninstaller, &caught);
   bool ok = false;
-  std::vector<uint8_t> bytes = caught.found ? ReadBytes(scratch, SIZE_MAX, &ok) : std::vector<uint8_t>();
+  std::vector<uint8_t> bytes = caught.found ? ReadTail(scratch, kTrailerBodyMax + kTrailerFooterSize, &ok) : std::vector<uint8_t>();
   std::error_code ignored;
   fs::remove(scratch, ignored);
   if (result < 0) {
@@ -212,29 +207,38 @@ int InspectUninstaller(const fs::path& installer, bool* found, UninstallerInfo* 
     *problem = std::string(kUninstallerEntry) + " " + kTrailerProblems[read];
     return 0;
   }
-  *info = {
-      Utf8(trailer.productCode), Utf8(trailer.productName), Utf8(trailer.windowClass), Utf8(trailer.mainProgram), {}};
+  *info = {Utf8(trailer.productCode), Utf8(trailer.productName), Utf8(trailer.windowClass),
+           Utf8(trailer.mainProgram), std::string(), 0};
   uint32_t cursor = 0;
   char name[kTrailerNameMax + 1];
-  while (TrailerNextFile(&trailer, &cursor, name, sizeof(name))) info->files.push_back(Utf8(name));
+  while (TrailerNextFile(&trailer, &cursor, name, sizeof(name))) {
+    info->files += Utf8(name) + '\0';
+    ++info->fileCount;
+  }
   return 0;
 }
 
 std::string UninstallerText(const UninstallerInfo& info, const std::string& problem) {
   if (!problem.empty()) return "uninstaller   " + problem + "\n";
-  std::string out = "uninstaller   " + std::string(kUninstallerEntry) + " for \"" + info.productName +
-                    "\" (product code " + info.productCode + ", window class " + info.windowClass + ", main program " +
-                    info.mainProgram + ")\n";
-  out += "  removes     " + std::to_string(info.files.size()) + " file names:";
-  for (const std::string& file : info.files) out += " " + file;
+  std::string out = "uninstaller   " + std::string(kUninstallerEntry) + " for \"" + Printable(info.productName) +
+                    "\" (product code " + Printable(info.productCode) + ", window class " +
+                    Printable(info.windowClass) + ", main program " + Printable(info.mainProgram) + ")\n";
+  out += "  removes     " + std::to_string(info.fileCount) + " file names:";
+  for (size_t at = 0, end; (end = info.files.find('\0', at)) != std::string::npos; at = end + 1) {
+    out += " " + Printable(info.files.substr(at, end - at));
+  }
   return out + "\n";
 }
 
 std::string UninstallerJson(const UninstallerInfo& info, const std::string& problem) {
-  if (!problem.empty()) return "  \"uninstaller\": {\"problem\": " + Json(problem) + "}";
-  std::string out = "  \"uninstaller\": {\"productCode\": " + Json(info.productCode) +
-                    ", \"productName\": " + Json(info.productName) + ", \"windowClass\": " + Json(info.windowClass) +
-                    ", \"mainProgram\": " + Json(info.mainProgram) + ", \"files\": [";
-  for (size_t i = 0; i < info.files.size(); ++i) out += (i == 0 ? "" : ", ") + Json(info.files[i]);
+  if (!problem.empty()) return "  \"uninstaller\": {\"problem\": " + JsonString(problem) + "}";
+  std::string out = "  \"uninstaller\": {\"productCode\": " + JsonString(info.productCode) +
+                    ", \"productName\": " + JsonString(info.productName) +
+                    ", \"windowClass\": " + JsonString(info.windowClass) +
+                    ", \"mainProgram\": " + JsonString(info.mainProgram) + ", \"files\": [";
+  const char* separator = "";
+  for (size_t at = 0, end; (end = info.files.find('\0', at)) != std::string::npos; at = end + 1, separator = ", ") {
+    out += separator + JsonString(info.files.substr(at, end - at));
+  }
   return out + "]}";
 }

@@ -18,7 +18,8 @@ extern const char kUninstallerEntry[];
 // A trailer's contents, texts in UTF-8.
 struct UninstallerInfo {
   std::string productCode, productName, windowClass, mainProgram;
-  std::vector<std::string> files;
+  std::string files;   // the file names, each ended by a NUL
+  uint32_t fileCount;
 };
 
 // What the installer will know of a product packed from files (in payload
