@@ -40,6 +40,10 @@ struct Removal {
   int scheduled;
 };
 
+void Release(void* block) {
+  if (block != nullptr) HeapFree(GetProcessHeap(), 0, block);
+}
+
 void AddLine(const char16_t* name, char16_t* list) {
   AppendWide(u"\n", list, kListUnits);
   AppendWide(name, list, kListUnits);
@@ -84,7 +88,7 @@ int ReadOwnTrailer(const char16_t* self, uint8_t** block, Trailer* trailer) {
   }
   if (result == kTrailerOk) {
     uint32_t tail = bodySize + kTrailerFooterSize;
-    *block = static_cast<uint8_t*>(AllocZeroed(tail));
+    *block = static_cast<uint8_t*>(HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, tail));
     result =
         *block != nullptr && ReadAt(file, size - tail, *block, tail) ? TrailerRead(*block, tail, trailer) : kTrailerCut;
   }
@@ -301,7 +305,7 @@ void ShowReport(const Removal* removal, UINT icon) {
 }  // namespace
 
 int RunUninstall(bool silent) {
-  Removal* removal = static_cast<Removal*>(AllocZeroed(sizeof(Removal)));
+  Removal* removal = static_cast<Removal*>(HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, sizeof(Removal)));
   if (removal == nullptr) return kUninstallDamaged;
   removal->table = UninstallStringTable();
   char16_t caption[kNameUnits * 2];
@@ -316,8 +320,8 @@ int RunUninstall(bool silent) {
     char16_t text[512];
     LookupString(removal->table, kTextUninstallDamaged, text, 512);
     if (!silent) ShowMessage(nullptr, text, caption, MB_OK | MB_ICONERROR);
-    FreeAndClear(block);
-    FreeAndClear(removal);
+    Release(block);
+    Release(removal);
     return kUninstallDamaged;
   }
   SetWide(removal->self, removal->folder, kPathUnits);
@@ -345,8 +349,8 @@ int RunUninstall(bool silent) {
     if (!silent) ShowReport(removal, complete ? MB_ICONINFORMATION : MB_ICONWARNING);
     result = complete ? kUninstallRemoved : kUninstallIncomplete;
   }
-  FreeAndClear(block);
-  FreeAndClear(removal);
+  Release(block);
+  Release(removal);
   return result;
 }
 
