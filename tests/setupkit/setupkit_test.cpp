@@ -110,6 +110,7 @@ TEST(StubCheck, AcceptsOnlyAnUnsignedPeWithoutPayload) {
             StubCheck(with(TestFakeStub(100000), kPayloadSearchStart + 50, magic)));
   EXPECT_EQ("is not a Windows executable (no MZ header)", StubCheck({'#', '!', '/', 'b'}));
   EXPECT_EQ("is signed (Authenticode certificate table); sign after packing", StubCheck(TestFakeStub(4096, 1024)));
+  EXPECT_TRUE(TestHasText(StubCheck(TestFakeStub(4096, 0, false)), "not a setup.exe stub of this project"));
 }
 
 TEST(ProductFiles, WholeSetLimitsAndOrder) {
