@@ -68,13 +68,20 @@ inline std::map<std::string, std::string> TestReadTree(const std::string& root) 
   return files;
 }
 
+// How setupkit names a missing file: Win32 words on Windows, the system's own text elsewhere.
+#ifdef _WIN32
+const char kTestNoSuchFile[] = "file not found (error 2)";
+#else
+const char kTestNoSuchFile[] = "No such file or directory";
+#endif
+
 inline bool TestHasText(const std::string& s, const std::string& part) { return s.find(part) != std::string::npos; }
 
 struct TestRun { int code; std::string out, err; };
 
 inline TestRun TestSetupkit(const std::vector<std::string>& args) {
   std::ostringstream out, err;
-  int code = SetupkitRun(args, out, err, false);
+  int code = SetupkitRun(args, out, err, kProgressNone);
   return {code, out.str(), err.str()};
 }
 
