@@ -76,7 +76,7 @@ endif()
 set(resources "000003|[0-9a-f]+|icon images" "00000e|000001|icon group 1" "000010|000001|version record"
               "000018|000001|manifest")
 if(NOT NO_DIALOG)
-  list(APPEND resources "000005|0003e8|dialog 1000")
+  list(APPEND resources "000005|0003e8|dialog 1000" "00000a|000002|stub marker (setupkit refuses a stub without it)")
 endif()
 foreach(resource IN LISTS resources)
   string(REPLACE "|" ";" resource "${resource}")

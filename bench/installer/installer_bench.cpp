@@ -24,6 +24,7 @@
 #include <vector>
 
 #include "archive/payload_format.h"
+#include "archive/stub_marker.h"
 #include "common/corpus.h"
 #include "common/measure.h"
 #include "common/report.h"
@@ -129,7 +130,7 @@ bool PrepareProduct(const std::string& cache, Product* product) {
 
 // The smallest PE image setupkit accepts as a stub (as the setupkit tests make one):
 // MZ header, PE signature, i386 COFF header, a PE32 optional header with 16 empty
-// data directories; 1024 bytes.
+// data directories and the stub marker; 1024 bytes.
 bool WriteFakeStub(const std::string& path) {
   std::vector<uint8_t> bytes(1024, 0);
   auto put16 = [&](size_t at, uint32_t v) {
@@ -145,6 +146,8 @@ bool WriteFakeStub(const std::string& path) {
   put16(0x44 + 16, 224);
   put16(0x44 + 20, 0x10B);
   put16(0x44 + 20 + 92, 16);
+  const char* marker = SETUP_STUB_MARKER;
+  std::copy(marker, marker + strlen(marker), bytes.begin() + 512);
   std::ofstream out(path, std::ios::binary | std::ios::trunc);
   out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
   return static_cast<bool>(out);

@@ -18,6 +18,7 @@
 #include "archive/payload_locator.h"
 #include "setupkit/ansi_text.h"
 #include "setupkit/entry_stream_writer.h"
+#include "setupkit/inspector.h"
 #include "setupkit/packer.h"
 #include "setupkit/product_files.h"
 #include "setupkit/stored_text.h"
@@ -110,6 +111,7 @@ TEST(StubCheck, AcceptsOnlyAnUnsignedPeWithoutPayload) {
             StubCheck(with(TestFakeStub(100000), kPayloadSearchStart + 50, magic)));
   EXPECT_EQ("is not a Windows executable (no MZ header)", StubCheck({'#', '!', '/', 'b'}));
   EXPECT_EQ("is signed (Authenticode certificate table); sign after packing", StubCheck(TestFakeStub(4096, 1024)));
+  EXPECT_TRUE(TestHasText(StubCheck(TestFakeStub(4096, 0, false)), "not a setup.exe stub of this project"));
 }
 
 TEST(ProductFiles, WholeSetLimitsAndOrder) {
@@ -177,7 +179,7 @@ TEST(Pack, RefusesBadInputsAndWritesNothing) {
   EXPECT_EQ(TestBytes("old"), TestReadFile(out));
   // An output inside the product folder would be packed into the next installer.
   EXPECT_TRUE(TestHasText(TestPack(stub, good, good + "/setup.exe").err, "lies inside the product folder"));
-  EXPECT_TRUE(TestHasText(TestPack(stub + ".x", good, out).err, ".x: cannot be read (file not found (error 2))"));
+  EXPECT_TRUE(TestHasText(TestPack(stub + ".x", good, out).err, ".x: cannot be read (" + std::string(kTestNoSuchFile) + ")"));
   const TestRun usage = TestSetupkit({"extract", out});  // the other commands share one parser
   EXPECT_TRUE(usage.code == 2 && TestHasText(usage.err, "extract: missing arguments (see 'setupkit extract --help')"));
 }
@@ -209,18 +211,22 @@ TEST(RoundTrip, TreeComesBackWholeFromTheSameBytesEachTime) {
 
 TEST(RoundTrip, ListShowsIdentityAndEntriesInListOrder) {
   const std::string dir = TestTempDir(), out = TestTempDir() + "/setup.exe";
-  TestWriteTree(dir, {{"z.txt", "zz"}, {"a.txt", ""}, {"list", "\xEF\xBB\xBFZ last/z.txt\tz.txt\r\n\r\nA\ta.txt\n"}});
+  TestWriteTree(dir, {{"z.txt", "zz"}, {"a.txt", ""}, {"d", "Pad Version 1.2\n"},
+                      {"list", "\xEF\xBB\xBFZ last/z.txt\tz.txt\r\n\r\nA\ta.txt\nFILE_ID.DIZ\td\n"}});
   TestRun run = TestSetupkit({"pack", "--stub", TestWriteStub(), "--out", out, "--product-code", u8"\u00c9X",
                               "--window-class", "Say \"hi\" \\o/", "--main-program", "Z.exe", "--date", "2012-02-29",
                               "--entries", dir + "/list"});
   ASSERT_EQ(0, run.code) << run.err;
   EXPECT_EQ(u8"product code  \u00c9X\nwindow class  Say \"hi\" \\o/\nmain program  Z.exe\narchive date  2012-02-29\n"
-            "entries       2, 2 bytes\n           2  Z last\\z.txt\n           0  A\n",
+            "entries       3, 18 bytes\n           2  Z last\\z.txt\n           0  A\n          16  FILE_ID.DIZ\n",
             TestSetupkit({"list", out}).out);
-  EXPECT_EQ(u8"{\n  \"productCode\": \"\u00c9X\",\n  \"windowClass\": \"Say \\\"hi\\\" \\\\o/\",\n"
+  EXPECT_EQ(u8"{\n  \"format\": 1,\n  \"productName\": \"Pad\",\n  \"productVersion\": \"1.2\",\n  \"productCode\": \"\u00c9X\",\n  \"windowClass\": \"Say \\\"hi\\\" \\\\o/\",\n"
             "  \"mainProgram\": \"Z.exe\",\n  \"archiveDate\": \"2012-02-29\",\n  \"entries\": [\n"
-            "    {\"name\": \"Z last\\\\z.txt\", \"size\": 2},\n    {\"name\": \"A\", \"size\": 0}\n  ]\n}\n",
+            "    {\"name\": \"Z last\\\\z.txt\", \"size\": 2},\n    {\"name\": \"A\", \"size\": 0},\n"
+            "    {\"name\": \"FILE_ID.DIZ\", \"size\": 16}\n  ]\n}\n",
             TestSetupkit({"list", "--json", out}).out);
+  EXPECT_EQ("{\n  \"format\": 1,\n  \"installer\": " + JsonString(ShowPath(fs::u8path(out))) + ",\n  \"ok\": true,\n  \"entries\": 3,\n  \"bytes\": 18,\n"
+            "  \"productName\": \"Pad\",\n  \"productVersion\": \"1.2\"\n}\n", TestSetupkit({"verify", "--json", out}).out);
 }
 
 TEST(Extract, RefusesNamesThatLeaveTheFolderAndWritesTheRest) {
@@ -254,7 +260,7 @@ TEST(Verify, NamesWhatIsBroken) {
       {Crafted(Stream({{"ok", {'1'}}, {std::string(1020, 'n'), {'x'}}})), 1, ": the entry stream breaks a limit"},
       // A stream, whole as LZMA data, that ends one byte into the last entry's data.
       {Crafted(std::vector<uint8_t>(stream.begin(), stream.end() - 1)), 1, ": the entry stream ends inside an entry"},
-      {TestTempDir() + "/missing.exe", 2, ": cannot be read (file not found (error 2))\n"},
+      {TestTempDir() + "/missing.exe", 2, ": cannot be read (" + std::string(kTestNoSuchFile) + ")\n"},
   };
   for (const auto& c : cases) {
     TestRun run = TestSetupkit({"verify", c.installer});
@@ -272,7 +278,7 @@ TEST(List, EscapesControlCharacters) {
   EXPECT_EQ("product code  A\\tB\nwindow class  W\\x1b[2J\nmain program  M\\u009d\narchive date  2012-01-01\n"
             "entries       1, 1 bytes\n           1  fake\\n           9  other.txt\\r\n",
             TestSetupkit({"list", installer}).out);
-  EXPECT_EQ("{\n  \"productCode\": \"A\\u0009B\",\n  \"windowClass\": \"W\\u001b[2J\",\n  \"mainProgram\": \"M\\u009d\",\n"
+  EXPECT_EQ("{\n  \"format\": 1,\n  \"productName\": \"\",\n  \"productVersion\": \"\",\n  \"productCode\": \"A\\u0009B\",\n  \"windowClass\": \"W\\u001b[2J\",\n  \"mainProgram\": \"M\\u009d\",\n"
             "  \"archiveDate\": \"2012-01-01\",\n  \"entries\": [\n"
             "    {\"name\": \"fake\\u000a           9  other.txt\\u000d\", \"size\": 1}\n  ]\n}\n",
             TestSetupkit({"list", "--json", installer}).out);

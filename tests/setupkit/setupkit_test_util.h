@@ -13,14 +13,15 @@
 #include <string>
 #include <vector>
 
+#include "archive/stub_marker.h"
 #include "setupkit/commands.h"
 #include "test_files.h"
 
 // The smallest PE image StubCheck accepts, padded with 0x90 to `size` bytes: MZ
 // header, PE signature, i386 COFF header and a PE32 optional header with 16 data
-// directories. `certificateSize` fills the security directory as signing would.
+// directories, and the stub marker unless left out. `certificateSize` fills the security directory as signing would.
 // Offsets: e_lfanew 0x3C, COFF header 0x44, optional header 0x58, its security directory 0xD8.
-inline std::vector<uint8_t> TestFakeStub(size_t size = 1024, uint32_t certificateSize = 0) {
+inline std::vector<uint8_t> TestFakeStub(size_t size = 1024, uint32_t certificateSize = 0, bool withMarker = true) {
   std::vector<uint8_t> bytes(size < 312 ? 312 : size, 0x90);
   std::fill(bytes.begin(), bytes.begin() + 312, 0);
   const uint32_t fields[][2] = {{0, 'M' | 'Z' << 8}, {0x3C, 0x40},  {0x40, 'P' | 'E' << 8},
@@ -29,6 +30,8 @@ inline std::vector<uint8_t> TestFakeStub(size_t size = 1024, uint32_t certificat
                                 {0xDC, certificateSize}};
   for (const auto& f : fields)
     for (int i = 0; i < 4; ++i) bytes[f[0] + i] = static_cast<uint8_t>(f[1] >> (8 * i));
+  const std::string marker = SETUP_STUB_MARKER;
+  if (withMarker && bytes.size() >= 312 + marker.size()) std::copy(marker.begin(), marker.end(), bytes.begin() + 312);
   return bytes;
 }
 
@@ -65,13 +68,20 @@ inline std::map<std::string, std::string> TestReadTree(const std::string& root) 
   return files;
 }
 
+// How setupkit names a missing file: Win32 words on Windows, the system's own text elsewhere.
+#ifdef _WIN32
+const char kTestNoSuchFile[] = "file not found (error 2)";
+#else
+const char kTestNoSuchFile[] = "No such file or directory";
+#endif
+
 inline bool TestHasText(const std::string& s, const std::string& part) { return s.find(part) != std::string::npos; }
 
 struct TestRun { int code; std::string out, err; };
 
 inline TestRun TestSetupkit(const std::vector<std::string>& args) {
   std::ostringstream out, err;
-  int code = SetupkitRun(args, out, err, false);
+  int code = SetupkitRun(args, out, err, kProgressNone);
   return {code, out.str(), err.str()};
 }
 

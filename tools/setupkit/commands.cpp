@@ -1,9 +1,11 @@
 #include "setupkit/commands.h"
 
 #include <stdio.h>
+#include <stdlib.h>
 #include <time.h>
 
 #include <algorithm>
+#include <chrono>
 #include <map>
 #include <system_error>
 
@@ -11,6 +13,8 @@
 #include "platform/platform.h"
 #include "setupkit/entry_stream_writer.h"
 #include "setupkit/inspector.h"
+#include "setupkit/interrupt_cleanup.h"
+#include "setupkit/pack_warnings.h"
 #include "setupkit/packer.h"
 #include "setupkit/product_files.h"
 #include "setupkit/stored_text.h"
@@ -34,7 +38,8 @@ const char kToolHelp[] =
     "  verify    decode an installer's whole payload and check it\n"
     "  extract   write an installer's files into a folder\n"
     "\n"
-    "'setupkit COMMAND --help' describes a command.\n"
+    "'setupkit COMMAND --help' (or -h) describes a command; 'setupkit --version'\n"
+    "prints the version.\n"
     "\n"
     "Exit codes: 0 success; 1 the installer's payload is broken or absent, or\n"
     "extract refused an entry; 2 usage error, unreadable input, unwritable output\n"
@@ -44,7 +49,7 @@ const char kPackHelp[] =
     "usage: setupkit pack --stub FILE --out FILE --product-code TEXT\n"
     "                     [--window-class TEXT] [--main-program TEXT]\n"
     "                     [--date YYYY-MM-DD] [--dict-size BYTES]\n"
-    "                     [--uninstaller [--uninstaller-program FILE]]\n"
+    "                     [--uninstaller [--uninstaller-program FILE]] [--strict]\n"
     "                     (--from DIR | --entries FILE)\n"
     "\n"
     "Writes an installer: the stub, zero bytes up to offset 89999 when the stub is\n"
@@ -54,9 +59,11 @@ const char kPackHelp[] =
     "a temporary file beside --out and renamed into place: a failed pack leaves no\n"
     "file behind and an existing --out unchanged. The same inputs give the same bytes.\n"
     "\n"
-    "  --stub FILE          the installer stub: a PE executable that is not signed\n"
-    "                       yet (sign the packed installer) and carries no payload\n"
-    "  --out FILE           the installer to write; an existing file is replaced\n"
+    "  --stub FILE          the installer stub: the setup.exe of a setupkit build\n"
+    "                       (recognised by the marker resource it carries), not\n"
+    "                       signed yet (sign the packed installer), no payload yet\n"
+    "  --out FILE           the installer to write; an existing file is replaced;\n"
+    "                       refused when it is a folder or the stub itself\n"
     "  --product-code TEXT  1 to 3 characters\n"
     "  --window-class TEXT  window class of the product's program, at most 31\n"
     "                       characters; default empty: the installer then uses the\n"
@@ -65,8 +72,9 @@ const char kPackHelp[] =
     "                       characters; default empty: the installer then takes\n"
     "                       the first entry named E*.exe\n"
     "  --date YYYY-MM-DD    archive date, the time every installed file gets;\n"
-    "                       2012-01-01 or later; default today (local time). Give\n"
-    "                       it for reproducible output.\n"
+    "                       2012-01-01 or later; default the UTC day of\n"
+    "                       SOURCE_DATE_EPOCH when that is set, else today (local\n"
+    "                       time). Give one of them for reproducible output.\n"
     "  --dict-size BYTES    LZMA dictionary size, 4096 to 67108864, or with a K or\n"
     "                       M suffix (KiB, MiB); rounded up to 2^n or 3*2^n bytes;\n"
     "                       default 16M. The installer allocates this much memory.\n"
@@ -85,6 +93,7 @@ const char kPackHelp[] =
     "                       program, the file names the installer can write).\n"
     "                       Needs FILE_ID.DIZ naming the product; refused when an\n"
     "                       entry is already named UnInst.exe (any case)\n"
+    "  --strict             treat every warning as an error: exit 2, write nothing\n"
     "  --uninstaller-program FILE\n"
     "                       the uninstaller program (uninst.exe of the same build\n"
     "                       as the stub); default: uninst.exe beside --stub\n"
@@ -96,10 +105,20 @@ const char kPackHelp[] =
     "a space or dot, Windows device names (CON, NUL, COM1, ...), two names for one\n"
     "file (letters compared without case), a product without files, more than\n"
     "4 GiB - 1 bytes of entries, an --out inside the --from folder.\n"
-    "The installer puts every file straight into its destination folder; files\n"
-    "that would land on the same name there are reported as warnings.\n"
     "\n"
-    "On a terminal, progress is shown on stderr. At the end pack prints the number\n"
+    "Warnings (one line each on stderr, 'setupkit: warning: ...', saying what the\n"
+    "installer will do and how to change it): no FILE_ID.DIZ or no product name\n"
+    "the installer can use in its first line; no main program, or one the\n"
+    "installer's rule (the first entry named E*.exe) picks among other programs,\n"
+    "or a --main-program no entry has; no UnInst.exe without --uninstaller; a\n"
+    "window class (or, without one, a product name) that Windows uses itself\n"
+    "(#32770, Shell_TrayWnd, Button, ...); files that land on the same name in\n"
+    "the destination folder, where the installer puts every file.\n"
+    "\n"
+    "Progress goes to stderr: on a terminal one line updated in place, otherwise\n"
+    "a line at the start, at each quarter of the compression and at the end (size,\n"
+    "ratio, time). Ctrl-C, SIGTERM or SIGHUP remove the temporary files. At the\n"
+    "end pack prints the number\n"
     "of entries, bytes in (the files), bytes out (the LZMA stream) and their ratio.\n";
 
 const char kListHelp[] =
@@ -108,6 +127,8 @@ const char kListHelp[] =
     "Decodes the installer's payload and prints its identity texts (product code,\n"
     "window class, main program), its archive date and one line per entry: data\n"
     "size and stored name. --json prints the same as one JSON object with the keys\n"
+    "format (the version of this JSON, now 1), productName and productVersion\n"
+    "(FILE_ID.DIZ's first line as the installer reads it; empty without one),\n"
     "productCode, windowClass, mainProgram, archiveDate and entries (name, size).\n"
     "An installer with an entry UnInst.exe added by pack --uninstaller also shows\n"
     "what that uninstaller will remove (JSON key uninstaller: productCode,\n"
@@ -119,11 +140,14 @@ const char kListHelp[] =
     "print the entries, so memory does not grow with their number.\n";
 
 const char kVerifyHelp[] =
-    "usage: setupkit verify INSTALLER\n"
+    "usage: setupkit verify INSTALLER [--json]\n"
     "\n"
     "Decodes the installer's whole payload as the installer does, writing nothing,\n"
-    "and checks the checksum. Prints 'ok' with the number of entries and bytes, or\n"
-    "what is wrong: no payload found, LZMA data error, checksum mismatch, ...\n";
+    "checks the checksum and that the stub is a setup.exe of a setupkit build.\n"
+    "Prints 'ok' with the number of entries and bytes, or what is wrong: no\n"
+    "payload found, LZMA data error, checksum mismatch, no stub marker, ...\n"
+    "--json prints one JSON object: format, installer, ok, and then either\n"
+    "problem or entries, bytes, productName and productVersion.\n";
 
 const char kExtractHelp[] =
     "usage: setupkit extract INSTALLER DIR\n"
@@ -160,6 +184,10 @@ std::string ParseArguments(const std::vector<std::string>& args, const std::vect
   bool optionsEnded = false;
   for (size_t i = 1; i < args.size(); ++i) {
     const std::string& arg = args[i];
+    if (!optionsEnded && arg == "-h") {
+      parsed->help = true;
+      continue;
+    }
     if (optionsEnded || arg.size() < 2 || arg.compare(0, 2, "--") != 0) {
       parsed->positional.push_back(arg);
       continue;
@@ -210,10 +238,29 @@ std::string ParseDate(const std::string& text, uint32_t* archiveDate) {
   return std::string();
 }
 
-uint32_t Today() {
-  time_t now = time(nullptr);
-  struct tm local = *localtime(&now);
-  return ArchiveDateFromYmd(local.tm_year + 1900, local.tm_mon + 1, local.tm_mday);
+// The default archive date: the UTC day of SOURCE_DATE_EPOCH when it is set (the
+// reproducible-builds convention), else today in local time.
+std::string DefaultDate(uint32_t* archiveDate) {
+  const char* epoch = getenv("SOURCE_DATE_EPOCH");
+  if (epoch == nullptr || epoch[0] == 0) {
+    time_t now = time(nullptr);
+    struct tm local = *localtime(&now);
+    *archiveDate = ArchiveDateFromYmd(local.tm_year + 1900, local.tm_mon + 1, local.tm_mday);
+    return std::string();
+  }
+  const std::string text = epoch;
+  const std::string why = "SOURCE_DATE_EPOCH=" + text + ": ";
+  if (text.size() > 12 || text.find_first_not_of("0123456789") != std::string::npos) {
+    return why + "not a number of seconds since 1970-01-01 UTC";
+  }
+  const time_t seconds = static_cast<time_t>(std::stoll(text));
+  struct tm utc = {};
+  const struct tm* converted = gmtime(&seconds);
+  if (converted != nullptr) utc = *converted;
+  char day[16];
+  if (converted == nullptr || strftime(day, sizeof(day), "%Y-%m-%d", &utc) != 10) return why + "not a date an installer can hold";
+  const std::string problem = ParseDate(day, archiveDate);
+  return problem.empty() ? problem : why + problem;
 }
 
 // "16M", "4096", "512k". Returns an empty string or the problem.
@@ -266,32 +313,60 @@ bool IsInside(const fs::path& path, const fs::path& folder) {
   return mismatch.first == b.end();
 }
 
+// On a terminal one line rewritten in place; elsewhere (a CI log) a line at the
+// start, at each quarter of the compression and at the end.
 class ProgressLine {
  public:
-  explicit ProgressLine(std::ostream& err) : err_(err) {}
+  ProgressLine(std::ostream& err, ProgressStyle style) : err_(err), style_(style) {}
+  void Start(const PackJob& job) {
+    if (style_ != kProgressLines) return;
+    uint64_t bytes = 0;
+    for (const ProductFile& f : job.files) bytes += f.size;
+    err_ << "setupkit: packing " << job.files.size() << " files, " << bytes << " bytes\n" << std::flush;
+    started_ = std::chrono::steady_clock::now();
+  }
   void Show(PackStage stage, uint64_t done, uint64_t total) {
     const int percent = total == 0 ? 100 : static_cast<int>(done * 100 / total);
+    if (style_ == kProgressLines) {
+      // The end has a line of its own, with the sizes.
+      if (stage == kPackCompressing && percent / 25 > shown_ / 25 && percent < 100) {
+        err_ << "setupkit: packing " << percent / 25 * 25 << "%\n" << std::flush;
+      }
+      if (stage == kPackCompressing) shown_ = std::max(shown_, percent);
+      return;
+    }
     if (percent == shown_ && stage == stage_) return;
     shown_ = percent;
     stage_ = stage;
     err_ << "\rsetupkit: " << (stage == kPackReading ? "reading " : "packing ") << percent << "%" << std::flush;
   }
+  void Finish(const PackReport& report, const char* ratio) {
+    if (style_ != kProgressLines) return;
+    const double seconds =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - started_).count();
+    char time[32];
+    snprintf(time, sizeof(time), "%.1f s", seconds);
+    err_ << "setupkit: packed " << report.streamSize << " bytes (" << ratio << "), installer "
+         << report.installerSize << " bytes, " << time << "\n" << std::flush;
+  }
   void Clear() {
-    if (shown_ >= 0) err_ << "\r                          \r" << std::flush;
+    if (style_ == kProgressTerminal && shown_ >= 0) err_ << "\r                          \r" << std::flush;
   }
 
  private:
   std::ostream& err_;
+  ProgressStyle style_;
   int shown_ = -1;
   PackStage stage_ = kPackReading;
+  std::chrono::steady_clock::time_point started_;
 };
 
-int RunPack(const std::vector<std::string>& args, std::ostream& out, std::ostream& err, bool terminal) {
+int RunPack(const std::vector<std::string>& args, std::ostream& out, std::ostream& err, ProgressStyle style) {
   Arguments a;
   std::string problem = ParseArguments(args,
                                        {"--stub", "--out", "--product-code", "--window-class", "--main-program",
                                         "--date", "--dict-size", "--from", "--entries", "--uninstaller-program"},
-                                       {"--uninstaller"}, &a);
+                                       {"--uninstaller", "--strict"}, &a);
   if (a.help && problem.empty()) {
     out << kPackHelp;
     return kExitSuccess;
@@ -322,8 +397,10 @@ int RunPack(const std::vector<std::string>& args, std::ostream& out, std::ostrea
     std::string why = stored::CheckIdentity(kinds[i], value, texts[i]);
     if (!why.empty()) problem = std::string(names[i]) + " \"" + value + "\" " + why;
   }
-  job.archiveDate = Today();
-  if (problem.empty() && a.options.count("--date") != 0) problem = ParseDate(a.options["--date"], &job.archiveDate);
+  if (problem.empty()) {
+    problem = a.options.count("--date") != 0 ? ParseDate(a.options["--date"], &job.archiveDate)
+                                              : DefaultDate(&job.archiveDate);
+  }
   job.dictionarySize = kPackDictionaryDefault;
   if (problem.empty() && a.options.count("--dict-size") != 0) {
     problem = ParseDictionarySize(a.options["--dict-size"], &job.dictionarySize);
@@ -338,6 +415,14 @@ int RunPack(const std::vector<std::string>& args, std::ostream& out, std::ostrea
   if (problem.empty()) {
     std::string why = StubCheck(job.stub);
     if (!why.empty()) problem = ShowPath(stubPath) + ": " + why;
+  }
+  std::error_code error;
+  if (problem.empty() && fs::is_directory(job.output, error)) {
+    problem = ShowPath(job.output) + ": is a folder; give the installer's file name";
+  }
+  // fs::equivalent compares device and inode, so a link or another spelling of the stub counts too.
+  if (problem.empty() && fs::exists(job.output, error) && fs::equivalent(job.output, stubPath, error)) {
+    problem = ShowPath(job.output) + ": is the stub itself; write the installer elsewhere";
   }
   std::string origin;
   if (problem.empty() && hasFrom) {
@@ -361,6 +446,7 @@ int RunPack(const std::vector<std::string>& args, std::ostream& out, std::ostrea
     ~ScratchRemover() {
       std::error_code ignored;
       if (armed) fs::remove(path, ignored);
+      if (armed) RemoveOnInterrupt(kInterruptScratch, fs::path());
     }
   } scratchRemover{uninstallerScratch};
   if (problem.empty() && withUninstaller) {
@@ -368,6 +454,7 @@ int RunPack(const std::vector<std::string>& args, std::ostream& out, std::ostrea
                                  ? fs::u8path(a.options["--uninstaller-program"])
                                  : stubPath.parent_path() / "uninst.exe";
     scratchRemover.armed = true;
+    RemoveOnInterrupt(kInterruptScratch, uninstallerScratch);
     problem = AddUninstaller(program, uninstallerScratch, &job);
   }
   if (problem.empty()) {
@@ -379,24 +466,28 @@ int RunPack(const std::vector<std::string>& args, std::ostream& out, std::ostrea
     return kExitFailure;
   }
 
+  std::vector<std::string> warnings;
+  problem = PackWarnings(job, a.options["--main-program"], &warnings);
   const std::vector<std::string> clashes = ProductFilesFlatteningClashes(job.files);
-  for (size_t i = 0; i < clashes.size() && i < kShownClashes; ++i) err << "setupkit: warning: " << clashes[i] << "\n";
+  for (size_t i = 0; i < clashes.size() && i < kShownClashes; ++i) warnings.push_back(clashes[i]);
   if (clashes.size() > kShownClashes) {
-    err << "setupkit: warning: " << clashes.size() - kShownClashes
-        << " more files share their file name with an earlier one\n";
+    warnings.push_back(std::to_string(clashes.size() - kShownClashes) +
+                       " more files share their file name with an earlier one");
   }
-  if (!job.mainProgramName.empty()) {
-    bool found = false;
-    for (const ProductFile& f : job.files) {
-      found |= stored::FoldKey(stored::LastComponent(f.name)) == stored::FoldKey(job.mainProgramName);
-    }
-    if (!found)
-      err << "setupkit: warning: --main-program \"" << a.options["--main-program"] << "\" is no entry's file name\n";
+  const bool strict = a.options.count("--strict") != 0;
+  for (const std::string& warning : warnings) err << (strict ? "setupkit: error: " : "setupkit: warning: ") << warning << "\n";
+  if (problem.empty() && strict && !warnings.empty()) problem = "--strict: no installer written, see above";
+  if (!problem.empty()) {
+    err << "setupkit: " << problem << "\n";
+    return kExitFailure;
   }
 
-  ProgressLine line(err);
+  ProgressLine line(err, style);
   PackProgress progress;
-  if (terminal) progress = [&line](PackStage stage, uint64_t done, uint64_t total) { line.Show(stage, done, total); };
+  if (style != kProgressNone) {
+    progress = [&line](PackStage stage, uint64_t done, uint64_t total) { line.Show(stage, done, total); };
+  }
+  line.Start(job);
   PackReport report;
   problem = PackInstaller(job, progress, &report);
   line.Clear();
@@ -408,6 +499,7 @@ int RunPack(const std::vector<std::string>& args, std::ostream& out, std::ostrea
   snprintf(
       ratio, sizeof(ratio), "%.1f%%",
       report.bytesIn == 0 ? 0.0 : 100.0 * static_cast<double>(report.streamSize) / static_cast<double>(report.bytesIn));
+  line.Finish(report, ratio);
   out << ShowPath(job.output) << ": " << report.entries << " entries, " << report.bytesIn << " bytes in, "
       << report.streamSize << " bytes out (" << ratio << "), installer " << report.installerSize << " bytes\n";
   return kExitSuccess;
@@ -462,16 +554,18 @@ int RunList(const std::vector<std::string>& args, std::ostream& out, std::ostrea
 int RunVerify(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
   Arguments a;
   int exitCode = kExitSuccess;
-  if (!ParseInspect(args, 1, {}, kVerifyHelp, out, err, &a, &exitCode)) return exitCode;
+  if (!ParseInspect(args, 1, {"--json"}, kVerifyHelp, out, err, &a, &exitCode)) return exitCode;
   const fs::path installer = fs::u8path(a.positional[0]);
+  const bool json = a.options.count("--json") != 0;
   VerifyReport report;
   std::string problem;
   exitCode = InspectVerify(installer, &report, &problem);
+  if (json) out << VerifyJson(ShowPath(installer), exitCode == kExitSuccess ? &report : nullptr, problem);
   if (exitCode != kExitSuccess) {
     err << "setupkit: " << problem << "\n";
     return exitCode;
   }
-  out << ShowPath(installer) << ": ok, " << report.entries << " entries, " << report.bytes << " bytes\n";
+  if (!json) out << ShowPath(installer) << ": ok, " << report.entries << " entries, " << report.bytes << " bytes\n";
   return kExitSuccess;
 }
 
@@ -496,7 +590,7 @@ int RunExtract(const std::vector<std::string>& args, std::ostream& out, std::ost
 
 }  // namespace
 
-int SetupkitRun(const std::vector<std::string>& args, std::ostream& out, std::ostream& err, bool terminal) {
+int SetupkitRun(const std::vector<std::string>& args, std::ostream& out, std::ostream& err, ProgressStyle style) {
   if (args.empty()) {
     err << UsageError("", "no command") << "\n";
     return kExitFailure;
@@ -506,7 +600,11 @@ int SetupkitRun(const std::vector<std::string>& args, std::ostream& out, std::os
     out << kToolHelp;
     return kExitSuccess;
   }
-  if (command == "pack") return RunPack(args, out, err, terminal);
+  if (command == "--version") {
+    out << "setupkit " << SETUPKIT_VERSION << "\n";
+    return kExitSuccess;
+  }
+  if (command == "pack") return RunPack(args, out, err, style);
   if (command == "list") return RunList(args, out, err);
   if (command == "verify") return RunVerify(args, out, err);
   if (command == "extract") return RunExtract(args, out, err);

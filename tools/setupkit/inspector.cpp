@@ -3,6 +3,7 @@
 #include <stdio.h>
 
 #include <algorithm>
+#include <fstream>
 #include <iterator>
 #include <new>
 #include <random>
@@ -16,6 +17,7 @@
 #include "setupkit/commands.h"
 #include "setupkit/product_files.h"
 #include "setupkit/stored_text.h"
+#include "setupkit/stub_check.h"
 #include "setupkit/system_error.h"
 #include "text/bounded_text.h"
 
@@ -25,8 +27,8 @@ namespace {
 
 // A narrow text from the payload as the installer would show it: through the ANSI code page.
 std::string AnsiToUtf8(const char* text) {
-  char16_t wide[64];
-  NarrowToWide(text, wide, 64);
+  char16_t wide[128];
+  NarrowToWide(text, wide, 128);
   return Utf16ToUtf8(wide);
 }
 
@@ -129,11 +131,14 @@ std::string JsonString(const std::string& utf8) {
 namespace {
 
 // Counts what it is shown: the checking pass of `list`, and `verify`.
-int VerifyHandler(char16_t*, const uint8_t* data, uint32_t size, void* context) {
+// The product description is read from the same leading bytes the installer's scan pass gets.
+int VerifyHandler(char16_t* name, const uint8_t* data, uint32_t size, void* context) {
   VerifyReport* report = static_cast<VerifyReport*>(context);
   if (data == nullptr) {
     report->entries += 1;
     report->bytes += size;
+  } else if (report->description.name[0] == 0 && ClassifyScanEntry(name) == kScanEntryDescription) {
+    ParseDescriptionLine(data, size, &report->description);
   }
   return 0;
 }
@@ -327,9 +332,10 @@ int InspectList(const fs::path& installer, ListFormat format, const std::string&
   int result = Pass(path, Guarded<VerifyHandler>, &counted, &summary);
   int exitCode = ReadingPassResult(installer, result, summary, problem);
   if (exitCode != kExitSuccess) return exitCode;
-  const InstallerListing listing = {AnsiToUtf8(summary.productCode), AnsiToUtf8(summary.productWindowClass),
+  const InstallerListing listing = {AnsiToUtf8(summary.productCode),    AnsiToUtf8(summary.productWindowClass),
                                     AnsiToUtf8(summary.mainProgramName), DateText(summary.archiveDate),
-                                    counted.entries, counted.bytes};
+                                    counted.entries,                     counted.bytes,
+                                    AnsiToUtf8(counted.description.name), AnsiToUtf8(counted.description.version)};
   const bool json = format == ListFormat::kJson;
   out << (json ? InstallerListingJsonHead(listing) : InstallerListingText(listing));
   ListPrinter printer = {&out, format, VerifyReport()};
@@ -345,7 +351,9 @@ int InspectList(const fs::path& installer, ListFormat format, const std::string&
 }
 
 std::string InstallerListingJsonHead(const InstallerListing& listing) {
-  std::string out = "{\n";
+  std::string out = "{\n  \"format\": " + std::to_string(kJsonFormat) + ",\n";
+  out += "  \"productName\": " + JsonString(listing.productName) + ",\n";
+  out += "  \"productVersion\": " + JsonString(listing.productVersion) + ",\n";
   out += "  \"productCode\": " + JsonString(listing.productCode) + ",\n";
   out += "  \"windowClass\": " + JsonString(listing.windowClass) + ",\n";
   out += "  \"mainProgram\": " + JsonString(listing.mainProgram) + ",\n";
@@ -381,7 +389,31 @@ int InspectVerify(const fs::path& installer, VerifyReport* report, std::string* 
   *report = VerifyReport();
   ArchivePassSummary summary;
   int result = Pass(installer.u16string(), Guarded<VerifyHandler>, report, &summary);
-  return ReadingPassResult(installer, result, summary, problem);
+  int exitCode = ReadingPassResult(installer, result, summary, problem);
+  if (exitCode != kExitSuccess) return exitCode;
+  // The magic's offset bounds the image, which the locator has just read through.
+  std::vector<uint8_t> image(summary.payloadOffset);
+  std::ifstream in(installer, std::ios::binary);
+  in.read(reinterpret_cast<char*>(image.data()), static_cast<std::streamsize>(image.size()));
+  if (!in) {
+    *problem = ShowPath(installer) + ": cannot be read";
+    return kExitFailure;
+  }
+  if (!StubHasMarker(image.data(), image.size())) {
+    *problem = ShowPath(installer) + ": its stub is not a setup.exe of this project (no stub marker)";
+    return kExitBrokenPayload;
+  }
+  return kExitSuccess;
+}
+
+std::string VerifyJson(const std::string& installer, const VerifyReport* report, const std::string& problem) {
+  std::string out = "{\n  \"format\": " + std::to_string(kJsonFormat) + ",\n";
+  out += "  \"installer\": " + JsonString(installer) + ",\n";
+  if (report == nullptr) return out + "  \"ok\": false,\n  \"problem\": " + JsonString(problem) + "\n}\n";
+  out += "  \"ok\": true,\n  \"entries\": " + std::to_string(report->entries) + ",\n";
+  out += "  \"bytes\": " + std::to_string(report->bytes) + ",\n";
+  out += "  \"productName\": " + JsonString(AnsiToUtf8(report->description.name)) + ",\n";
+  return out + "  \"productVersion\": " + JsonString(AnsiToUtf8(report->description.version)) + "\n}\n";
 }
 
 int InspectExtract(const fs::path& installer, const fs::path& folder, ExtractReport* report,

@@ -14,6 +14,12 @@
 #include <ostream>
 #include <string>
 
+#include "text/product_description.h"
+
+// The version of the JSON that list and verify print, its "format" member. It
+// grows when members change meaning or go away; new members keep it.
+const int kJsonFormat = 1;
+
 // What `list` shows before and after the entries; its size does not grow with
 // the entry count.
 struct InstallerListing {
@@ -23,6 +29,8 @@ struct InstallerListing {
   std::string archiveDate;  // YYYY-MM-DD
   uint32_t entries;
   uint64_t bytes;           // the entries' data
+  std::string productName;  // from FILE_ID.DIZ's first line as the installer reads it, UTF-8
+  std::string productVersion;
 };
 
 enum class ListFormat { kText, kJson };
@@ -53,9 +61,16 @@ std::string InstallerListingJsonTail(const InstallerListing& listing, const std:
 struct VerifyReport {
   uint32_t entries;
   uint64_t bytes;  // the entries' data
+  ProductDescription description;  // the first entry "FILE_ID.DIZ" read as the installer reads it; zero when none
 };
 
+// Decodes the whole payload and checks that the image before it carries the
+// stub marker: an installer whose stub is some other program is refused (1).
 int InspectVerify(const std::filesystem::path& installer, VerifyReport* report, std::string* problem);
+
+// verify's result as one JSON object: format, installer, ok, and then either
+// problem or entries, bytes, productName and productVersion.
+std::string VerifyJson(const std::string& installer, const VerifyReport* report, const std::string& problem);
 
 struct ExtractReport {
   uint32_t entries;    // in the installer

@@ -38,13 +38,13 @@ int Run(int argc, char** argv) {
   const UINT consoleCodePage = GetConsoleOutputCP();
   SetConsoleOutputCP(CP_UTF8);
   const bool terminal = _isatty(_fileno(stderr)) != 0;
-  const int exitCode = SetupkitRun(args, std::cout, std::cerr, terminal);
+  const int exitCode = SetupkitRun(args, std::cout, std::cerr, terminal ? kProgressTerminal : kProgressLines);
   std::cout.flush();
   if (consoleCodePage != 0) SetConsoleOutputCP(consoleCodePage);
   return exitCode;
 #else
   for (int i = 1; i < argc; ++i) args.push_back(argv[i]);
-  return SetupkitRun(args, std::cout, std::cerr, isatty(fileno(stderr)) != 0);
+  return SetupkitRun(args, std::cout, std::cerr, isatty(fileno(stderr)) != 0 ? kProgressTerminal : kProgressLines);
 #endif
 }
 

@@ -19,6 +19,7 @@
 #include "archive/payload_format.h"
 #include "platform/platform.h"
 #include "setupkit/entry_stream_writer.h"
+#include "setupkit/interrupt_cleanup.h"
 #include "setupkit/system_error.h"
 
 namespace fs = std::filesystem;
@@ -362,6 +363,7 @@ std::string PackInstaller(const PackJob& job, const PackProgress& progress, Pack
   PlatformFile file = PLATFORM_INVALID_FILE;
   problem = CreateTemporary(job.output, &temporary, &file);
   if (!problem.empty()) return problem;
+  RemoveOnInterrupt(kInterruptTemporary, temporary);
   problem = WriteInstaller(job, checksum, file, progress, report);
   if (!PlatformCloseHandle(file) && problem.empty()) problem = WriteFailed(job.output, PlatformGetLastError());
   std::error_code error;
@@ -370,5 +372,6 @@ std::string PackInstaller(const PackJob& job, const PackProgress& progress, Pack
     if (error) problem = ShowPath(job.output) + ": cannot be written (" + error.message() + ")";
   }
   if (!problem.empty()) fs::remove(temporary, error);
+  RemoveOnInterrupt(kInterruptTemporary, fs::path());
   return problem;
 }

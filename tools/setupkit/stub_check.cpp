@@ -1,6 +1,11 @@
 #include "setupkit/stub_check.h"
 
+#include <string.h>
+
+#include <algorithm>
+
 #include "archive/payload_format.h"
+#include "archive/stub_marker.h"
 
 namespace {
 
@@ -36,6 +41,11 @@ int64_t StubFindPayloadMagic(const std::vector<uint8_t>& bytes) {
   return -1;
 }
 
+bool StubHasMarker(const uint8_t* bytes, size_t size) {
+  const char* marker = SETUP_STUB_MARKER;
+  return std::search(bytes, bytes + size, marker, marker + strlen(marker)) != bytes + size;
+}
+
 std::string StubCheck(const std::vector<uint8_t>& stub) {
   if (stub.size() < 2 || stub[0] != 'M' || stub[1] != 'Z') return "is not a Windows executable (no MZ header)";
   uint32_t pe = 0;
@@ -50,6 +60,10 @@ std::string StubCheck(const std::vector<uint8_t>& stub) {
   if (optionalSize < 2 || optional + optionalSize > stub.size() || !Read16(stub, optional, &magic) ||
       (magic != kOptionalMagicPe32 && magic != kOptionalMagicPe32Plus)) {
     return "is not a PE executable (no valid optional header)";
+  }
+  if (!StubHasMarker(stub.data(), stub.size())) {
+    return "is a Windows program but not a setup.exe stub of this project (no stub marker); give the setup.exe "
+           "of a setupkit build";
   }
   const uint64_t countOffset = magic == kOptionalMagicPe32 ? 92 : 108;
   const uint64_t directories = countOffset + 4;

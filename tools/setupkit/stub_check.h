@@ -1,5 +1,5 @@
 // Whether a file can be the stub of a new installer: a PE executable that is not
-// signed yet and carries no payload yet.
+// signed yet, carries no payload yet and is the project's own setup.exe.
 #pragma once
 
 #include <stdint.h>
@@ -11,8 +11,11 @@
 // start (where the locator would find it), or -1 when there is none.
 int64_t StubFindPayloadMagic(const std::vector<uint8_t>& bytes);
 
+// True when the bytes hold the text every setup.exe carries (archive/stub_marker.h).
+bool StubHasMarker(const uint8_t* bytes, size_t size);
+
 // Returns an empty string when `stub` may be packed, otherwise the problem:
-// not an MZ/PE executable, an Authenticode certificate table in the security
+// not an MZ/PE executable, no stub marker, an Authenticode certificate table in the security
 // data directory (signing must come after packing, since the payload goes where
 // the certificate table would have to follow), or a payload magic where the
 // locator would find it before the new payload.

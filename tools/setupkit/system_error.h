@@ -1,10 +1,12 @@
-// Words for the Win32 error numbers that the platform layer reports, the same
-// on Windows and off it.
+// Words for the Win32 error numbers that the platform layer reports: on Windows
+// the Win32 words and number, elsewhere the system's own text for the errno the
+// number came from.
 #pragma once
 
 #include <stdint.h>
 
 #include <string>
 
-// "access denied (error 5)"; unknown numbers read "system error 1234".
+// "access denied (error 5)" on Windows, "Permission denied" on Linux; unknown
+// numbers read "system error 1234".
 std::string SystemErrorText(uint32_t error);

@@ -46,13 +46,17 @@ std::vector<uint8_t> ReadBytes(const fs::path& path, size_t limit, bool* ok) {
   return bytes;
 }
 
-// The product name as the scan pass takes it: the first line of the entry
-// "FILE_ID.DIZ", from its first 1024 bytes, cut to the context's 31 bytes.
-std::string ProductNameOf(const std::vector<ProductFile>& files, std::string* problem) {
+std::string Utf8(const char* ansi) { return ansi::ToUtf8(ansi); }
+
+}  // namespace
+
+std::string ProductNameOf(const std::vector<ProductFile>& files, bool* described, std::string* problem) {
+  *described = false;
   for (const ProductFile& file : files) {
     char16_t wide[kEntryNameUnits];
     NarrowToWide(file.name.c_str(), wide, kEntryNameUnits);
     if (ClassifyScanEntry(wide) != kScanEntryDescription) continue;
+    *described = true;
     bool ok = false;
     std::vector<uint8_t> lead = ReadBytes(file.source, kLeadingBytesMax, &ok);
     if (!ok) *problem = ShowPath(file.source) + ": cannot be read";
@@ -65,6 +69,8 @@ std::string ProductNameOf(const std::vector<ProductFile>& files, std::string* pr
   }
   return std::string();
 }
+
+namespace {
 
 // The last `limit` bytes of a file: where the trailer sits, whatever the size of the entry.
 std::vector<uint8_t> ReadTail(const fs::path& path, size_t limit, bool* ok) {
@@ -102,15 +108,14 @@ int CatchUninstaller(char16_t* name, const uint8_t* data, uint32_t, void* contex
   return 1;
 }
 
-std::string Utf8(const char* ansi) { return ansi::ToUtf8(ansi); }
-
 }  // namespace
 
 std::string UninstallerFieldsFor(const std::vector<ProductFile>& files, const std::string& productCode,
                                  const std::string& windowClass, const std::string& mainProgram,
                                  std::vector<std::string>* texts, std::vector<std::string>* names) {
   std::string problem;
-  const std::string productName = ProductNameOf(files, &problem);
+  bool described = false;
+  const std::string productName = ProductNameOf(files, &described, &problem);
   if (!problem.empty()) return problem;
   if (productName.empty()) {
     return "the product has no name (FILE_ID.DIZ missing or its first line empty), so the installer would "

@@ -22,6 +22,12 @@ struct UninstallerInfo {
   uint32_t fileCount;
 };
 
+// The product name as the installer's scan pass takes it: the first line of the
+// entry "FILE_ID.DIZ" (Windows-1252), from its first 1024 bytes, cut to 31 bytes;
+// empty when there is no such entry (*described false) or its line names nothing.
+// *problem names a description that cannot be read.
+std::string ProductNameOf(const std::vector<ProductFile>& files, bool* described, std::string* problem);
+
 // What the installer will know of a product packed from files (in payload
 // order) with these identity texts (Windows-1252), as the trailer stores it:
 // the product name from FILE_ID.DIZ's first line cut to 31 bytes; the window
