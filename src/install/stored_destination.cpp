@@ -3,12 +3,11 @@
 #include <windows.h>
 
 #include "install/install_decisions.h"
+#include "install/install_record.h"
 #include "install/registry_text.h"
 #include "platform/wide.h"
 #include "text/bounded_text.h"
 #include "ui/installer_context.h"
-
-const char16_t kStoredDestinationKey[] = u"Software\\Halvorn";
 
 namespace {
 
