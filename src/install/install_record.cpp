@@ -46,6 +46,12 @@ void UninstallEntryValues(const InstallState* state, const char16_t* productName
   SetWide(kPublisherAddress, values[4].text, kPathUnits);
 }
 
+void ProposeDestination(char16_t* programFiles, int capacity, const char* productName) {
+  if (programFiles == nullptr || capacity <= 0 || programFiles[0] == 0) return;
+  EnsureTrailingSeparator(programFiles, capacity);
+  AppendNarrowToWide(productName, programFiles, capacity);
+}
+
 void JoinInstalledPath(const char16_t* folder, const char16_t* file, char16_t* out, int capacity) {
   if (out == nullptr || capacity <= 0) return;
   out[0] = 0;

@@ -48,5 +48,10 @@ struct UninstallValue {
 void UninstallEntryValues(const InstallState* state, const char16_t* productName,
                           UninstallValue values[kUninstallValueCount]);
 
+// Completes programFiles (in place, capacity in units) into the destination
+// proposed on a first run: a trailing backslash and the product name (ANSI).
+// An empty buffer stays empty.
+void ProposeDestination(char16_t* programFiles, int capacity, const char* productName);
+
 // folder\file into out; empty when file is empty or the path does not fit.
 void JoinInstalledPath(const char16_t* folder, const char16_t* file, char16_t* out, int capacity);

@@ -43,10 +43,8 @@ void DefaultDestination(char16_t* buffer, int capacity) {
       buffer[0] = 0;
     }
   }
-  if (buffer[0] == 0) return;
-  EnsureTrailingSeparator(buffer, capacity);
   InstallerContext* context = InstallerContextGet();
-  if (context != nullptr) AppendNarrowToWide(context->productName, buffer, capacity);
+  ProposeDestination(buffer, capacity, context != nullptr ? context->productName : "");
 }
 
 void ReadProgramFilesDir(char16_t* buffer, int capacity) {

@@ -14,6 +14,8 @@
 #include <ostream>
 #include <string>
 
+#include "archive/archive_pass.h"
+
 // What `list` shows before and after the entries; its size does not grow with
 // the entry count.
 struct InstallerListing {
@@ -49,6 +51,11 @@ std::string InstallerEntryText(const std::string& name, uint32_t size);
 std::string InstallerListingJsonHead(const InstallerListing& listing);
 std::string InstallerEntryJson(const std::string& name, uint32_t size, bool first);
 std::string InstallerListingJsonTail(const InstallerListing& listing, const std::string& member);
+
+// One archive pass that writes nothing, with the caller's handler; the exit
+// code and problem as for verify. summary is filled whatever the result.
+int InspectReadingPass(const std::filesystem::path& installer, EntryHandler handler, void* context,
+                       ArchivePassSummary* summary, std::string* problem);
 
 struct VerifyReport {
   uint32_t entries;
