@@ -225,7 +225,7 @@ void PrintText(const Plan& plan, std::ostream& out) {
       << "\n  destination:  " << Printable(plan.destination) << (plan.proposed ? "  (proposed on a first run)" : "")
       << "\n\nLanguages (a cleared box drops)\n";
   for (const auto& language : plan.languages) {
-    out << "  " << language.first.code << " " << Printable(Utf16ToUtf8(language.first.text)) << ":";
+    out << "  " << Code(language.first.code) << " " << Printable(Utf16ToUtf8(language.first.text)) << ":";
     if (language.second.empty()) out << " nothing";
     for (const std::string& path : language.second) out << " " << Printable(path);
     out << "\n";
