@@ -296,13 +296,15 @@ void ExpectAsPlanned(const wchar_t* variable, const std::wstring& texts, const s
           << line[L"root"] << "\\" << line[L"key"] << " " << line[L"value"];
     }
     if (line.count(L"link") != 0) {
-      EXPECT_EQ(line[L"target"] + L" in " + line[L"workingDirectory"], Shortcut(folders.at(line[L"folder"]) + line[L"link"]));
+      EXPECT_EQ(line[L"target"] + L" in " + line[L"workingDirectory"],
+                Shortcut(folders.at(line[L"folder"]) + line[L"link"]));
     }
   }
   EXPECT_EQ(0u, texts.find(caption)) << "planned caption and title line: " << caption;
   EXPECT_EQ(items, list) << "planned language list";
   for (const auto& entry : std::filesystem::directory_iterator(destination)) {
-    EXPECT_NE(files.end(), std::find(files.begin(), files.end(), entry.path().wstring())) << entry.path() << " unplanned";
+    EXPECT_NE(files.end(), std::find(files.begin(), files.end(), entry.path().wstring()))
+        << entry.path() << " is there but was not planned";
   }
 }
 
