@@ -252,15 +252,15 @@ void InstallInLanguage(const Language& language) {
 }
 
 // The lines of `setupkit plan --json` (E2E_*_PLAN), each as its members with string values.
-std::vector<std::map<std::string, std::wstring>> PlanLines(const wchar_t* variable) {
+std::vector<std::map<std::wstring, std::wstring>> PlanLines(const wchar_t* variable) {
   std::ifstream in(std::filesystem::path(E2eInput(variable)));
   const std::regex member(R"x("(\w+)": "((?:[^"\\]|\\.)*)")x");
-  std::vector<std::map<std::string, std::wstring>> lines;
+  std::vector<std::map<std::wstring, std::wstring>> lines;
   for (std::string line; std::getline(in, line);) {
-    std::map<std::string, std::wstring> members;
+    std::map<std::wstring, std::wstring> members;
     for (std::sregex_iterator m(line.begin(), line.end(), member), end; m != end; ++m) {
       std::string text = std::regex_replace((*m)[2].str(), std::regex(R"(\\(.))"), "$1");  // names and paths: no \u
-      members[(*m)[1].str()] = std::filesystem::u8path(text).wstring();
+      members[std::filesystem::u8path((*m)[1].str()).wstring()] = std::filesystem::u8path(text).wstring();
     }
     if (!members.empty()) lines.push_back(members);
   }
