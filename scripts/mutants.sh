@@ -50,7 +50,7 @@ extract-link @ native @ ^setupkit_tests$ @ tools/setupkit/inspector.cpp @ if (fs
 extract-staging @ native @ ^archive_tests$ @ tools/setupkit/inspector.cpp @ if (result == 0) exitCode = PlaceStagedFiles( @ exitCode = PlaceStagedFiles(
 list-escape @ native @ ^setupkit_tests$ @ tools/setupkit/inspector.cpp @ } else if (c < 0x20 || c == 0x7F) { @ } else if (c < 0x20 && c == 0x7F) {
 registry-type @ win32 @ ^shell_tests$ @ src/install/registry_text.cpp @ REG_SZ, reinterpret_cast @ REG_EXPAND_SZ, reinterpret_cast
-uninstall-icon @ win32 @ ^shell_tests$ @ src/install/uninstall_entry.cpp @ u"DisplayIcon", mainProgramPath @ u"DisplayIcon", uninstallerPath
+uninstall-icon @ win32 @ ^shell_tests$ @ src/install/install_record.cpp @ JoinInstalledPath(state->destination, state->mainProgram, values[2].text, kPathUnits); @ JoinInstalledPath(state->destination, state->uninstaller, values[2].text, kPathUnits);
 stored-root @ win32 @ ^shell_tests$ @ src/install/stored_destination.cpp @ RegCreateKeyExW(HKEY_CURRENT_USER, @ RegCreateKeyExW(HKEY_LOCAL_MACHINE,
 sequence-store @ win32 @ ^shell_tests$ @ src/install/install_sequence.cpp @ StoreDestination(state->destination); @ // StoreDestination(state->destination);
 sequence-path @ win32 @ ^shell_tests$ @ src/install/install_sequence.cpp @ if (result == 0) result = static_cast<int>(state.pathError); @ // path errors ignored

@@ -4,6 +4,7 @@
 #include "archive/file_routines.h"
 #include "install/install_decisions.h"
 #include "install/install_handler.h"
+#include "install/install_record.h"
 #include "install/shortcuts.h"
 #include "install/stored_destination.h"
 #include "install/uninstall_entry.h"
@@ -23,11 +24,6 @@ const int kFileNameUnits = 32;
 
 bool IsChecked(HWND dialog, int id) { return IsDlgButtonChecked(dialog, id) == BST_CHECKED; }
 
-void JoinPath(const char16_t* folder, const char16_t* file, char16_t* out, int capacity) {
-  SetWide(folder, out, capacity);
-  AppendPathComponent(file, out, capacity);
-}
-
 void ShowFailure(HWND dialog, int result, const InstallerContext* context, MessageFunction show) {
   if (result < 0) {
     char16_t text[kStringMessageUnits];
@@ -40,21 +36,20 @@ void ShowFailure(HWND dialog, int result, const InstallerContext* context, Messa
 
 // Steps after a successful pass; none of them can fail the install.
 void RecordInstallation(HWND dialog, const InstallState* state, const char16_t* productName) {
-  char16_t mainProgramPath[kPathUnits] = {};
-  if (state->mainProgram[0] != 0) JoinPath(state->destination, state->mainProgram, mainProgramPath, kPathUnits);
-  StoreDestination(state->destination);
-
+  InstallerContext* context = InstallerContextGet();
+  char16_t productCode[4];
+  NarrowToWide(context != nullptr ? context->productCode : nullptr, productCode, 4);
+  InstallRecordSteps steps;
+  DecideInstallRecord(state, productName, productCode, &steps);
+  if (steps.storeDestination) StoreDestination(state->destination);
+  if (steps.uninstallEntry) WriteUninstallEntry(state);
+  if (steps.programGroup && IsChecked(dialog, kStartMenuBoxId)) CreateProgramGroup(state);
+  if (!steps.shortcuts) return;
   // Every path here names a file the pass has written, so it fits a path buffer.
-  char16_t work[kPathUnits];
-  if (state->uninstaller[0] != 0) {
-    JoinPath(state->destination, state->uninstaller, work, kPathUnits);
-    WriteUninstallEntry(work, mainProgramPath);
-  }
-  if (state->mainProgram[0] == 0) return;
-  if (IsChecked(dialog, kStartMenuBoxId)) CreateProgramGroup(state);
-  JoinPath(state->destination, state->mainProgram, work, kPathUnits);
-  if (IsChecked(dialog, kDesktopBoxId)) CreateDesktopShortcut(work, productName);
-  if (IsChecked(dialog, kQuickLaunchBoxId)) CreateQuickLaunchShortcut(work, productName);
+  char16_t program[kPathUnits];
+  JoinInstalledPath(state->destination, state->mainProgram, program, kPathUnits);
+  if (IsChecked(dialog, kDesktopBoxId)) CreateDesktopShortcut(program, productName);
+  if (IsChecked(dialog, kQuickLaunchBoxId)) CreateQuickLaunchShortcut(program, productName);
 }
 
 }  // namespace

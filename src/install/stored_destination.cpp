@@ -3,12 +3,11 @@
 #include <windows.h>
 
 #include "install/install_decisions.h"
+#include "install/install_record.h"
 #include "install/registry_text.h"
 #include "platform/wide.h"
 #include "text/bounded_text.h"
 #include "ui/installer_context.h"
-
-const char16_t kStoredDestinationKey[] = u"Software\\Halvorn";
 
 namespace {
 
@@ -44,10 +43,8 @@ void DefaultDestination(char16_t* buffer, int capacity) {
       buffer[0] = 0;
     }
   }
-  if (buffer[0] == 0) return;
-  EnsureTrailingSeparator(buffer, capacity);
   InstallerContext* context = InstallerContextGet();
-  if (context != nullptr) AppendNarrowToWide(context->productName, buffer, capacity);
+  ProposeDestination(buffer, capacity, context != nullptr ? context->productName : "");
 }
 
 void ReadProgramFilesDir(char16_t* buffer, int capacity) {

@@ -3,6 +3,9 @@
 // named by the product code) for the next run.
 #pragma once
 
+// kStoredDestinationKey: where the stored folders live.
+#include "install/install_record.h"
+
 // Fills buffer (capacity in units) with the folder to propose: the stored
 // folder of the context's productCode, unchanged, when there is a non-empty
 // one; otherwise the Program Files folder ("ProgramFilesDir", else the
@@ -20,5 +23,3 @@ void ReadProgramFilesDir(char16_t* buffer, int capacity);
 // product code or destination, and silently when the key cannot be written.
 void StoreDestination(const char16_t* destination);
 
-// Where the stored folders live, below HKEY_CURRENT_USER.
-extern const char16_t kStoredDestinationKey[];

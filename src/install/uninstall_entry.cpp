@@ -5,18 +5,12 @@
 #include <shlobj.h>
 
 #include "archive/file_routines.h"
+#include "install/install_record.h"
 #include "install/registry_text.h"
 #include "install/shortcuts.h"
 #include "platform/wide.h"
 #include "text/bounded_text.h"
 #include "ui/installer_context.h"
-
-#ifndef SETUP_URL_INFO_ABOUT
-#error "SETUP_URL_INFO_ABOUT (the maker's web address) comes from CMake"
-#endif
-
-const char16_t kPublisher[] = u"Halvorn";
-const char16_t kPublisherAddress[] = u"" SETUP_URL_INFO_ABOUT;
 
 namespace {
 
@@ -30,23 +24,21 @@ void ProductName(char16_t* name) {
 
 }  // namespace
 
-void WriteUninstallEntry(const char16_t* uninstallerPath, const char16_t* mainProgramPath) {
+void WriteUninstallEntry(const InstallState* state) {
   char16_t name[kProductNameUnits];
   ProductName(name);
-  if (name[0] == 0) return;
+  if (name[0] == 0 || state == nullptr) return;
   char16_t keyPath[kKeyUnits];
-  SetWide(u"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\", keyPath, kKeyUnits);
+  SetWide(kUninstallKeyBase, keyPath, kKeyUnits);
   AppendWide(name, keyPath, kKeyUnits);
   HKEY key = nullptr;
   if (RegCreateKeyExW(HKEY_LOCAL_MACHINE, AsWide(keyPath), 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_WRITE, nullptr,
                       &key, nullptr) != ERROR_SUCCESS) {
     return;
   }
-  WriteRegistryText(key, u"DisplayName", name);
-  WriteRegistryText(key, u"UninstallString", uninstallerPath);
-  WriteRegistryText(key, u"DisplayIcon", mainProgramPath);
-  WriteRegistryText(key, u"Publisher", kPublisher);
-  WriteRegistryText(key, u"URLInfoAbout", kPublisherAddress);
+  UninstallValue values[kUninstallValueCount];
+  UninstallEntryValues(state, name, values);
+  for (const UninstallValue& value : values) WriteRegistryText(key, value.name, value.text);
   RegCloseKey(key);
 }
 
@@ -60,7 +52,7 @@ void CreateProgramGroup(const InstallState* state) {
   if (group[0] == 0 || AppendPathComponent(name, group, kPathUnits) != 0) return;
   if (CreateDirectoryTree(group) != kTreeCreated) return;
   CreateGroupLink(name, state->destination, state->mainProgram, group);
-  CreateGroupLink(u"Uninstall", state->destination, state->uninstaller, group);
+  CreateGroupLink(kUninstallLinkName, state->destination, state->uninstaller, group);
 }
 
 void CreateGroupLink(const char16_t* name, const char16_t* folder, const char16_t* file, const char16_t* group) {

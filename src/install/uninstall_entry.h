@@ -6,16 +6,12 @@
 
 #include "install/install_decisions.h"
 
-// The maker, as the uninstall entry names it.
-extern const char16_t kPublisher[];
-extern const char16_t kPublisherAddress[];
 
-// Writes the five REG_SZ values DisplayName (the context's productName),
-// UninstallString (uninstallerPath, unquoted), DisplayIcon (mainProgramPath,
-// may be empty or null), Publisher and URLInfoAbout into the product's key,
-// creating it; other values of the key stay. Nothing is written when the
+// Writes the five REG_SZ values of UninstallEntryValues for state and the
+// context's productName into the product's key, creating it; other values of
+// the key stay. Nothing is written when the
 // product name is empty, which would name the Uninstall key itself.
-void WriteUninstallEntry(const char16_t* uninstallerPath, const char16_t* mainProgramPath);
+void WriteUninstallEntry(const InstallState* state);
 
 // Creates the folder named after the product in the all-users Programs folder
 // (the user's own where that has no path) and in it the links

@@ -1,7 +1,7 @@
 #include "shell/scan_handler.h"
 
 #include "archive/archive_pass.h"
-#include "install/install_decisions.h"
+#include "install/install_record.h"
 #include "platform/wide.h"
 #include "text/bounded_text.h"
 #include "text/product_description.h"
@@ -77,14 +77,7 @@ void ParseProductDescription(HWND dialog, const uint8_t* data, uint32_t count) {
   SetDlgItemTextA(dialog, kTitleLineId, line);
 
   InstallerContext* context = InstallerContextGet();
-  if (context != nullptr && context->productName[0] == 0) {
-    AppendNarrow(description.name, context->productName, sizeof(context->productName));
-    // The name becomes a folder, link names and a registry key; one that could
-    // reach elsewhere counts as no name, which every install step already handles.
-    char16_t name[sizeof(context->productName)];
-    NarrowToWide(context->productName, name, sizeof(context->productName));
-    if (!IsUsableProductName(name)) context->productName[0] = 0;
-  }
+  if (context != nullptr) AdoptProductName(description.name, context->productName, sizeof(context->productName));
 }
 
 void AddLanguageEntry(HWND dialog, const uint8_t* data, uint32_t count, const char16_t* name) {

@@ -22,6 +22,8 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <map>
+#include <regex>
 #include <vector>
 
 #include "ui/control_ids.h"
@@ -249,6 +251,63 @@ void InstallInLanguage(const Language& language) {
   ExpectSampleFiles(ProposedFolder(), {});
 }
 
+// The lines of `setupkit plan --json` (E2E_*_PLAN), each as its members with string values.
+std::vector<std::map<std::wstring, std::wstring>> PlanLines(const wchar_t* variable) {
+  std::ifstream in(std::filesystem::path(E2eInput(variable)));
+  const std::regex member(R"x("(\w+)": "((?:[^"\\]|\\.)*)")x");
+  std::vector<std::map<std::wstring, std::wstring>> lines;
+  for (std::string line; std::getline(in, line);) {
+    std::map<std::wstring, std::wstring> members;
+    for (std::sregex_iterator m(line.begin(), line.end(), member), end; m != end; ++m) {
+      std::string text = std::regex_replace((*m)[2].str(), std::regex(R"(\\(.))"), "$1");  // names and paths: no \u
+      members[std::filesystem::u8path((*m)[1].str()).wstring()] = std::filesystem::u8path(text).wstring();
+    }
+    if (!members.empty()) lines.push_back(members);
+  }
+  EXPECT_FALSE(lines.empty()) << "no plan in " << E2eInput(variable);
+  return lines;
+}
+
+// What the plan said against what the run showed and left: caption, title line
+// (as `texts` begins) and the language list of a first run, then every file, registry
+// value and shortcut; files of the `cleared` languages (codes) are not there,
+// and the destination holds no file the plan did not name.
+void ExpectAsPlanned(const wchar_t* variable, const std::wstring& texts, const std::wstring& items,
+                     const std::vector<std::wstring>& cleared) {
+  std::wstring caption, list, destination;
+  std::vector<std::wstring> files;
+  const std::map<std::wstring, HKEY> roots = {{L"HKCU", HKEY_CURRENT_USER}, {L"HKLM", HKEY_LOCAL_MACHINE}};
+  const std::map<std::wstring, std::wstring> folders = {
+      {L"programs", SpecialFolder(CSIDL_COMMON_PROGRAMS, L"\\")},
+      {L"desktop", SpecialFolder(CSIDL_DESKTOPDIRECTORY, L"\\")},
+      {L"quickLaunch", QuickLaunch() + L"\\"}};
+  for (auto& line : PlanLines(variable)) {
+    if (line.count(L"caption") != 0) caption = line[L"caption"] + L"|";
+    if (line.count(L"title") != 0) caption += line[L"title"] + L"|";
+    if (line.count(L"destination") != 0) destination = line[L"destination"];
+    if (line.count(L"item") != 0) list += (list.empty() ? L"[x] " : L", [x] ") + line[L"item"];
+    if (line.count(L"installed") != 0 &&
+        std::find(cleared.begin(), cleared.end(), line[L"language"]) == cleared.end()) {
+      EXPECT_TRUE(Exists(line[L"installed"])) << line[L"installed"] << " was planned but not written";
+      files.push_back(line[L"installed"]);
+    }
+    if (line.count(L"root") != 0) {
+      EXPECT_EQ(line[L"data"], Registry(roots.at(line[L"root"]), line[L"key"].c_str(), line[L"value"].c_str()))
+          << line[L"root"] << "\\" << line[L"key"] << " " << line[L"value"];
+    }
+    if (line.count(L"link") != 0) {
+      EXPECT_EQ(line[L"target"] + L" in " + line[L"workingDirectory"],
+                Shortcut(folders.at(line[L"folder"]) + line[L"link"]));
+    }
+  }
+  EXPECT_EQ(0u, texts.find(caption)) << "planned caption and title line: " << caption;
+  EXPECT_EQ(items, list) << "planned language list";
+  for (const auto& entry : std::filesystem::directory_iterator(destination)) {
+    EXPECT_NE(files.end(), std::find(files.begin(), files.end(), entry.path().wstring()))
+        << entry.path() << " is there but was not planned";
+  }
+}
+
 }  // namespace
 
 TEST(LeavingTheDialog, CancelEscapeOrCloseBoxWritesNothingAndEndsWithZero) {
@@ -331,6 +390,7 @@ TEST(FirstInstall, AfterFailedTriesEverythingIsInstalled) {
   EXPECT_EQ(kOwnFolder + L"\\UnInst.exe in " + kOwnFolder, Shortcut(ProgramGroup() + L"\\Uninstall.lnk"));
   EXPECT_EQ(program, Shortcut(SpecialFolder(CSIDL_DESKTOPDIRECTORY, L"\\Pebble Notes.lnk")));
   EXPECT_EQ(program, Shortcut(QuickLaunch() + L"\\Pebble Notes.lnk"));
+  ExpectAsPlanned(L"E2E_SAMPLE_PLAN", kEnglish.texts, kEnglish.items, {L"FR"});
 }
 
 // Over the first installation, with a copy of the product running: the
@@ -370,11 +430,13 @@ TEST(TinyProduct, OneByteFileInstalls) {
   ASSERT_NE(nullptr, dialog) << "no dialog: the payload was not found";
   EXPECT_EQ(L"[x] English, [x] German", LanguageList(dialog));
   EXPECT_EQ(L"", UiControlText(dialog, kTitleLineId));
+  const std::wstring texts = DialogTexts(dialog);
   ASSERT_TRUE(UiSetText(dialog, kDestinationEditId, L"C:\\Tiny"));
   ExpectSuccess(&run, dialog, L"", kEnglish);
   EXPECT_EQ(std::vector<uint8_t>({'T'}), ReadBytes(L"C:\\Tiny\\Tiny.txt"));
   EXPECT_TRUE(HasArchiveTime(L"C:\\Tiny\\Tiny.txt"));
   EXPECT_EQ(L"C:\\Tiny", Registry(HKEY_CURRENT_USER, kStoredKey, L"TNY"));
+  ExpectAsPlanned(L"E2E_TINY_PLAN", texts, L"[x] English, [x] German", {});
 }
 
 // The uninstaller that pack --uninstaller added, started as the system starts

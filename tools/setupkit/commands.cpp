@@ -16,6 +16,7 @@
 #include "setupkit/interrupt_cleanup.h"
 #include "setupkit/pack_warnings.h"
 #include "setupkit/packer.h"
+#include "setupkit/planner.h"
 #include "setupkit/product_files.h"
 #include "setupkit/stored_text.h"
 #include "setupkit/stub_check.h"
@@ -37,6 +38,7 @@ const char kToolHelp[] =
     "  list      print an installer's identity texts, archive date and entries\n"
     "  verify    decode an installer's whole payload and check it\n"
     "  extract   write an installer's files into a folder\n"
+    "  plan      tell what the installer will do, without running it\n"
     "\n"
     "'setupkit COMMAND --help' (or -h) describes a command; 'setupkit --version'\n"
     "prints the version.\n"
@@ -588,6 +590,50 @@ int RunExtract(const std::vector<std::string>& args, std::ostream& out, std::ost
   return exitCode;
 }
 
+const char kPlanHelp[] =
+    "usage: setupkit plan INSTALLER [--dest DIR] [--language en|de|it] [--json]\n"
+    "\n"
+    "Tells what the installer will do when Install is pressed, decided by the\n"
+    "installer's own rules: the dialog's caption and title line, the language\n"
+    "items and the files a cleared box drops, each file where it lands (folders\n"
+    "of stored names dropped) and which ones a later entry overwrites, the main\n"
+    "program, the registry values (stored destination, uninstall entry) and the\n"
+    "shortcuts. Writes nothing.\n"
+    "\n"
+    "  --dest DIR       the destination as typed into the dialog; default the one\n"
+    "                   proposed on a first run of a plain system (C:\\Program\n"
+    "                   Files\\ and the product name)\n"
+    "  --language L     the interface language of the texts: en (default), de, it\n"
+    "  --json           one JSON object (format 1); each language, file, value and\n"
+    "                   shortcut is one object on a line of its own\n";
+
+int RunPlan(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+  Arguments a;
+  std::string problem = ParseArguments(args, {"--dest", "--language"}, {"--json"}, &a);
+  if (a.help && problem.empty()) {
+    out << kPlanHelp;
+    return kExitSuccess;
+  }
+  if (problem.empty() && a.positional.size() != 1) {
+    problem = a.positional.empty() ? "missing arguments" : "unexpected argument " + a.positional[1];
+  }
+  const std::map<std::string, std::string> languages = {{"en", "US"}, {"de", "DE"}, {"it", "IT"}};
+  PlanRequest request{a.options.count("--dest") ? a.options["--dest"] : "", "US", a.options.count("--json") != 0};
+  if (problem.empty() && a.options.count("--dest") && request.destination.empty()) problem = "--dest is empty";
+  if (problem.empty() && a.options.count("--language")) {
+    auto language = languages.find(a.options["--language"]);
+    if (language == languages.end()) problem = "--language: not en, de or it";
+    if (language != languages.end()) request.interfaceLanguage = language->second;
+  }
+  if (!problem.empty()) {
+    err << UsageError(args[0], problem) << "\n";
+    return kExitFailure;
+  }
+  int exitCode = PlanInstallation(fs::u8path(a.positional[0]), request, out, &problem);
+  if (exitCode != kExitSuccess) err << "setupkit: " << problem << "\n";
+  return exitCode;
+}
+
 }  // namespace
 
 int SetupkitRun(const std::vector<std::string>& args, std::ostream& out, std::ostream& err, ProgressStyle style) {
@@ -608,6 +654,7 @@ int SetupkitRun(const std::vector<std::string>& args, std::ostream& out, std::os
   if (command == "list") return RunList(args, out, err);
   if (command == "verify") return RunVerify(args, out, err);
   if (command == "extract") return RunExtract(args, out, err);
+  if (command == "plan") return RunPlan(args, out, err);
   err << UsageError("", "unknown command " + command) << "\n";
   return kExitFailure;
 }

@@ -385,6 +385,12 @@ std::string InstallerEntryText(const std::string& name, uint32_t size) {
   return std::string(column) + "  " + Printable(name) + "\n";
 }
 
+int InspectReadingPass(const fs::path& installer, EntryHandler handler, void* context, ArchivePassSummary* summary,
+                       std::string* problem) {
+  int result = ArchivePassReport(installer.u16string().c_str(), handler, context, summary);
+  return ReadingPassResult(installer, result, *summary, problem);
+}
+
 int InspectVerify(const fs::path& installer, VerifyReport* report, std::string* problem) {
   *report = VerifyReport();
   ArchivePassSummary summary;

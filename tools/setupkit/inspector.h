@@ -14,6 +14,7 @@
 #include <ostream>
 #include <string>
 
+#include "archive/archive_pass.h"
 #include "text/product_description.h"
 
 // The version of the JSON that list and verify print, its "format" member. It
@@ -57,6 +58,11 @@ std::string InstallerEntryText(const std::string& name, uint32_t size);
 std::string InstallerListingJsonHead(const InstallerListing& listing);
 std::string InstallerEntryJson(const std::string& name, uint32_t size, bool first);
 std::string InstallerListingJsonTail(const InstallerListing& listing, const std::string& member);
+
+// One archive pass that writes nothing, with the caller's handler; the exit
+// code and problem as for verify. summary is filled whatever the result.
+int InspectReadingPass(const std::filesystem::path& installer, EntryHandler handler, void* context,
+                       ArchivePassSummary* summary, std::string* problem);
 
 struct VerifyReport {
   uint32_t entries;

@@ -1,0 +1,23 @@
+// `plan`: what setup.exe will do with an installer, told without Windows. One
+// archive pass collects what the installer's scan pass reads (product
+// description, language files, identity texts) and every entry's stored name;
+// the installer's own decisions (install_decisions, install_record) then run
+// over them for the destination, once with every language checked and once
+// per language with its box cleared.
+#pragma once
+
+#include <filesystem>
+#include <ostream>
+#include <string>
+
+struct PlanRequest {
+  std::string destination;        // UTF-8 as the user would type it; empty: the one proposed on a first run
+  std::string interfaceLanguage;  // "US", "DE" or "IT": the texts the dialog shows
+  bool json;
+};
+
+// Prints the plan on `out`; returns the exit code of the inspect commands (0, or
+// 1 for a broken payload, 2 when the installer cannot be read or the
+// destination cannot be used), *problem naming the trouble.
+int PlanInstallation(const std::filesystem::path& installer, const PlanRequest& request, std::ostream& out,
+                     std::string* problem);
