@@ -8,7 +8,11 @@
 #include "text/bounded_text.h"
 #include "ui/installer_context.h"
 
-const char16_t kStoredDestinationKey[] = u"Software\\Halvorn";
+#ifndef SETUP_MAKER_KEY
+#error "SETUP_MAKER_KEY (the maker's registry key) comes from cmake/maker-identity.cmake"
+#endif
+
+const char16_t kStoredDestinationKey[] = u"" SETUP_MAKER_KEY;
 
 namespace {
 

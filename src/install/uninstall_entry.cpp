@@ -11,11 +11,11 @@
 #include "text/bounded_text.h"
 #include "ui/installer_context.h"
 
-#ifndef SETUP_URL_INFO_ABOUT
-#error "SETUP_URL_INFO_ABOUT (the maker's web address) comes from CMake"
+#if !defined(SETUP_PUBLISHER) || !defined(SETUP_URL_INFO_ABOUT)
+#error "SETUP_PUBLISHER and SETUP_URL_INFO_ABOUT (the maker's identity) come from cmake/maker-identity.cmake"
 #endif
 
-const char16_t kPublisher[] = u"Halvorn";
+const char16_t kPublisher[] = u"" SETUP_PUBLISHER;
 const char16_t kPublisherAddress[] = u"" SETUP_URL_INFO_ABOUT;
 
 namespace {
