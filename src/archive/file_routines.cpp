@@ -1,5 +1,7 @@
 #include "archive/file_routines.h"
 
+#include <string.h>
+
 #include "text/bounded_text.h"
 
 namespace {
@@ -56,4 +58,11 @@ void MakeFullPath(char16_t* path) {
   uint32_t length = PlatformGetFullPathName(path, full, kPathUnits);
   // A result of kPathUnits or more is the size needed, and `full` holds nothing then.
   if (length != 0 && length < static_cast<uint32_t>(kPathUnits)) SetWide(full, path, kPathUnits);
+}
+
+void* AllocZeroed(size_t size) {
+  if (size == 0) return nullptr;
+  void* block = ::operator new(size, std::nothrow);
+  if (block != nullptr) memset(block, 0, size);
+  return block;
 }

@@ -2,7 +2,10 @@
 // and the shell. Results are ints, 0 for success, Win32 error numbers otherwise.
 #pragma once
 
+#include <stddef.h>
 #include <stdint.h>
+
+#include <new>
 
 #include "platform/platform.h"
 
@@ -40,3 +43,14 @@ int CreateDirectoryTree(const char16_t* path);
 // Replaces `path`, a buffer of 1024 units, by its absolute form. Leaves it
 // unchanged when that cannot be determined or needs more than 1023 units.
 void MakeFullPath(char16_t* path);
+
+// A zero-filled block of `size` bytes from operator new, or null for size 0 and
+// when the memory is not available (no exception is thrown). Release with FreeAndClear.
+void* AllocZeroed(size_t size);
+
+// Releases the block that `block` holds (nothing when null) and clears the variable.
+template <typename T>
+inline void FreeAndClear(T*& block) {
+  ::operator delete(static_cast<void*>(block));
+  block = nullptr;
+}

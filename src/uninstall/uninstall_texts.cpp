@@ -46,7 +46,7 @@ const StringRow kRowsItalian[] = {
     {0, nullptr},
 };
 
-const StringTable kTables[] = {{0, "US", kRowsEnglish}, {0, "DE", kRowsGerman}, {0, "IT", kRowsItalian}};
+const StringTable kTables[] = {{"US", kRowsEnglish}, {"DE", kRowsGerman}, {"IT", kRowsItalian}};
 
 }  // namespace
 
