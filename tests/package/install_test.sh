@@ -23,8 +23,8 @@ cmp -n "$(stat -c %s "$setup")" "$setup" "$work/setup.exe" || fail "the installe
 "$tool" verify "$work/setup.exe" >/dev/null || fail "verify refused the installer"
 
 # Moved away from its share/ folder, the tool finds no stub and says where it looked.
-cp "$tool" "$work/setupkit"
-if "$work/setupkit" pack --out "$work/x.exe" --product-code ZQT --from "$work/product" 2>"$work/err"; then
+mkdir "$work/bin" && cp "$tool" "$work/bin/setupkit"
+if "$work/bin/setupkit" pack --out "$work/x.exe" --product-code ZQT --from "$work/product" 2>"$work/err"; then
   fail "pack found a stub that is not installed"
 fi
 grep -q "no stub is installed with setupkit ($work/share/setupkit/setup.exe)" "$work/err" || fail "$(cat "$work/err")"
