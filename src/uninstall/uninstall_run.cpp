@@ -144,7 +144,7 @@ void DeleteListedFiles(Removal* removal) {
 
 // Deletes the shortcut file link when it is there and points into the folder.
 void RemoveLinkIntoFolder(Removal* removal, const char16_t* link) {
-  if (PathExists(link) != 0) return;
+  if (!PathExists(link)) return;
   IShellLinkW* shellLink = nullptr;
   IPersistFile* file = nullptr;
   char16_t target[kPathUnits] = {};
