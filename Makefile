@@ -1,8 +1,8 @@
-# Front door: make build | make test | make demo | make bench. See README.md.
+# Front door: make build | make test | make demo | make bench | make install | make package. See README.md.
 SHELL := /bin/bash
 JOBS  ?= $(shell nproc)
 
-.PHONY: all deps build test demo bench clean
+.PHONY: all deps build ship test demo bench install package clean
 
 all: build
 
@@ -17,6 +17,23 @@ build: deps
 	  cmake --build --preset $$p -j $(JOBS) || exit 1; \
 	done
 	@rm -f build-native.log build-mingw.log build-mingw64.log
+
+# setupkit and the shipped 32-bit stubs only: the tool from the native tree, setup.exe
+# and uninst.exe from the mingw tree. DESTDIR is honoured (staged installs).
+PREFIX ?= /usr/local
+ship: deps
+	@cmake --preset native >build-native.log 2>&1 || { cat build-native.log; exit 1; }
+	@cmake --build --preset native -j $(JOBS) --target setupkit
+	@cmake --preset mingw >build-mingw.log 2>&1 || { cat build-mingw.log; exit 1; }
+	@cmake --build --preset mingw -j $(JOBS) --target setup uninst
+	@rm -f build-native.log build-mingw.log
+
+install: ship
+	@cmake --install build/native --prefix "$(PREFIX)" --strip
+
+# A Debian package of the same files, written to build/native/package/.
+package: ship
+	@cd build/native && cpack -G DEB
 
 # Runs every tier and ends with one summary line; exits non-zero on any failure.
 test: build

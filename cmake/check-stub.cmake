@@ -1,10 +1,12 @@
 # Checks the built installer stub without running it (no Wine needed):
-#   cmake -DSTUB=setup.exe -DMANIFEST_ARCH=x86|amd64 -DOBJDUMP=... [-DBUDGET=bytes] [-DNO_DIALOG=ON] -P check-stub.cmake
+#   cmake -DSTUB=setup.exe -DMANIFEST_ARCH=x86|amd64 -DOBJDUMP=... [-DBUDGET=bytes] [-DNO_DIALOG=ON]
+#         -DVERSION_TEXTS="CompanyName=...;ProductName=...;FileVersion=..." -P check-stub.cmake
 # (uninst.exe, which has no dialog, is checked with NO_DIALOG)
 # - a PE image of the build's own width (PE32 i386 or PE32+ x86-64) for the GUI subsystem;
 # - the resources the dialog and the shell need: icons with icon group 1, dialog
 #   1000, the version record and a manifest naming the build's architecture,
 #   asking for administrator rights and common controls v6;
+# - the maker's texts in the version record, each right after its name;
 # - no copy of the payload magic B6 2C B6 91 at or after offset 89999, where the
 #   payload search starts (an early copy would be taken for the payload);
 # - no link time stamp in the PE header, so the same sources give the same bytes;
@@ -92,5 +94,24 @@ foreach(text "processorArchitecture=\"${MANIFEST_ARCH}\"" "level=\"requireAdmini
   file(STRINGS "${STUB}" found REGEX "${text}" LIMIT_COUNT 1)
   if(NOT found)
     message(FATAL_ERROR "the manifest lacks ${text}")
+  endif()
+endforeach()
+# The version record's strings are UTF-16 and each value follows its name's
+# terminator, after one more zero unit where the value starts on a 4-byte boundary.
+file(READ "${STUB}" image HEX)
+foreach(pair IN LISTS VERSION_TEXTS)
+  string(REGEX MATCH "^([^=]+)=(.*)$" ignored "${pair}")
+  set(name "${CMAKE_MATCH_1}")
+  set(value "${CMAKE_MATCH_2}")
+  foreach(text name value)
+    string(HEX "${${text}}" ${text}_hex)
+    string(REGEX REPLACE "(..)" "\\100" ${text}_hex "${${text}_hex}")
+  endforeach()
+  string(FIND "${image}" "${name_hex}0000${value_hex}0000" at)
+  if(at EQUAL -1)
+    string(FIND "${image}" "${name_hex}00000000${value_hex}0000" at)
+  endif()
+  if(at EQUAL -1)
+    message(FATAL_ERROR "the version record lacks ${name} \"${value}\"")
   endif()
 endforeach()

@@ -96,7 +96,10 @@ show_installation() {
 
   echo "== Registry values"
   local key values
-  for key in 'HKCU\Software\Halvorn' "$uninstall_key"; do
+  # The maker's key as the stub was configured (cmake/maker-identity.cmake).
+  local maker_key
+  maker_key=$(sed -n 's/^SETUP_MAKER_KEY:STRING=//p' "$build/CMakeCache.txt")
+  for key in "HKCU\\$maker_key" "$uninstall_key"; do
     if values=$(wine reg query "$key" 2>/dev/null); then
       echo "$values" | tr -d '\r' | grep -v '^$'
     else

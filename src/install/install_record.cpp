@@ -2,13 +2,13 @@
 
 #include "text/bounded_text.h"
 
-#ifndef SETUP_URL_INFO_ABOUT
-#error "SETUP_URL_INFO_ABOUT (the maker's web address) comes from CMake"
+#if !defined(SETUP_MAKER_KEY) || !defined(SETUP_PUBLISHER) || !defined(SETUP_URL_INFO_ABOUT)
+#error "SETUP_MAKER_KEY, SETUP_PUBLISHER and SETUP_URL_INFO_ABOUT (the maker's identity) come from cmake/maker-identity.cmake"
 #endif
 
-const char16_t kPublisher[] = u"Halvorn";
+const char16_t kPublisher[] = u"" SETUP_PUBLISHER;
 const char16_t kPublisherAddress[] = u"" SETUP_URL_INFO_ABOUT;
-const char16_t kStoredDestinationKey[] = u"Software\\Halvorn";
+const char16_t kStoredDestinationKey[] = u"" SETUP_MAKER_KEY;
 const char16_t kUninstallKeyBase[] = u"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\";
 const char16_t kUninstallLinkName[] = u"Uninstall";
 

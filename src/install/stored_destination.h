@@ -1,6 +1,7 @@
 // The destination folder proposed when the dialog opens, and the one
-// remembered per user and product (HKCU "Software\Halvorn", a REG_SZ value
-// named by the product code) for the next run.
+// remembered per user and product (a REG_SZ value named by the product code
+// under the maker's key in HKCU, "Software\Halvorn" unless the build names
+// another) for the next run.
 #pragma once
 
 // kStoredDestinationKey: where the stored folders live.

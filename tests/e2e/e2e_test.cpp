@@ -31,7 +31,7 @@
 
 namespace {
 
-const wchar_t kStoredKey[] = L"Software\\Halvorn";
+const wchar_t kStoredKey[] = L"" SETUP_MAKER_KEY;
 const wchar_t kUninstallKey[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Pebble Notes";
 const int kMenuInvert = 2;  // the language list's menu: select all, deselect all, invert
 // The English scenario's first installation goes to a folder of the user's
@@ -382,9 +382,9 @@ TEST(FirstInstall, AfterFailedTriesEverythingIsInstalled) {
   const std::pair<const wchar_t*, std::wstring> values[] = {{L"DisplayName", L"Pebble Notes"},
                                                             {L"UninstallString", kOwnFolder + L"\\UnInst.exe"},
                                                             {L"DisplayIcon", kOwnFolder + L"\\Pebble.exe"},
-                                                            {L"Publisher", L"Halvorn"}};
+                                                            {L"Publisher", L"" SETUP_PUBLISHER},
+                                                            {L"URLInfoAbout", L"" SETUP_URL_INFO_ABOUT}};
   for (const auto& value : values) EXPECT_EQ(value.second, Registry(HKEY_LOCAL_MACHINE, kUninstallKey, value.first));
-  EXPECT_NE(L"", Registry(HKEY_LOCAL_MACHINE, kUninstallKey, L"URLInfoAbout"));
   const std::wstring program = kOwnFolder + L"\\Pebble.exe in " + kOwnFolder;
   EXPECT_EQ(program, Shortcut(ProgramGroup() + L"\\Pebble Notes.lnk"));
   EXPECT_EQ(kOwnFolder + L"\\UnInst.exe in " + kOwnFolder, Shortcut(ProgramGroup() + L"\\Uninstall.lnk"));

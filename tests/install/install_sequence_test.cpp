@@ -26,6 +26,7 @@ namespace fs = std::filesystem;
 namespace {
 
 const wchar_t kUninstallKey[] = L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Zq Test Tool";
+const wchar_t kMakerKey[] = L"" SETUP_MAKER_KEY;  // as the build configured it
 
 // A REG_SZ value stored with its terminator as its text, "(none)", or "(type, bytes)" for anything else.
 std::string Registry(HKEY root, const wchar_t* key, const wchar_t* name) {
@@ -130,7 +131,7 @@ std::string ReadShortcut(const fs::path& path) {
 // removed at the end, and the folder put back as it was.
 struct InstallScope : TestDialog {
   ComScope com;
-  SavedRegistryValue stored{HKEY_CURRENT_USER, L"Software\\Halvorn", L"ZQT"};
+  SavedRegistryValue stored{HKEY_CURRENT_USER, kMakerKey, L"ZQT"};
   std::string destination = TestTempDir() + "\\Zq";
   fs::path desktopLink = SpecialFolder(CSIDL_DESKTOPDIRECTORY) / "Zq Test Tool.lnk";
   fs::path group = SpecialFolder(CSIDL_COMMON_PROGRAMS) / "Zq Test Tool";
@@ -165,7 +166,7 @@ struct InstallScope : TestDialog {
   }
   // What the install recorded: "stored | uninstaller | icon | links made", with "-" for a missing link.
   std::string Recorded() const {
-    return Registry(HKEY_CURRENT_USER, L"Software\\Halvorn", L"ZQT") + " | " +
+    return Registry(HKEY_CURRENT_USER, kMakerKey, L"ZQT") + " | " +
            Registry(HKEY_LOCAL_MACHINE, kUninstallKey, L"UninstallString") + " | " +
            Registry(HKEY_LOCAL_MACHINE, kUninstallKey, L"DisplayIcon") + " | " +
            (fs::exists(group / "Zq Test Tool.lnk") ? "group" : "-") + (fs::exists(desktopLink) ? " desktop" : " -") +
@@ -302,7 +303,7 @@ TEST(StoredDestination, StoredAsTypedThenEachSourceOfTheDefaultInTurn) {
   TestDialog d;
   strcpy(d.context.productCode, "ZQT");
   strcpy(d.context.productName, "Zq Tool");
-  SavedRegistryValue stored{HKEY_CURRENT_USER, L"Software\\Halvorn", L"ZQT"};
+  SavedRegistryValue stored{HKEY_CURRENT_USER, kMakerKey, L"ZQT"};
   SavedRegistryValue programFiles{HKEY_LOCAL_MACHINE, L"Software\\Microsoft\\Windows\\CurrentVersion",
                                   L"ProgramFilesDir"};
   SavedEnvironment environment{L"ProgramFiles"};
@@ -315,7 +316,7 @@ TEST(StoredDestination, StoredAsTypedThenEachSourceOfTheDefaultInTurn) {
   programFiles.Set(L"X:\\Apps\\");
   StoreDestination(u"E:\\My Tools\\ ");
   StoreDestination(u"");
-  EXPECT_EQ("E:\\My Tools\\ ", Registry(HKEY_CURRENT_USER, L"Software\\Halvorn", L"ZQT"));
+  EXPECT_EQ("E:\\My Tools\\ ", Registry(HKEY_CURRENT_USER, kMakerKey, L"ZQT"));
   EXPECT_EQ("E:\\My Tools\\ ", proposal());
   // A stored text is read within its bytes and its buffer; one that leaves no room for its end counts as absent.
   stored.Set(L"E:\\Mine123456789", 7 * 2);
@@ -327,7 +328,7 @@ TEST(StoredDestination, StoredAsTypedThenEachSourceOfTheDefaultInTurn) {
   // Without a product code nothing is stored or read.
   d.context.productCode[0] = 0;
   StoreDestination(u"E:\\Other");
-  EXPECT_EQ("(none)", Registry(HKEY_CURRENT_USER, L"Software\\Halvorn", L""));
+  EXPECT_EQ("(none)", Registry(HKEY_CURRENT_USER, kMakerKey, L""));
   stored.Set(L"E:\\Mine");
   EXPECT_EQ("X:\\Apps\\Zq Tool", proposal());
 

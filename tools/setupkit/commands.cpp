@@ -48,7 +48,7 @@ const char kToolHelp[] =
     "or another system error. Each error is one line on stderr naming the file.\n";
 
 const char kPackHelp[] =
-    "usage: setupkit pack --stub FILE --out FILE --product-code TEXT\n"
+    "usage: setupkit pack [--stub FILE] --out FILE --product-code TEXT\n"
     "                     [--window-class TEXT] [--main-program TEXT]\n"
     "                     [--date YYYY-MM-DD] [--dict-size BYTES]\n"
     "                     [--uninstaller [--uninstaller-program FILE]] [--strict]\n"
@@ -63,7 +63,9 @@ const char kPackHelp[] =
     "\n"
     "  --stub FILE          the installer stub: the setup.exe of a setupkit build\n"
     "                       (recognised by the marker resource it carries), not\n"
-    "                       signed yet (sign the packed installer), no payload yet\n"
+    "                       signed yet (sign the packed installer), no payload yet;\n"
+    "                       default: the stub installed with setupkit,\n"
+    "                       ../share/setupkit/setup.exe from its program\n"
     "  --out FILE           the installer to write; an existing file is replaced;\n"
     "                       refused when it is a folder or the stub itself\n"
     "  --product-code TEXT  1 to 3 characters\n"
@@ -167,6 +169,15 @@ const char kExtractHelp[] =
 
 // Enough clashes to show the pattern without flooding a build log.
 const size_t kShownClashes = 10;
+
+// The stub installed with the tool (make install, the Debian package):
+// share/setupkit/setup.exe beside the bin/ folder of the running setupkit.
+fs::path InstalledStub() {
+  std::error_code error;
+  const fs::path self = fs::read_symlink("/proc/self/exe", error);
+  if (error || self.empty()) return fs::path();
+  return self.parent_path().parent_path() / "share" / "setupkit" / "setup.exe";
+}
 
 std::string UsageError(const std::string& command, const std::string& problem) {
   return "setupkit" + (command.empty() ? std::string() : " " + command) + ": " + problem + " (see 'setupkit " +
@@ -374,7 +385,7 @@ int RunPack(const std::vector<std::string>& args, std::ostream& out, std::ostrea
     return kExitSuccess;
   }
   if (problem.empty() && !a.positional.empty()) problem = "unexpected argument " + a.positional[0];
-  for (const char* required : {"--stub", "--out", "--product-code"}) {
+  for (const char* required : {"--out", "--product-code"}) {
     if (problem.empty() && a.options.count(required) == 0) problem = std::string("missing ") + required;
   }
   const bool hasFrom = a.options.count("--from") != 0, hasEntries = a.options.count("--entries") != 0;
@@ -382,6 +393,12 @@ int RunPack(const std::vector<std::string>& args, std::ostream& out, std::ostrea
   const bool withUninstaller = a.options.count("--uninstaller") != 0;
   if (problem.empty() && !withUninstaller && a.options.count("--uninstaller-program") != 0) {
     problem = "--uninstaller-program needs --uninstaller";
+  }
+  const fs::path stubPath = a.options.count("--stub") != 0 ? fs::u8path(a.options["--stub"]) : InstalledStub();
+  std::error_code stubError;
+  if (problem.empty() && a.options.count("--stub") == 0 && !fs::is_regular_file(stubPath, stubError)) {
+    problem = "missing --stub, and no stub is installed with setupkit" +
+              (stubPath.empty() ? std::string() : " (" + ShowPath(stubPath) + ")");
   }
   if (!problem.empty()) {
     err << UsageError("pack", problem) << "\n";
@@ -412,7 +429,6 @@ int RunPack(const std::vector<std::string>& args, std::ostream& out, std::ostrea
     return kExitFailure;
   }
 
-  const fs::path stubPath = fs::u8path(a.options["--stub"]);
   problem = ReadWholeFile(stubPath, &job.stub);
   if (problem.empty()) {
     std::string why = StubCheck(job.stub);
