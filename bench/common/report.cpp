@@ -34,15 +34,26 @@ Verdict Judge(const BenchFigure& f) {
   if (f.target == BenchTarget::kRatioAtMost) {
     v.target = "ratio <= " + Fixed(f.limit, 2);
     judged = v.ratio;
+  } else if (f.target == BenchTarget::kRatioAtLeast) {
+    v.target = "ratio >= " + Fixed(f.limit, 2);
+    judged = v.ratio;
   } else if (f.target == BenchTarget::kValueAtMost) {
     v.target = "<= " + Fixed(f.limit, f.decimals) + " " + f.unit;
     judged = v.ours;
   }
-  if (f.target != BenchTarget::kNone) v.result = isnan(judged) ? "n/a" : judged <= f.limit ? "ok" : "MISSED";
+  const bool met = f.target == BenchTarget::kRatioAtLeast ? judged >= f.limit : judged <= f.limit;
+  if (f.target != BenchTarget::kNone) v.result = isnan(judged) ? "n/a" : met ? "ok" : "MISSED";
   return v;
 }
 
 }  // namespace
+
+std::string BenchReport::RatioText(const std::string& name) const {
+  for (const BenchFigure& f : figures_) {
+    if (f.name == name) return Fixed(Judge(f).ratio, 3);
+  }
+  return "-";
+}
 
 std::string BenchReport::Quote(const std::string& text) {
   std::string quoted = "\"";

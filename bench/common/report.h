@@ -8,7 +8,7 @@
 #include <utility>
 #include <vector>
 
-enum class BenchTarget { kNone, kRatioAtMost, kValueAtMost };
+enum class BenchTarget { kNone, kRatioAtMost, kRatioAtLeast, kValueAtMost };
 
 struct BenchFigure {
   BenchFigure(std::string name_, std::string unit_, int decimals_, std::string peer_ = "",
@@ -34,6 +34,8 @@ class BenchReport {
   void Add(const BenchFigure& figure) { figures_.push_back(figure); }
   // A line on method, printed under the table and kept in the JSON.
   void Note(const std::string& line) { notes_.push_back(line); }
+  // The ratio of the figure of that name (the first), "-" when it has none; for a summary line.
+  std::string RatioText(const std::string& name) const;
   // A fact about the inputs (sizes, counts, paths), kept in the JSON.
   void Input(const std::string& key, const std::string& value) { inputs_.emplace_back(key, Quote(value)); }
   void Input(const std::string& key, double value) { inputs_.emplace_back(key, Number(value)); }
