@@ -4,7 +4,6 @@
 
 #include <condition_variable>
 #include <mutex>
-#include <system_error>
 #include <thread>
 #include <vector>
 
@@ -97,16 +96,10 @@ int ThreadedArchivePass(const char16_t* executablePath, EntryHandler handler, vo
     slot.length = 0;
   }
   PlatformSetFilePointer(file, summary->payloadOffset);
-  std::thread writer;
-  try {
-    writer = std::thread(ParseQueuedChunks, &queue, &state);
-  } catch (const std::system_error&) {
-    // No second thread to be had: the parser then runs on this one, as in the installer.
-  }
-  const int decoded =
-      writer.joinable() ? DecodePayload(file, QueueChunk, &queue) : DecodePayload(file, EntryParser, &state);
+  std::thread writer(ParseQueuedChunks, &queue, &state);
+  const int decoded = DecodePayload(file, QueueChunk, &queue);
   FinishQueue(&queue);
-  if (writer.joinable()) writer.join();
+  writer.join();
   CloseFileHandle(file);
 
   const bool whole = EntryParserFinish(&state);
