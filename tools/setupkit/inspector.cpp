@@ -19,7 +19,6 @@
 #include "setupkit/stored_text.h"
 #include "setupkit/stub_check.h"
 #include "setupkit/system_error.h"
-#include "setupkit/threaded_pass.h"
 #include "text/bounded_text.h"
 
 namespace fs = std::filesystem;
@@ -232,12 +231,9 @@ int Guarded(char16_t* name, const uint8_t* data, uint32_t size, void* context) {
   }
 }
 
-typedef int (*PassFunction)(const char16_t*, EntryHandler, void*, ArchivePassSummary*);
-
-int Pass(const std::u16string& installer, EntryHandler handler, void* context, ArchivePassSummary* summary,
-         PassFunction pass = ArchivePassReport) {
+int Pass(const std::u16string& installer, EntryHandler handler, void* context, ArchivePassSummary* summary) {
   g_handlerOutOfMemory = false;
-  const int result = pass(installer.c_str(), handler, context, summary);
+  const int result = ArchivePassReport(installer.c_str(), handler, context, summary);
   if (g_handlerOutOfMemory) throw std::bad_alloc();
   return result;
 }
@@ -452,7 +448,7 @@ int InspectExtract(const fs::path& installer, const fs::path& folder, ExtractRep
   ArchivePassSummary summary;
   int result = 0, exitCode = kExitSuccess;
   try {
-    result = Pass(installer.u16string(), Guarded<ExtractHandler>, &state, &summary, ThreadedArchivePass);
+    result = Pass(installer.u16string(), Guarded<ExtractHandler>, &state, &summary);
     NoteUnwritten(&state);
     if (result == 0) exitCode = PlaceStagedFiles(staging, folder, &state, problem);
   } catch (const std::bad_alloc&) {
