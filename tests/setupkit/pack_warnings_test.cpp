@@ -127,7 +127,9 @@ TEST(PackConventions, InterruptedPackLeavesNothing) {
     int pipeEnds[2];
     ASSERT_EQ(0, pipe(pipeEnds));
     const pid_t child = fork();
-    if (child == 0) _exit(dup2(pipeEnds[1], 2) == 2 ? execv(argv[0], argv.data()) : 127);
+    // A shell starts background jobs with SIGINT ignored, and pack keeps what it inherits.
+    if (child == 0) _exit(dup2(pipeEnds[1], 2) == 2 && signal(c.signalNumber, SIG_DFL) != SIG_ERR
+                              ? execv(argv[0], argv.data()) : 127);
     close(pipeEnds[1]);
     std::string progress;
     char buffer[256];
