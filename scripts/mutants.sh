@@ -44,7 +44,7 @@ pack-signed @ native @ ^setupkit_tests$ @ tools/setupkit/stub_check.cpp @ kSecur
 pack-order @ native @ ^setupkit_tests$ @ tools/setupkit/product_files.cpp @ return a.name < b.name; @ return a.source < b.source;
 verify-exit @ native @ ^setupkit_tests$ @ tools/setupkit/commands.h @ const int kExitBrokenPayload = 1; @ const int kExitBrokenPayload = 2;
 usage-exit @ native @ ^setupkit_tests$ @ tools/setupkit/commands.cpp @ *exitCode = kExitFailure; @ *exitCode = kExitBrokenPayload;
-tree-one-letter @ native @ ^archive_tests$ @ src/archive/file_routines.cpp @ if (cut == 0 || (cut <= 3 && work[1] == u':')) return 2; @ if (cut <= 3) return 2;
+tree-one-letter @ native @ ^archive_tests$ @ src/archive/file_routines.cpp @ if (cut == 0 || (cut <= 3 && work[1] == u':')) return kTreeNotCreated; @ if (cut <= 3) return kTreeNotCreated;
 extract-device @ native @ ^setupkit_tests$ @ tools/setupkit/stored_text.cpp @ if (IsWindowsDeviceName(component)) return @ if (false) return
 extract-link @ native @ ^setupkit_tests$ @ tools/setupkit/inspector.cpp @ if (fs::is_symlink(status)) { @ if (false) {
 extract-staging @ native @ ^archive_tests$ @ tools/setupkit/inspector.cpp @ if (result == 0) exitCode = PlaceStagedFiles( @ exitCode = PlaceStagedFiles(
@@ -61,11 +61,11 @@ scan-duplicate @ win32 @ ^shell_tests$ @ src/shell/scan_handler.cpp @ if (list !
 startup-language @ e2e @ ^e2e_english$ @ src/shell/startup.cpp @ SelectInterfaceLanguage(); @ // SelectInterfaceLanguage();
 closer-broken @ e2e @ ^e2e_english$ @ src/shell/setup_dialog.cpp @ if (scan == 0) { @ if (scan != 0) {
 broken-icon @ e2e @ ^e2e_english$ @ src/shell/setup_dialog.cpp @ context->modulePath, MB_ICONERROR); @ context->modulePath, MB_OK);
-name-device @ native @ ^archive_tests$ @ src/text/file_name_rules.cpp @ return IsDeviceName(name, length); @ return false;
-name-trailing @ native @ ^archive_tests$ @ src/text/file_name_rules.cpp @ name[length - 1] == u'.' || name[length - 1] == u' ') @ false)
+name-device @ native @ ^install_tests$ @ src/text/file_name_rules.cpp @ return IsDeviceName(name, length); @ return false;
+name-trailing @ native @ ^install_tests$ @ src/text/file_name_rules.cpp @ name[length - 1] == u'.' || name[length - 1] == u' ') @ false)
 decode-dictionary @ native @ ^archive_tests$ @ src/archive/decoder.cpp @ LimitDictionary(header); @ (void)LimitDictionary;
 sequence-main-name @ win32 @ ^shell_tests$ @ src/install/install_sequence.cpp @ if (!IsUsableMainProgramName(state.mainProgram)) state.mainProgram[0] = 0; @ // main program as stored
-scan-product-name @ win32 @ ^shell_tests$ @ src/shell/scan_handler.cpp @ if (!IsUsableProductName(name)) context->productName[0] = 0; @ // product name as described
+scan-product-name @ win32 @ ^shell_tests$ @ src/install/install_record.cpp @ if (!IsUsableProductName(name)) productName[0] = 0; @ // product name as described
 module-share @ e2e @ ^hardening_locked_installer$ @ src/platform/platform_win32.cpp @ GENERIC_READ, FILE_SHARE_READ, nullptr @ GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr
 trailer-crc @ native @ ^setupkit_tests$ @ src/uninstall/uninstall_trailer.cpp @ if (TrailerChecksum(body, bodySize) != GetU32(footer + 12)) return kTrailerChecksum; @ if (TrailerChecksum(body, 0) == 1) return kTrailerChecksum;
 trailer-aside @ native @ ^setupkit_tests$ @ tools/setupkit/uninstaller.cpp @ if (seen.insert(stored::FoldKey("HVPSAPI.DLL")).second) names->push_back("HVPSAPI.DLL"); @ // no set-aside copy
