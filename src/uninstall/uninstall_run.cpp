@@ -59,7 +59,7 @@ bool SameFolder(const char16_t* a, const char16_t* b) {
   char16_t* paths[2] = {x, y};
   for (char16_t* path : paths) {
     int length = WideLength(path);
-    if (length > 0 && (path[length - 1] == u'\\' || path[length - 1] == u'/')) path[length - 1] = 0;
+    if (length > 0 && IsSeparator(path[length - 1])) path[length - 1] = 0;
   }
   return lstrcmpiW(AsWide(x), AsWide(y)) == 0;
 }
