@@ -23,6 +23,9 @@
 #include <vector>
 
 const DWORD kUiWaitMs = 20000;
+// A program's first window waits for Wine to start it and for the payload scan,
+// which a loaded 32-bit host has been seen to take over 20 s for.
+const DWORD kUiStartWaitMs = 60000;
 
 // SendMessage that gives up after 5 s: the result, or 0.
 inline LRESULT UiSend(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -106,7 +109,7 @@ inline HWND UiWaitWindow(DWORD processId, const wchar_t* className, DWORD timeou
 
 // The visible dialog of the process that holds a control markerId, e.g. the
 // setup dialog by its language list.
-inline HWND UiWaitDialog(DWORD processId, int markerId, DWORD timeoutMs = kUiWaitMs) {
+inline HWND UiWaitDialog(DWORD processId, int markerId, DWORD timeoutMs = kUiStartWaitMs) {
   return UiWaitTop(processId, L"#32770", timeoutMs, [&](HWND window) { return GetDlgItem(window, markerId); });
 }
 
