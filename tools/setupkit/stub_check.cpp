@@ -46,7 +46,15 @@ bool StubHasMarker(const uint8_t* bytes, size_t size) {
   return std::search(bytes, bytes + size, marker, marker + strlen(marker)) != bytes + size;
 }
 
-std::string StubCheck(const std::vector<uint8_t>& stub) {
+namespace {
+
+struct PeHeaders {
+  uint64_t optional;  // offset of the optional header
+  uint32_t optionalSize;
+  uint32_t magic;
+};
+
+std::string ReadPeHeaders(const std::vector<uint8_t>& stub, PeHeaders* headers) {
   if (stub.size() < 2 || stub[0] != 'M' || stub[1] != 'Z') return "is not a Windows executable (no MZ header)";
   uint32_t pe = 0;
   if (!Read32(stub, kNewHeaderPointer, &pe) || static_cast<uint64_t>(pe) + 4 + kCoffHeaderSize > stub.size() ||
@@ -61,6 +69,23 @@ std::string StubCheck(const std::vector<uint8_t>& stub) {
       (magic != kOptionalMagicPe32 && magic != kOptionalMagicPe32Plus)) {
     return "is not a PE executable (no valid optional header)";
   }
+  *headers = PeHeaders{optional, optionalSize, magic};
+  return std::string();
+}
+
+}  // namespace
+
+std::string PeHeaderProblem(const std::vector<uint8_t>& bytes) {
+  PeHeaders headers;
+  return ReadPeHeaders(bytes, &headers);
+}
+
+std::string StubCheck(const std::vector<uint8_t>& stub) {
+  PeHeaders headers;
+  const std::string problem = ReadPeHeaders(stub, &headers);
+  if (!problem.empty()) return problem;
+  const uint64_t optional = headers.optional;
+  const uint32_t optionalSize = headers.optionalSize, magic = headers.magic;
   if (!StubHasMarker(stub.data(), stub.size())) {
     return "is a Windows program but not a setup.exe stub of this project (no stub marker); give the setup.exe "
            "of a setupkit build";

@@ -1,5 +1,6 @@
-// Whether a file can be the stub of a new installer: a PE executable that is not
-// signed yet, carries no payload yet and is the project's own setup.exe.
+// Whether a file is a Windows program, and whether it can be the stub of a new
+// installer: a PE executable that is not signed yet, carries no payload yet and
+// is the project's own setup.exe.
 #pragma once
 
 #include <stdint.h>
@@ -13,6 +14,10 @@ int64_t StubFindPayloadMagic(const std::vector<uint8_t>& bytes);
 
 // True when the bytes hold the text every setup.exe carries (archive/stub_marker.h).
 bool StubHasMarker(const uint8_t* bytes, size_t size);
+
+// Returns an empty string when the bytes start with MZ and PE headers and a PE32
+// or PE32+ optional header, otherwise what is missing.
+std::string PeHeaderProblem(const std::vector<uint8_t>& bytes);
 
 // Returns an empty string when `stub` may be packed, otherwise the problem:
 // not an MZ/PE executable, no stub marker, an Authenticode certificate table in the security

@@ -13,6 +13,7 @@
 #include "setupkit/ansi_text.h"
 #include "setupkit/inspector.h"
 #include "setupkit/stored_text.h"
+#include "setupkit/stub_check.h"
 #include "setupkit/system_error.h"
 #include "text/bounded_text.h"
 #include "text/product_description.h"
@@ -84,12 +85,6 @@ std::vector<uint8_t> ReadTail(const fs::path& path, size_t limit, bool* ok) {
   return bytes;
 }
 
-bool IsPeProgram(const std::vector<uint8_t>& bytes) {
-  if (bytes.size() < 64 || bytes[0] != 'M' || bytes[1] != 'Z') return false;
-  const size_t pe = bytes[60] | bytes[61] << 8 | bytes[62] << 16 | static_cast<size_t>(bytes[63]) << 24;
-  return pe + 4 <= bytes.size() && bytes[pe] == 'P' && bytes[pe + 1] == 'E' && bytes[pe + 2] == 0 && bytes[pe + 3] == 0;
-}
-
 // Extracts the uninstaller entry of a listing pass to a scratch file.
 struct UninstallerCatch {
   std::u16string scratch;
@@ -150,7 +145,7 @@ std::string AddUninstaller(const fs::path& program, const fs::path& scratch, Pac
   bool ok = false;
   std::vector<uint8_t> bytes = ReadBytes(program, SIZE_MAX, &ok);
   if (!ok) return ShowPath(program) + ": cannot be read (build uninst.exe, or give --uninstaller-program)";
-  if (!IsPeProgram(bytes)) return ShowPath(program) + ": is not a Windows program";
+  if (!PeHeaderProblem(bytes).empty()) return ShowPath(program) + ": is not a Windows program";
   uint32_t bodySize = 0;
   if (bytes.size() >= kTrailerFooterSize &&
       TrailerBodySize(bytes.data() + bytes.size() - kTrailerFooterSize, static_cast<uint32_t>(bytes.size()),
