@@ -42,27 +42,33 @@ const wchar_t kFrench[] = L"Pebble_FR.LNG";
 // What a person sees in one interface language: the name of the dialog's
 // picture, the caption and the controls' texts (see DialogTexts), the language
 // list of a first run, the success message behind the product's name, and the
-// broken-file message.
+// broken-file message; then the uninstaller's question and its message when done.
 struct Language {
-  const wchar_t *name, *texts, *items, *success, *broken;
+  const wchar_t *name, *texts, *items, *success, *broken, *removeQuestion, *removed;
 };
 const Language kEnglish = {L"en",
                            L"Setup Pebble Notes 1.2|Pebble Notes 1.2|Destination folder|...|&OK|Cancel|"
                            L"Put entry to Start Menu|Create a Desktop icon|Create a Quick Launch icon|Language",
                            L"[x] English, [x] Fran\u00e7ais, [x] German, [x] Italiano",
-                           L" has been successfully installed.", L"Broken file, please download again."};
+                           L" has been successfully installed.", L"Broken file, please download again.",
+                           L"Uninstall: Do you want to remove Pebble Notes and all of its files from this computer?",
+                           L"Uninstall: Pebble Notes has been removed from this computer."};
 const Language kGerman = {
     L"de",
     L"Installation Pebble Notes 1.2|Pebble Notes 1.2|Zielpfad:|...|&OK|Abbruch|"
     L"Programmgruppe erstellen|Desktop-Symbol anlegen|Symbol in der Schnellstartleiste anlegen|Sprache",
     L"[x] Deutsch, [x] Englisch, [x] Fran\u00e7ais, [x] Italiano", L" wurde erfolgreich installiert.",
-    L"Die Datei ist besch\u00e4digt, bitte nochmal herunterladen!"};
+    L"Die Datei ist besch\u00e4digt, bitte nochmal herunterladen!",
+    L"Deinstallation: M\u00f6chten Sie Pebble Notes und alle zugeh\u00f6rigen Dateien von diesem Computer entfernen?",
+    L"Deinstallation: Pebble Notes wurde von diesem Computer entfernt."};
 const Language kItalian = {L"it",
                            L"Installazione Pebble Notes 1.2|Pebble Notes 1.2|Destinazione|...|&OK|Annulla|"
                            L"Aggiungi collegamento nel menu Programmi|Aggiungi collegamento sul desktop|"
                            L"Aggiungi collegamento sulla barra di Avvio veloce|Lingua",
                            kEnglish.items, L" \u00e8 stato installato correttamente.",
-                           L"File danneggiato, esegui di nuovo il download."};
+                           L"File danneggiato, esegui di nuovo il download.",
+                           L"Disinstallazione: Rimuovere Pebble Notes e tutti i suoi file da questo computer?",
+                           L"Disinstallazione: Pebble Notes \u00e8 stato rimosso da questo computer."};
 
 std::wstring WindowsPath(std::wstring path) {
   if (path.empty() || path[0] != L'/') return path;
@@ -496,8 +502,7 @@ TEST(Uninstall, DamagedOrNoChangesNothingYesClosesTheProductAndLeavesNothing) {
 
   ProgramRun no(UninstallCommand());
   box = no.WaitMessage();
-  EXPECT_EQ(L"Uninstall: Do you want to remove Pebble Notes and all of its files from this computer?",
-            box.caption + L": " + box.text);
+  EXPECT_EQ(kEnglish.removeQuestion, box.caption + L": " + box.text);
   EXPECT_TRUE(UiAnswer(box, IDNO));
   EXPECT_EQ(1, no.WaitExit());
   EXPECT_EQ(everything, Leftovers());
@@ -507,7 +512,7 @@ TEST(Uninstall, DamagedOrNoChangesNothingYesClosesTheProductAndLeavesNothing) {
   EXPECT_TRUE(UiAnswer(yes.WaitMessage(), IDYES));
   EXPECT_EQ(0, product.WaitExit()) << "the running product was not closed";
   box = yes.WaitMessage();
-  EXPECT_EQ(L"Uninstall: Pebble Notes has been removed from this computer.", box.caption + L": " + box.text);
+  EXPECT_EQ(kEnglish.removed, box.caption + L": " + box.text);
   EXPECT_TRUE(UiAnswer(box, IDOK));
   EXPECT_EQ(0, yes.WaitExit());
   EXPECT_TRUE(WaitGone(folder));
@@ -558,9 +563,29 @@ TEST(Uninstall, TheUsersFileAndOneInUseStayAndTheMessageSaysSo) {
   EXPECT_NE(std::wstring::npos, renames.find(folder + L"\\Readme.txt")) << "not scheduled for the restart";
 }
 
-TEST(GermanSystem, BrokenFileMessageThenFirstInstall) { InstallInLanguage(kGerman); }
+// The uninstaller asks and answers in the system's language too.
+void UninstallInLanguage(const Language& language) {
+  ProgramRun run(UninstallCommand());
+  UiMessageBox box = run.WaitMessage();
+  EXPECT_EQ(language.removeQuestion, box.caption + L": " + box.text);
+  EXPECT_TRUE(UiAnswer(box, IDYES));
+  box = run.WaitMessage();
+  EXPECT_EQ(language.removed, box.caption + L": " + box.text);
+  EXPECT_TRUE(UiAnswer(box, IDOK));
+  EXPECT_EQ(0, run.WaitExit());
+  EXPECT_TRUE(WaitGone(ProposedFolder()));
+  EXPECT_EQ(L"", Leftovers());
+}
 
-TEST(ItalianSystem, BrokenFileMessageThenFirstInstall) { InstallInLanguage(kItalian); }
+TEST(GermanSystem, BrokenFileMessageThenFirstInstallThenUninstall) {
+  InstallInLanguage(kGerman);
+  UninstallInLanguage(kGerman);
+}
+
+TEST(ItalianSystem, BrokenFileMessageThenFirstInstallThenUninstall) {
+  InstallInLanguage(kItalian);
+  UninstallInLanguage(kItalian);
+}
 
 // The installer's search for DLLs (hardening_dll_search): a DLL built under the
 // name of a system DLL (tests/hardening/planted_dll.c) lies in the installer's
