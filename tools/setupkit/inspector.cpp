@@ -181,8 +181,9 @@ void Refuse(ExtractState* state, const std::string& name, const std::string& why
 }
 
 // The parser keeps only its first error; the first accepted file missing right
-// after its turn names the entry it most likely belongs to. A file that opened
-// leaves no error behind (writes start from none), so only then is it looked for.
+// after its turn names the entry it most likely belongs to. An open that worked
+// leaves no last error, and a write sets one only when it fails: only after an
+// error is the file looked for.
 void NoteUnwritten(ExtractState* state) {
   if (state->unwritten.empty() && !state->lastPath.empty() && PlatformGetLastError() != 0 &&
       !PlatformPathExists(state->lastPath.c_str())) {
