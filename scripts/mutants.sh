@@ -49,6 +49,7 @@ extract-device @ native @ ^setupkit_tests$ @ tools/setupkit/stored_text.cpp @ if
 extract-link @ native @ ^setupkit_tests$ @ tools/setupkit/inspector.cpp @ if (fs::is_symlink(status)) { @ if (false) {
 extract-staging @ native @ ^archive_tests$ @ tools/setupkit/inspector.cpp @ if (result == 0) exitCode = PlaceStagedFiles( @ exitCode = PlaceStagedFiles(
 list-escape @ native @ ^setupkit_tests$ @ tools/setupkit/inspector.cpp @ } else if (c < 0x20 || c == 0x7F) { @ } else if (c < 0x20 && c == 0x7F) {
+extract-replace @ native @ ^setupkit_tests$ @ tools/setupkit/inspector.cpp @ (folder / name).c_str(), RENAME_NOREPLACE); @ (folder / name).c_str(), 0);
 registry-type @ win32 @ ^shell_tests$ @ src/install/registry_text.cpp @ REG_SZ, reinterpret_cast @ REG_EXPAND_SZ, reinterpret_cast
 uninstall-icon @ win32 @ ^shell_tests$ @ src/install/install_record.cpp @ JoinInstalledPath(state->destination, state->mainProgram, values[2].text, kPathUnits); @ JoinInstalledPath(state->destination, state->uninstaller, values[2].text, kPathUnits);
 stored-root @ win32 @ ^shell_tests$ @ src/install/stored_destination.cpp @ RegCreateKeyExW(HKEY_CURRENT_USER, @ RegCreateKeyExW(HKEY_LOCAL_MACHINE,

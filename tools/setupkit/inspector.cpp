@@ -9,6 +9,10 @@
 #include <random>
 #include <system_error>
 
+#ifdef __linux__
+#include <fcntl.h>
+#endif
+
 #include "archive/archive_pass.h"
 #include "archive/decoder.h"
 #include "archive/entry_format.h"
@@ -165,6 +169,7 @@ struct ExtractState {
   ExtractReport* report;
   const RefusalSink* refusal;
   std::u16string lastPath;   // the last accepted entry's staged file, until it is looked at
+  std::u16string madeFolder; // the last entry's staged folder; if it was not made, the pass fails
   std::string lastName;
   std::string unwritten;     // the first accepted entry whose file the parser could not create
   std::string outputProblem; // the first entry whose staged path cannot even be named
@@ -176,12 +181,36 @@ void Refuse(ExtractState* state, const std::string& name, const std::string& why
 }
 
 // The parser keeps only its first error; the first accepted file missing right
-// after its turn names the entry it most likely belongs to.
+// after its turn names the entry it most likely belongs to. An open that worked
+// leaves no last error, and a write sets one only when it fails: only after an
+// error is the file looked for.
 void NoteUnwritten(ExtractState* state) {
-  if (state->unwritten.empty() && !state->lastPath.empty() && !PlatformPathExists(state->lastPath.c_str())) {
+  if (state->unwritten.empty() && !state->lastPath.empty() && PlatformGetLastError() != 0 &&
+      !PlatformPathExists(state->lastPath.c_str())) {
     state->unwritten = state->lastName;
   }
   state->lastPath.clear();
+}
+
+// Makes the folders of the staged file `path`. Those it shares with the last
+// entry's folder exist; the ones below them are made top down, so no mkdir
+// fails for a missing parent. One that cannot be made fails the file's open.
+void MakeStagedFolders(ExtractState* state, const std::u16string& path) {
+  const size_t end = path.find_last_of(u"\\/");
+  std::u16string& made = state->madeFolder;
+  size_t shared = 0;
+  for (size_t i = 0;; ++i) {
+    if ((i == made.size() || IsSeparator(made[i])) && (i == end || IsSeparator(path[i]))) shared = i;
+    if (i == made.size() || i == end || made[i] != path[i]) break;
+  }
+  made.assign(path, 0, end);
+  for (size_t i = shared + 1; i <= end; ++i) {
+    if (i < end && !IsSeparator(made[i])) continue;
+    const char16_t kept = made[i];
+    made[i] = 0;
+    PlatformCreateDirectory(made.c_str());
+    made[i] = kept;
+  }
 }
 
 int ExtractHandler(char16_t* name, const uint8_t* data, uint32_t size, void* context) {
@@ -204,9 +233,7 @@ int ExtractHandler(char16_t* name, const uint8_t* data, uint32_t size, void* con
     }
     return 0;
   }
-  // CreateDirectoryTree climbs from the entry's folder to the first one that exists.
-  const size_t separator = path.find_last_of(u"\\/");
-  if (separator > state->staging.size() - 1) CreateDirectoryTree(path.substr(0, separator).c_str());
+  MakeStagedFolders(state, path);
   SetWide(path.c_str(), name, kEntryNameUnits);
   state->lastPath = path;
   state->lastName = Utf16ToUtf8(stored);
@@ -287,11 +314,30 @@ Placement PlaceFile(const fs::path& staged, const fs::path& folder, const fs::pa
   return error ? kPlaceFailed : kPlaced;
 }
 
+// Moves each staged file or folder that has no namesake in `folder` (not even a
+// dangling link) there in one rename, which refuses to replace anything.
+void MoveNewNames(const fs::path& staging, const fs::path& folder) {
+#ifdef __linux__
+  // A name moved away while the folder is read is one already read, which
+  // changes nothing for the others. A failure (a namesake, a kernel or file
+  // system without the flag) leaves the name to PlaceFile.
+  std::error_code error;
+  for (fs::directory_iterator it(staging, error), end; !error && it != end; it.increment(error)) {
+    const fs::path name = it->path().filename();
+    renameat2(AT_FDCWD, it->path().c_str(), AT_FDCWD, (folder / name).c_str(), RENAME_NOREPLACE);
+  }
+#else
+  (void)staging;
+  (void)folder;
+#endif
+}
+
 // Moves every staged file into place. Returns the exit code; *problem gets the
 // first failure.
 int PlaceStagedFiles(const fs::path& staging, const fs::path& folder, ExtractState* state, std::string* problem) {
   int exitCode = kExitSuccess;
   std::error_code error;
+  MoveNewNames(staging, folder);
   fs::path checked;  // the folder of the last file placed: its levels need no second look
   fs::recursive_directory_iterator it(staging, error), end;
   for (; !error && it != end; it.increment(error)) {
@@ -442,6 +488,7 @@ int InspectExtract(const fs::path& installer, const fs::path& folder, ExtractRep
   }
   ExtractState state;
   state.staging = staging.u16string() + u'\\';
+  state.madeFolder = staging.u16string();
   state.installer = ShowPath(installer);
   state.report = report;
   state.refusal = &refusal;
