@@ -157,5 +157,8 @@ TEST(UninstallerEntry, ListsWhatTheInstallPassWritesAndListShowsIt) {
     TestRun run = pack(r.from, r.more);
     EXPECT_TRUE(run.code == 2 && TestHasText(run.err, r.problem)) << run.err;
   }
+  // A product's own uninstaller, packed as a plain file, is listed with what it lacks.
+  ASSERT_EQ(0, pack(own, {}).code);
+  EXPECT_TRUE(TestHasText(TestSetupkit({"list", out}).out, "uninstaller   UnInst.exe carries no trailer"));
   EXPECT_EQ(1, std::distance(fs::directory_iterator(fs::u8path(out).parent_path()), fs::directory_iterator()));
 }

@@ -147,6 +147,26 @@ int VerifyHandler(char16_t* name, const uint8_t* data, uint32_t size, void* cont
   return 0;
 }
 
+// The checking pass of `list`: counts, and copies the entry the listing's end wants.
+struct ListCheck {
+  VerifyReport counted;
+  const ListEnd* end;
+  std::u16string copy;
+  bool copied;
+};
+
+int ListCheckHandler(char16_t* name, const uint8_t* data, uint32_t size, void* context) {
+  ListCheck* check = static_cast<ListCheck*>(context);
+  VerifyHandler(name, data, size, &check->counted);
+  if (data != nullptr || check->end->wanted == nullptr) return 0;
+  char narrow[kEntryNameUnits];
+  WideToNarrow(name, narrow, kEntryNameUnits);
+  if (!check->end->wanted(narrow)) return 0;
+  check->copied = true;
+  SetWide(check->copy.c_str(), name, kEntryNameUnits);
+  return 1;
+}
+
 struct ListPrinter {
   std::ostream* out;
   ListFormat format;
@@ -370,14 +390,16 @@ int PlaceStagedFiles(const fs::path& staging, const fs::path& folder, ExtractSta
 
 }  // namespace
 
-int InspectList(const fs::path& installer, ListFormat format, const std::string& more, std::ostream& out,
+int InspectList(const fs::path& installer, ListFormat format, const ListEnd& end, std::ostream& out,
                 std::string* problem) {
   const std::u16string path = installer.u16string();
-  VerifyReport counted = VerifyReport();
+  ListCheck check = {VerifyReport(), &end, end.copy.u16string(), false};
   ArchivePassSummary summary;
-  int result = Pass(path, Guarded<VerifyHandler>, &counted, &summary);
+  int result = Pass(path, Guarded<ListCheckHandler>, &check, &summary);
   int exitCode = ReadingPassResult(installer, result, summary, problem);
   if (exitCode != kExitSuccess) return exitCode;
+  const VerifyReport& counted = check.counted;
+  const std::string more = end.more ? end.more(check.copied) : std::string();
   const InstallerListing listing = {AnsiToUtf8(summary.productCode),    AnsiToUtf8(summary.productWindowClass),
                                     AnsiToUtf8(summary.mainProgramName), DateText(summary.archiveDate),
                                     counted.entries,                     counted.bytes,

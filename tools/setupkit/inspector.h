@@ -36,11 +36,20 @@ struct InstallerListing {
 
 enum class ListFormat { kText, kJson };
 
+// What ends a listing: the checking pass copies the last entry that `wanted`
+// accepts (by its stored name, Windows-1252) to the file `copy`, then `more` is
+// called, told whether there was one, for lines of text or, in JSON, one more
+// member of the object (empty: none). No `wanted`: nothing is copied.
+struct ListEnd {
+  bool (*wanted)(const std::string& ansiName);
+  std::filesystem::path copy;
+  std::function<std::string(bool copied)> more;
+};
+
 // Prints the listing on `out`. A first pass checks the whole payload, so a
 // broken one prints nothing; a second prints each entry as it is decoded, so
-// no entry is kept in memory. `more` ends the listing: lines of text, or in
-// JSON one more member of the object (empty: none).
-int InspectList(const std::filesystem::path& installer, ListFormat format, const std::string& more, std::ostream& out,
+// no entry is kept in memory.
+int InspectList(const std::filesystem::path& installer, ListFormat format, const ListEnd& end, std::ostream& out,
                 std::string* problem);
 
 // A name or text from a payload made safe to print: control characters (C0,

@@ -2,9 +2,8 @@
 
 #include <stdio.h>
 
-#include <chrono>
+#include <algorithm>
 #include <fstream>
-#include <iterator>
 #include <set>
 #include <system_error>
 
@@ -32,17 +31,14 @@ const char* const kTrailerProblems[] = {"",
                                         "has a trailer that fails its checksum",
                                         "has a malformed trailer"};
 
-bool IsUninstallerName(const std::string& ansiName) {
-  return stored::FoldKey(stored::LastComponent(ansiName)) == stored::FoldKey(kUninstallerEntry);
-}
-
+// At most the first `limit` bytes of a file.
 std::vector<uint8_t> ReadBytes(const fs::path& path, size_t limit, bool* ok) {
-  std::ifstream in(path, std::ios::binary);
-  std::vector<uint8_t> bytes;
-  if (in) {
-    std::istreambuf_iterator<char> it(in), end;
-    for (; it != end && bytes.size() < limit; ++it) bytes.push_back(static_cast<uint8_t>(*it));
-  }
+  std::ifstream in(path, std::ios::binary | std::ios::ate);
+  const std::streamoff size = in ? static_cast<std::streamoff>(in.tellg()) : 0;
+  std::vector<uint8_t> bytes(std::min(limit, static_cast<size_t>(std::max<std::streamoff>(size, 0))));
+  in.seekg(0);
+  in.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+  bytes.resize(static_cast<size_t>(in.gcount()));
   *ok = static_cast<bool>(in) || in.eof();
   return bytes;
 }
@@ -50,6 +46,10 @@ std::vector<uint8_t> ReadBytes(const fs::path& path, size_t limit, bool* ok) {
 std::string Utf8(const char* ansi) { return ansi::ToUtf8(ansi); }
 
 }  // namespace
+
+bool IsUninstallerName(const std::string& ansiName) {
+  return stored::FoldKey(stored::LastComponent(ansiName)) == stored::FoldKey(kUninstallerEntry);
+}
 
 std::string ProductNameOf(const std::vector<ProductFile>& files, bool* described, std::string* problem) {
   *described = false;
@@ -83,24 +83,6 @@ std::vector<uint8_t> ReadTail(const fs::path& path, size_t limit, bool* ok) {
   in.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
   *ok = static_cast<bool>(in);
   return bytes;
-}
-
-// Extracts the uninstaller entry of a listing pass to a scratch file.
-struct UninstallerCatch {
-  std::u16string scratch;
-  bool found;
-};
-
-int CatchUninstaller(char16_t* name, const uint8_t* data, uint32_t, void* context) {
-  if (data != nullptr) return 0;
-  UninstallerCatch* found = static_cast<UninstallerCatch*>(context);
-  char narrow[kEntryNameUnits];
-  WideToNarrow(name, narrow, kEntryNameUnits);
-  if (!IsUninstallerName(narrow)) return 0;
-  // The last such entry is the one the installer leaves in the folder.
-  found->found = true;
-  SetWide(found->scratch.c_str(), name, kEntryNameUnits);
-  return 1;
 }
 
 }  // namespace
@@ -179,43 +161,24 @@ std::string AddUninstaller(const fs::path& program, const fs::path& scratch, Pac
   return std::string();
 }
 
-int InspectUninstaller(const fs::path& installer, bool* found, UninstallerInfo* info, std::string* problem) {
-  *found = false;
-  *info = UninstallerInfo();
-  problem->clear();
-  const auto stamp = std::chrono::steady_clock::now().time_since_epoch().count();
-  const fs::path scratch = fs::temp_directory_path() / ("setupkit-list-" + std::to_string(stamp) + ".tmp");
-  UninstallerCatch caught = {scratch.u16string(), false};
-  int result = ArchivePass(installer.u16string().c_str(), CatchUninstaller, &caught);
+std::string UninstallerListing(const fs::path& copy, bool json) {
   bool ok = false;
-  std::vector<uint8_t> bytes = caught.found ? ReadTail(scratch, kTrailerBodyMax + kTrailerFooterSize, &ok) : std::vector<uint8_t>();
-  std::error_code ignored;
-  fs::remove(scratch, ignored);
-  if (result < 0) {
-    *problem = ShowPath(installer) + ": broken payload";
-    return 1;
-  }
-  if (result > 0) {
-    *problem = ShowPath(installer) + ": cannot be read (" + SystemErrorText(static_cast<uint32_t>(result)) + ")";
-    return 2;
-  }
-  *found = caught.found;
-  if (!caught.found) return 0;
+  std::vector<uint8_t> bytes = ReadTail(copy, kTrailerBodyMax + kTrailerFooterSize, &ok);
+  UninstallerInfo info = UninstallerInfo();
   Trailer trailer;
-  int read = TrailerRead(bytes.data(), static_cast<uint32_t>(bytes.size()), &trailer);
-  if (read != kTrailerOk) {
-    *problem = std::string(kUninstallerEntry) + " " + kTrailerProblems[read];
-    return 0;
+  const int read = ok ? TrailerRead(bytes.data(), static_cast<uint32_t>(bytes.size()), &trailer) : kTrailerMissing;
+  const std::string problem = read == kTrailerOk ? "" : std::string(kUninstallerEntry) + " " + kTrailerProblems[read];
+  if (read == kTrailerOk) {
+    info = {Utf8(trailer.productCode), Utf8(trailer.productName), Utf8(trailer.windowClass),
+            Utf8(trailer.mainProgram), std::string(), 0};
+    uint32_t cursor = 0;
+    char name[kTrailerNameMax + 1];
+    while (TrailerNextFile(&trailer, &cursor, name, sizeof(name))) {
+      info.files += Utf8(name) + '\0';
+      ++info.fileCount;
+    }
   }
-  *info = {Utf8(trailer.productCode), Utf8(trailer.productName), Utf8(trailer.windowClass),
-           Utf8(trailer.mainProgram), std::string(), 0};
-  uint32_t cursor = 0;
-  char name[kTrailerNameMax + 1];
-  while (TrailerNextFile(&trailer, &cursor, name, sizeof(name))) {
-    info->files += Utf8(name) + '\0';
-    ++info->fileCount;
-  }
-  return 0;
+  return json ? UninstallerJson(info, problem) : UninstallerText(info, problem);
 }
 
 std::string UninstallerText(const UninstallerInfo& info, const std::string& problem) {

@@ -49,12 +49,13 @@ std::string UninstallerFieldsFor(const std::vector<ProductFile>& files, const st
 // line "path: problem".
 std::string AddUninstaller(const std::filesystem::path& program, const std::filesystem::path& scratch, PackJob* job);
 
-// Finds the installer's entry whose last component is "UnInst.exe" (any case)
-// and reads its trailer. Returns an exit code as InspectList does; on success
-// *found tells whether such an entry exists, and *problem names a trailer that
-// is missing or damaged (empty when *info holds it).
-int InspectUninstaller(const std::filesystem::path& installer, bool* found, UninstallerInfo* info,
-                       std::string* problem);
+// Whether a stored name (Windows-1252) is the uninstaller's: its last component is
+// "UnInst.exe" in any case.
+bool IsUninstallerName(const std::string& ansiName);
+
+// The end of a listing for an uninstaller entry copied to `copy`: its trailer
+// as UninstallerText or UninstallerJson gives it, or the trailer's problem.
+std::string UninstallerListing(const std::filesystem::path& copy, bool json);
 
 // The trailer as lines for people, and as the JSON member "uninstaller".
 std::string UninstallerText(const UninstallerInfo& info, const std::string& problem);
