@@ -50,6 +50,7 @@ extract-link @ native @ ^setupkit_tests$ @ tools/setupkit/inspector.cpp @ if (fs
 extract-staging @ native @ ^archive_tests$ @ tools/setupkit/inspector.cpp @ if (result == 0) exitCode = PlaceStagedFiles( @ exitCode = PlaceStagedFiles(
 list-escape @ native @ ^setupkit_tests$ @ tools/setupkit/inspector.cpp @ } else if (c < 0x20 || c == 0x7F) { @ } else if (c < 0x20 && c == 0x7F) {
 extract-replace @ native @ ^setupkit_tests$ @ tools/setupkit/inspector.cpp @ (folder / name).c_str(), RENAME_NOREPLACE); @ (folder / name).c_str(), 0);
+list-uninstaller @ native @ ^setupkit_tests$ @ tools/setupkit/inspector.cpp @ check->copied = true; @ check->copied = false;
 registry-type @ win32 @ ^shell_tests$ @ src/install/registry_text.cpp @ REG_SZ, reinterpret_cast @ REG_EXPAND_SZ, reinterpret_cast
 uninstall-icon @ win32 @ ^shell_tests$ @ src/install/install_record.cpp @ JoinInstalledPath(state->destination, state->mainProgram, values[2].text, kPathUnits); @ JoinInstalledPath(state->destination, state->uninstaller, values[2].text, kPathUnits);
 stored-root @ win32 @ ^shell_tests$ @ src/install/stored_destination.cpp @ RegCreateKeyExW(HKEY_CURRENT_USER, @ RegCreateKeyExW(HKEY_LOCAL_MACHINE,
@@ -59,6 +60,7 @@ shortcut-folder @ win32 @ ^shell_tests$ @ src/install/shortcuts.cpp @ CreateShel
 dialog-default @ win32 @ ^shell_tests$ @ src/shell/setup_dialog.cpp @ CheckDlgButton(dialog, kDesktopBoxId, BST_CHECKED); @ CheckDlgButton(dialog, kDesktopBoxId, BST_UNCHECKED);
 list-builtin @ win32 @ ^shell_tests$ @ src/ui/language_list.cpp @ if (code == kLanguageCodeEnglish || code == kLanguageCodeGerman) continue; @ if (code == kLanguageCodeEnglish) continue;
 scan-duplicate @ win32 @ ^shell_tests$ @ src/shell/scan_handler.cpp @ if (list != nullptr && FindLanguageItem(list, code) < 0) @ if (list != nullptr)
+uninstall-german @ e2e @ ^e2e_german$ @ src/uninstall/uninstall_texts.cpp @ {"DE", kRowsGerman} @ {"XX", kRowsGerman}
 startup-language @ e2e @ ^e2e_english$ @ src/shell/startup.cpp @ SelectInterfaceLanguage(); @ // SelectInterfaceLanguage();
 closer-broken @ e2e @ ^e2e_english$ @ src/shell/setup_dialog.cpp @ if (scan == 0) { @ if (scan != 0) {
 broken-icon @ e2e @ ^e2e_english$ @ src/shell/setup_dialog.cpp @ context->modulePath, MB_ICONERROR); @ context->modulePath, MB_OK);
