@@ -551,13 +551,10 @@ int RunList(const std::vector<std::string>& args, std::ostream& out, std::ostrea
   const fs::path installer = fs::u8path(a.positional[0]);
   const bool json = a.options.count("--json") != 0;
   // The last uninstaller entry is the one the installer leaves in the folder: its trailer ends the listing.
-  const auto stamp = std::chrono::steady_clock::now().time_since_epoch().count();
-  const fs::path copy = fs::temp_directory_path() / ("setupkit-list-" + std::to_string(stamp) + ".tmp");
-  const ListEnd end = {IsUninstallerName, copy,
-                       [&](bool copied) { return copied ? UninstallerListing(copy, json) : std::string(); }};
+  const ListEnd end = {IsUninstallerName, [&](const fs::path* copy) {
+                         return copy != nullptr ? UninstallerListing(*copy, json) : std::string();
+                       }};
   exitCode = InspectList(installer, json ? ListFormat::kJson : ListFormat::kText, end, out, &problem);
-  std::error_code ignored;
-  fs::remove(copy, ignored);
   if (exitCode != kExitSuccess) err << "setupkit: " << problem << "\n";
   return exitCode;
 }

@@ -393,13 +393,28 @@ int PlaceStagedFiles(const fs::path& staging, const fs::path& folder, ExtractSta
 int InspectList(const fs::path& installer, ListFormat format, const ListEnd& end, std::ostream& out,
                 std::string* problem) {
   const std::u16string path = installer.u16string();
-  ListCheck check = {VerifyReport(), &end, end.copy.u16string(), false};
+  // A folder made here, not a name in the shared temporary folder that a link could already hold.
+  fs::path folder;
+  if (end.wanted != nullptr) {
+    std::error_code error;
+    const fs::path temporary = fs::temp_directory_path(error);
+    if (!error) folder = MakeStagingFolder(temporary, &error);
+    if (folder.empty()) {
+      *problem = ShowPath(temporary) + ": no folder for a copy of an entry can be made there" +
+                 (error ? " (" + error.message() + ")" : "");
+      return kExitFailure;
+    }
+  }
+  const fs::path copy = folder / "entry";
+  ListCheck check = {VerifyReport(), &end, copy.u16string(), false};
   ArchivePassSummary summary;
   int result = Pass(path, Guarded<ListCheckHandler>, &check, &summary);
   int exitCode = ReadingPassResult(installer, result, summary, problem);
+  const std::string more = exitCode == kExitSuccess && end.more ? end.more(check.copied ? &copy : nullptr) : "";
+  std::error_code ignored;
+  if (!folder.empty()) fs::remove_all(folder, ignored);
   if (exitCode != kExitSuccess) return exitCode;
   const VerifyReport& counted = check.counted;
-  const std::string more = end.more ? end.more(check.copied) : std::string();
   const InstallerListing listing = {AnsiToUtf8(summary.productCode),    AnsiToUtf8(summary.productWindowClass),
                                     AnsiToUtf8(summary.mainProgramName), DateText(summary.archiveDate),
                                     counted.entries,                     counted.bytes,

@@ -37,13 +37,13 @@ struct InstallerListing {
 enum class ListFormat { kText, kJson };
 
 // What ends a listing: the checking pass copies the last entry that `wanted`
-// accepts (by its stored name, Windows-1252) to the file `copy`, then `more` is
-// called, told whether there was one, for lines of text or, in JSON, one more
-// member of the object (empty: none). No `wanted`: nothing is copied.
+// accepts (by its stored name, Windows-1252) into a new folder of its own in the
+// temporary folder, then `more` is called with the copy's path (null: there was
+// none) for lines of text or, in JSON, one more member of the object (empty:
+// none). The folder is removed afterwards. No `wanted`: nothing is copied.
 struct ListEnd {
   bool (*wanted)(const std::string& ansiName);
-  std::filesystem::path copy;
-  std::function<std::string(bool copied)> more;
+  std::function<std::string(const std::filesystem::path* copy)> more;
 };
 
 // Prints the listing on `out`. A first pass checks the whole payload, so a
