@@ -122,8 +122,8 @@ const char kPackHelp[] =
     "Progress goes to stderr: on a terminal one line updated in place, otherwise\n"
     "a line at the start, at each quarter of the compression and at the end (size,\n"
     "ratio, time). Ctrl-C, SIGTERM or SIGHUP remove the temporary files. At the\n"
-    "end pack prints the number\n"
-    "of entries, bytes in (the files), bytes out (the LZMA stream) and their ratio.\n";
+    "end pack prints the number of entries, bytes in (the files), bytes out (the\n"
+    "LZMA stream) and their ratio.\n";
 
 const char kListHelp[] =
     "usage: setupkit list INSTALLER [--json]\n"

@@ -71,8 +71,7 @@ std::string PackWarnings(const PackJob& job, const std::string& mainProgramArgum
     mainProgramFound |= stored::FoldKey(component) == stored::FoldKey(job.mainProgramName);
     if (!before && state.mainProgram[0] != 0) {
       chosenEntry = file.name;
-    } else if (otherProgram.empty() && IsProgramName(file.name) &&
-               stored::FoldKey(component) != stored::FoldKey(kUninstallerEntry)) {
+    } else if (otherProgram.empty() && IsProgramName(file.name) && !IsUninstallerName(file.name)) {
       otherProgram = file.name;
     }
   }

@@ -31,12 +31,13 @@ const char* const kTrailerProblems[] = {"",
                                         "has a trailer that fails its checksum",
                                         "has a malformed trailer"};
 
-// At most the first `limit` bytes of a file.
-std::vector<uint8_t> ReadBytes(const fs::path& path, size_t limit, bool* ok) {
+// At most `limit` bytes of a file: its first ones, or with `tail` its last ones,
+// where a trailer sits whatever the size of the entry.
+std::vector<uint8_t> ReadBytes(const fs::path& path, size_t limit, bool tail, bool* ok) {
   std::ifstream in(path, std::ios::binary | std::ios::ate);
-  const std::streamoff size = in ? static_cast<std::streamoff>(in.tellg()) : 0;
-  std::vector<uint8_t> bytes(std::min(limit, static_cast<size_t>(std::max<std::streamoff>(size, 0))));
-  in.seekg(0);
+  const std::streamoff size = in ? std::max<std::streamoff>(in.tellg(), 0) : 0;
+  std::vector<uint8_t> bytes(std::min(limit, static_cast<size_t>(size)));
+  in.seekg(tail ? size - static_cast<std::streamoff>(bytes.size()) : 0);
   in.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
   bytes.resize(static_cast<size_t>(in.gcount()));
   *ok = static_cast<bool>(in) || in.eof();
@@ -59,7 +60,7 @@ std::string ProductNameOf(const std::vector<ProductFile>& files, bool* described
     if (ClassifyScanEntry(wide) != kScanEntryDescription) continue;
     *described = true;
     bool ok = false;
-    std::vector<uint8_t> lead = ReadBytes(file.source, kLeadingBytesMax, &ok);
+    std::vector<uint8_t> lead = ReadBytes(file.source, kLeadingBytesMax, false, &ok);
     if (!ok) *problem = ShowPath(file.source) + ": cannot be read";
     if (lead.empty()) return std::string();
     ProductDescription description;
@@ -70,22 +71,6 @@ std::string ProductNameOf(const std::vector<ProductFile>& files, bool* described
   }
   return std::string();
 }
-
-namespace {
-
-// The last `limit` bytes of a file: where the trailer sits, whatever the size of the entry.
-std::vector<uint8_t> ReadTail(const fs::path& path, size_t limit, bool* ok) {
-  std::ifstream in(path, std::ios::binary | std::ios::ate);
-  const std::streamoff size = in ? static_cast<std::streamoff>(in.tellg()) : 0;
-  const std::streamoff start = size > static_cast<std::streamoff>(limit) ? size - static_cast<std::streamoff>(limit) : 0;
-  std::vector<uint8_t> bytes(static_cast<size_t>(size - start));
-  in.seekg(start);
-  in.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-  *ok = static_cast<bool>(in);
-  return bytes;
-}
-
-}  // namespace
 
 std::string UninstallerFieldsFor(const std::vector<ProductFile>& files, const std::string& productCode,
                                  const std::string& windowClass, const std::string& mainProgram,
@@ -125,7 +110,7 @@ std::string AddUninstaller(const fs::path& program, const fs::path& scratch, Pac
     }
   }
   bool ok = false;
-  std::vector<uint8_t> bytes = ReadBytes(program, SIZE_MAX, &ok);
+  std::vector<uint8_t> bytes = ReadBytes(program, SIZE_MAX, false, &ok);
   if (!ok) return ShowPath(program) + ": cannot be read (build uninst.exe, or give --uninstaller-program)";
   if (!PeHeaderProblem(bytes).empty()) return ShowPath(program) + ": is not a Windows program";
   uint32_t bodySize = 0;
@@ -161,25 +146,14 @@ std::string AddUninstaller(const fs::path& program, const fs::path& scratch, Pac
   return std::string();
 }
 
-std::string UninstallerListing(const fs::path& copy, bool json) {
-  bool ok = false;
-  std::vector<uint8_t> bytes = ReadTail(copy, kTrailerBodyMax + kTrailerFooterSize, &ok);
-  UninstallerInfo info = UninstallerInfo();
-  Trailer trailer;
-  const int read = ok ? TrailerRead(bytes.data(), static_cast<uint32_t>(bytes.size()), &trailer) : kTrailerMissing;
-  const std::string problem = read == kTrailerOk ? "" : std::string(kUninstallerEntry) + " " + kTrailerProblems[read];
-  if (read == kTrailerOk) {
-    info = {Utf8(trailer.productCode), Utf8(trailer.productName), Utf8(trailer.windowClass),
-            Utf8(trailer.mainProgram), std::string(), 0};
-    uint32_t cursor = 0;
-    char name[kTrailerNameMax + 1];
-    while (TrailerNextFile(&trailer, &cursor, name, sizeof(name))) {
-      info.files += Utf8(name) + '\0';
-      ++info.fileCount;
-    }
-  }
-  return json ? UninstallerJson(info, problem) : UninstallerText(info, problem);
-}
+namespace {
+
+// A trailer's contents, texts in UTF-8.
+struct UninstallerInfo {
+  std::string productCode, productName, windowClass, mainProgram;
+  std::string files;   // the file names, each ended by a NUL
+  uint32_t fileCount;
+};
 
 std::string UninstallerText(const UninstallerInfo& info, const std::string& problem) {
   if (!problem.empty()) return "uninstaller   " + problem + "\n";
@@ -204,4 +178,26 @@ std::string UninstallerJson(const UninstallerInfo& info, const std::string& prob
     out += separator + JsonString(info.files.substr(at, end - at));
   }
   return out + "]}";
+}
+
+}  // namespace
+
+std::string UninstallerListing(const fs::path& copy, bool json) {
+  bool ok = false;
+  std::vector<uint8_t> bytes = ReadBytes(copy, kTrailerBodyMax + kTrailerFooterSize, true, &ok);
+  UninstallerInfo info = UninstallerInfo();
+  Trailer trailer;
+  const int read = ok ? TrailerRead(bytes.data(), static_cast<uint32_t>(bytes.size()), &trailer) : kTrailerMissing;
+  const std::string problem = read == kTrailerOk ? "" : std::string(kUninstallerEntry) + " " + kTrailerProblems[read];
+  if (read == kTrailerOk) {
+    info = {Utf8(trailer.productCode), Utf8(trailer.productName), Utf8(trailer.windowClass),
+            Utf8(trailer.mainProgram), std::string(), 0};
+    uint32_t cursor = 0;
+    char name[kTrailerNameMax + 1];
+    while (TrailerNextFile(&trailer, &cursor, name, sizeof(name))) {
+      info.files += Utf8(name) + '\0';
+      ++info.fileCount;
+    }
+  }
+  return json ? UninstallerJson(info, problem) : UninstallerText(info, problem);
 }

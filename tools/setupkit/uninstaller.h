@@ -15,13 +15,6 @@
 // The name the installer registers as the product's uninstaller.
 extern const char kUninstallerEntry[];
 
-// A trailer's contents, texts in UTF-8.
-struct UninstallerInfo {
-  std::string productCode, productName, windowClass, mainProgram;
-  std::string files;   // the file names, each ended by a NUL
-  uint32_t fileCount;
-};
-
 // The product name as the installer's scan pass takes it: the first line of the
 // entry "FILE_ID.DIZ" (Windows-1252), from its first 1024 bytes, cut to 31 bytes;
 // empty when there is no such entry (*described false) or its line names nothing.
@@ -53,10 +46,7 @@ std::string AddUninstaller(const std::filesystem::path& program, const std::file
 // "UnInst.exe" in any case.
 bool IsUninstallerName(const std::string& ansiName);
 
-// The end of a listing for an uninstaller entry copied to `copy`: its trailer
-// as UninstallerText or UninstallerJson gives it, or the trailer's problem.
+// The end of a listing for an uninstaller entry copied to `copy`: the trailer's
+// texts and file names, as lines of text or as the JSON member "uninstaller",
+// or the trailer's problem.
 std::string UninstallerListing(const std::filesystem::path& copy, bool json);
-
-// The trailer as lines for people, and as the JSON member "uninstaller".
-std::string UninstallerText(const UninstallerInfo& info, const std::string& problem);
-std::string UninstallerJson(const UninstallerInfo& info, const std::string& problem);
