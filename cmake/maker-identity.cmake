@@ -41,6 +41,6 @@ string(REPLACE "\\" "\\\\" maker_key_literal "${SETUP_MAKER_KEY}")
 add_library(maker_identity INTERFACE)
 target_compile_definitions(maker_identity INTERFACE
                            "SETUP_MAKER_KEY=\"${maker_key_literal}\"" "SETUP_PUBLISHER=\"${SETUP_PUBLISHER}\""
-                           "SETUP_URL_INFO_ABOUT=\"${SETUP_URL_INFO_ABOUT}\"")
+                           "SETUP_URL_INFO_ABOUT=\"${SETUP_URL_INFO_ABOUT}\"" "SETUP_STUB_VERSION=\"${SETUP_STUB_VERSION}\"")
 # ... and the resource scripts include them from a generated header.
 configure_file(${CMAKE_CURRENT_LIST_DIR}/version_record.h.in ${CMAKE_BINARY_DIR}/resources/version_record.h @ONLY)

@@ -70,7 +70,7 @@ decode-dictionary @ native @ ^archive_tests$ @ src/archive/decoder.cpp @ LimitDi
 sequence-main-name @ win32 @ ^shell_tests$ @ src/install/install_sequence.cpp @ if (!IsUsableMainProgramName(state.mainProgram)) state.mainProgram[0] = 0; @ // main program as stored
 scan-product-name @ win32 @ ^shell_tests$ @ src/install/install_record.cpp @ if (!IsUsableProductName(name)) productName[0] = 0; @ // product name as described
 module-share @ e2e @ ^hardening_locked_installer$ @ src/platform/platform_win32.cpp @ GENERIC_READ, FILE_SHARE_READ, nullptr @ GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr
-trailer-crc @ native @ ^setupkit_tests$ @ src/uninstall/uninstall_trailer.cpp @ if (TrailerChecksum(body, bodySize) != GetU32(footer + 12)) return kTrailerChecksum; @ if (TrailerChecksum(body, 0) == 1) return kTrailerChecksum;
+trailer-crc @ native @ ^setupkit_tests$ @ src/archive/uninstall_trailer.cpp @ if (TrailerChecksum(body, bodySize) != GetU32(footer + 12)) return kTrailerChecksum; @ if (TrailerChecksum(body, 0) == 1) return kTrailerChecksum;
 trailer-aside @ native @ ^setupkit_tests$ @ tools/setupkit/uninstaller.cpp @ if (seen.insert(stored::FoldKey("HVPSAPI.DLL")).second) names->push_back("HVPSAPI.DLL"); @ // no set-aside copy
 uninst-links @ e2e @ ^e2e_uninstall$ @ src/uninstall/uninstall_run.cpp @ RemoveShortcuts(removal); @ // RemoveShortcuts(removal);
 uninst-closer @ e2e @ ^e2e_uninstall$ @ src/uninstall/uninstall_run.cpp @ CloseProduct(removal->trailer.windowClass); @ // CloseProduct(removal->trailer.windowClass);

@@ -9,6 +9,8 @@
 namespace {
 
 const int kFileNameUnits = 32;
+// The state images a LanguageCheckQuery answers with, as the dialog's list holds them.
+const uint8_t kChecked = 2;
 
 // A longer name would be cut by its 32-unit field and then name no written file.
 bool IsMainProgramName(const char16_t* name) {
@@ -147,3 +149,22 @@ bool IsUsableProductName(const char16_t* name) {
 bool IsUsableMainProgramName(const char16_t* name) {
   return name != nullptr && !HoldsForbiddenCharacter(name) && !IsUnsafeFileName(name, WideLength(name));
 }
+
+void AddLanguageChoice(LanguageChoices* choices, uint32_t code) {
+  for (int i = 0; i < choices->count; ++i) {
+    if (choices->codes[i] == code) return;
+  }
+  if (choices->count >= kLanguageChoiceMax) return;
+  choices->codes[choices->count] = code;
+  choices->checks[choices->count++] = kChecked;
+}
+
+int LanguageChoiceCheckOf(uint32_t code, void* queryContext) {
+  const LanguageChoices* choices = static_cast<const LanguageChoices*>(queryContext);
+  for (int i = 0; choices != nullptr && i < choices->count; ++i) {
+    if (choices->codes[i] == code) return choices->checks[i];
+  }
+  return 0;
+}
+
+int ProposedShortcuts(const char16_t* destination) { return PathExists(destination) ? 0 : 7; }

@@ -24,11 +24,38 @@ struct InstallState {
   char16_t mainProgram[32];     // file name of the main program; empty when none is known
   char16_t uninstaller[32];     // file name of the uninstaller as stored; empty when none
   uint32_t pathError;           // kErrorPathTooLong once an entry was refused for its path length
+  uint64_t bytesWritten;        // the sizes of the entries the pass wrote, added up
 };
 
 // The check state of the language item whose LanguageCode4 is code: 1 unchecked,
 // 2 checked, 0 no check box, no such item or no list.
 typedef int (*LanguageCheckQuery)(uint32_t code, void* queryContext);
+
+// The languages of a run without a dialog (/S): what the dialog's list would
+// hold and check. Items past kLanguageChoiceMax are not kept and so count as
+// having no check box: their files are installed.
+const int kLanguageChoiceMax = 256;
+struct LanguageChoices {
+  uint32_t codes[kLanguageChoiceMax];  // LanguageCode4 of each item
+  uint8_t checks[kLanguageChoiceMax];  // 1 unchecked, 2 checked, as the list's state images
+  int count;
+};
+
+// Adds a checked item for code unless there is one already.
+void AddLanguageChoice(LanguageChoices* choices, uint32_t code);
+
+// The LanguageCheckQuery over a LanguageChoices (queryContext).
+int LanguageChoiceCheckOf(uint32_t code, void* queryContext);
+
+// Whether a language keeps its check mark over an existing installation in
+// destination: English ("US") and German ("DE") always, any other code when its
+// file destination\<languageFileBase>_<code>.LNG is there.
+bool KeepsLanguageCheck(const char16_t* destination, const char16_t* languageFileBase, uint32_t code);
+
+// The shortcut boxes proposed for destination (bits 1 start menu, 2 desktop,
+// 4 Quick Launch): all three for a folder that does not exist yet, none over an
+// existing one.
+int ProposedShortcuts(const char16_t* destination);
 
 // True, with the packed code in *code, when the language filter applies to name
 // (see the drawing above); false when the name does not have that shape. At

@@ -7,17 +7,20 @@
 #include "ui/control_ids.h"
 #include "ui/installer_context.h"
 #include "ui/language_list.h"
+#include "ui/setup_log.h"
 
-int InstallHandler(char16_t* name, const uint8_t* data, uint32_t, void* context) {
+int InstallHandler(char16_t* name, const uint8_t* data, uint32_t size, void* context) {
   if (data != nullptr || context == nullptr) return 0;
   InstallPassContext* pass = static_cast<InstallPassContext*>(context);
   HWND owner = pass->owner;
   InstallerContext* installer = InstallerContextGet();
   const char16_t* base = installer != nullptr ? installer->languageFileBase : u"";
-  HWND list = owner != nullptr ? GetDlgItem(owner, kLanguageListId) : nullptr;
-  if (DecideInstallEntry(name, base, LanguageListCheckOf, list, &pass->state) != kInstallWrite) return 0;
+  if (DecideInstallEntry(name, base, pass->checkOf, pass->checks, &pass->state) != kInstallWrite) return 0;
 
   if (PathExists(name)) DeleteFileW(AsWide(name));
+  pass->state.bytesWritten += size;
+  SetupLogSize(u"file", name, size);
+  if (owner == nullptr) return 1;
   SetDlgItemTextW(owner, kStatusLineId, AsWide(name));
   // The dialog's loop waits for the whole pass, so the line repaints here or not at all.
   HWND status = GetDlgItem(owner, kStatusLineId);

@@ -14,13 +14,16 @@
 // shows them.
 struct InstallPassContext {
   InstallState state;
-  HWND owner;  // the setup dialog (language list, status line)
+  HWND owner;                  // the setup dialog's status line; null in a silent run
+  LanguageCheckQuery checkOf;  // the language check marks
+  void* checks;                // checkOf's queryContext
 };
 
 // The EntryHandler of the install pass; context is the InstallPassContext of
 // the running install. On the decision call of an
 // entry it writes: the entry's full destination path into name, after deleting
-// an existing file there, and into the status line, returning 1. Skipped
+// an existing file there, and into the status line and the log, adds its size
+// to the state's bytesWritten, and returns 1. Skipped
 // entries return 0 and leave the status line alone. Data calls return 0.
 int InstallHandler(char16_t* name, const uint8_t* data, uint32_t size, void* context);
 

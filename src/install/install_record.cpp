@@ -2,7 +2,8 @@
 
 #include "text/bounded_text.h"
 
-#if !defined(SETUP_MAKER_KEY) || !defined(SETUP_PUBLISHER) || !defined(SETUP_URL_INFO_ABOUT)
+#if !defined(SETUP_MAKER_KEY) || !defined(SETUP_PUBLISHER) || !defined(SETUP_URL_INFO_ABOUT) || \
+    !defined(SETUP_STUB_VERSION)
 #error "SETUP_MAKER_KEY, SETUP_PUBLISHER and SETUP_URL_INFO_ABOUT (the maker's identity) come from cmake/maker-identity.cmake"
 #endif
 
@@ -11,6 +12,7 @@ const char16_t kPublisherAddress[] = u"" SETUP_URL_INFO_ABOUT;
 const char16_t kStoredDestinationKey[] = u"" SETUP_MAKER_KEY;
 const char16_t kUninstallKeyBase[] = u"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\";
 const char16_t kUninstallLinkName[] = u"Uninstall";
+const char16_t kInstallerVersion[] = u"" SETUP_STUB_VERSION;
 
 void AdoptProductName(const char* descriptionName, char* productName, int capacity) {
   if (productName == nullptr || capacity <= 0 || productName[0] != 0) return;
@@ -31,19 +33,57 @@ void DecideInstallRecord(const InstallState* state, const char16_t* productName,
   steps->shortcuts = steps->programGroup;
 }
 
-void UninstallEntryValues(const InstallState* state, const char16_t* productName,
-                          UninstallValue values[kUninstallValueCount]) {
-  const char16_t* names[kUninstallValueCount] = {u"DisplayName", u"UninstallString", u"DisplayIcon", u"Publisher",
-                                                 u"URLInfoAbout"};
-  for (int i = 0; i < kUninstallValueCount; ++i) {
-    values[i].name = names[i];
-    values[i].text[0] = 0;
+const char16_t kDisplayVersionValue[] = u"DisplayVersion";
+const char16_t* const kUninstallOptionalValues[] = {u"QuietUninstallString", kDisplayVersionValue, nullptr};
+
+namespace {
+
+UninstallValue* AddText(UninstallValue* value, const char16_t* name) {
+  value->name = name;
+  value->isNumber = false;
+  value->number = 0;
+  value->text[0] = 0;
+  return value;
+}
+
+void AddNumber(UninstallValue* value, const char16_t* name, uint32_t number) {
+  AddText(value, name)->isNumber = true;
+  value->number = number;
+}
+
+// "folder\file" in quotes, so a path with spaces stays one word of the command.
+void QuotedPath(const InstallState* state, char16_t* out) {
+  char16_t path[kPathUnits];
+  JoinInstalledPath(state->destination, state->uninstaller, path, kPathUnits);
+  out[0] = 0;
+  if (path[0] == 0) return;
+  SetWide(u"\"", out, kPathUnits);
+  if (AppendWide(path, out, kPathUnits) != 0 || AppendWide(u"\"", out, kPathUnits) != 0) out[0] = 0;
+}
+
+}  // namespace
+
+int UninstallEntryValues(const InstallState* state, const UninstallFacts* facts,
+                         UninstallValue values[kUninstallValueMax]) {
+  int n = 0;
+  SetWide(facts->productName, AddText(&values[n++], u"DisplayName")->text, kPathUnits);
+  QuotedPath(state, AddText(&values[n++], u"UninstallString")->text);
+  if (facts->quietUninstall && values[1].text[0] != 0) {
+    SetWide(values[1].text, AddText(&values[n++], u"QuietUninstallString")->text, kPathUnits);
+    if (AppendWide(u" /S", values[n - 1].text, kPathUnits) != 0) --n;
   }
-  SetWide(productName, values[0].text, kPathUnits);
-  JoinInstalledPath(state->destination, state->uninstaller, values[1].text, kPathUnits);
-  JoinInstalledPath(state->destination, state->mainProgram, values[2].text, kPathUnits);
-  SetWide(kPublisher, values[3].text, kPathUnits);
-  SetWide(kPublisherAddress, values[4].text, kPathUnits);
+  JoinInstalledPath(state->destination, state->mainProgram, AddText(&values[n++], u"DisplayIcon")->text, kPathUnits);
+  if (facts->version != nullptr && facts->version[0] != 0) {
+    SetWide(facts->version, AddText(&values[n++], kDisplayVersionValue)->text, kPathUnits);
+  }
+  SetWide(kPublisher, AddText(&values[n++], u"Publisher")->text, kPathUnits);
+  SetWide(kPublisherAddress, AddText(&values[n++], u"URLInfoAbout")->text, kPathUnits);
+  SetWide(state->destination, AddText(&values[n++], u"InstallLocation")->text, kPathUnits);
+  uint64_t kib = (state->bytesWritten + 1023) / 1024;
+  AddNumber(&values[n++], u"EstimatedSize", kib > 0xFFFFFFFFu ? 0xFFFFFFFFu : static_cast<uint32_t>(kib));
+  AddNumber(&values[n++], u"NoModify", 1);
+  AddNumber(&values[n++], u"NoRepair", 1);
+  return n;
 }
 
 void ProposeDestination(char16_t* programFiles, int capacity, const char* productName) {

@@ -36,17 +36,39 @@ struct InstallRecordSteps {
 void DecideInstallRecord(const InstallState* state, const char16_t* productName, const char16_t* productCode,
                          InstallRecordSteps* steps);
 
-// The five REG_SZ values of the uninstall entry, in the order they are written.
-const int kUninstallValueCount = 5;
+// The values of the uninstall entry, in the order they are written: text
+// values (REG_SZ) and numbers (REG_DWORD).
+const int kUninstallValueMax = 11;
 struct UninstallValue {
   const char16_t* name;
+  bool isNumber;
+  uint32_t number;
   char16_t text[kPathUnits];
 };
-// Fills the values for state's installation: DisplayName, UninstallString (the
-// uninstaller's path, unquoted), DisplayIcon (the main program's path, empty
-// without one), Publisher and URLInfoAbout.
-void UninstallEntryValues(const InstallState* state, const char16_t* productName,
-                          UninstallValue values[kUninstallValueCount]);
+// What the entry says beyond the installation's state.
+struct UninstallFacts {
+  const char16_t* productName;  // DisplayName
+  const char16_t* version;      // DisplayVersion; empty or null: no such value
+  bool quietUninstall;          // the uninstaller takes /S (it is one setupkit generated)
+};
+// Fills values for state's installation and returns how many: DisplayName,
+// UninstallString (the uninstaller's path in quotes), QuietUninstallString (the
+// same and " /S", only with quietUninstall), DisplayIcon (the main program's
+// path, empty without one), DisplayVersion (only with a version), Publisher,
+// URLInfoAbout, InstallLocation (the destination), EstimatedSize (KiB of the
+// bytes the pass wrote, rounded up), NoModify and NoRepair (1).
+int UninstallEntryValues(const InstallState* state, const UninstallFacts* facts,
+                         UninstallValue values[kUninstallValueMax]);
+
+// The uninstall entry's values that an install writes only in some cases; one
+// that this install does not write is deleted, so a stale one never stays.
+extern const char16_t* const kUninstallOptionalValues[];
+
+// Where the version of the installed product is kept: the entry's value.
+extern const char16_t kDisplayVersionValue[];
+
+// This build's own version (its version record's), for the log.
+extern const char16_t kInstallerVersion[];
 
 // Completes programFiles (in place, capacity in units) into the destination
 // proposed on a first run: a trailing backslash and the product name (ANSI).

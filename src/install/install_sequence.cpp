@@ -15,6 +15,8 @@
 #include "ui/installer_context.h"
 #include "ui/interface_language.h"
 #include "ui/messages.h"
+#include "ui/setup_log.h"
+#include "text/file_name_rules.h"
 
 namespace {
 
@@ -24,18 +26,18 @@ const int kFileNameUnits = 32;
 
 bool IsChecked(HWND dialog, int id) { return IsDlgButtonChecked(dialog, id) == BST_CHECKED; }
 
-void ShowFailure(HWND dialog, int result, const InstallerContext* context, MessageFunction show) {
+void ShowFailure(HWND owner, int result, const InstallerContext* context, MessageFunction show) {
   if (result < 0) {
     char16_t text[kStringMessageUnits];
     LookupString(context->stringTable, kTextBrokenFile, text, kStringMessageUnits);
-    show(dialog, text, context->modulePath, MB_OK | MB_ICONERROR);
+    show(owner, text, context->modulePath, MB_OK | MB_ICONERROR);
   } else {
-    ShowSystemErrorWith(show, dialog, static_cast<uint32_t>(result), nullptr);
+    ShowSystemErrorWith(show, owner, static_cast<uint32_t>(result), nullptr);
   }
 }
 
 // Steps after a successful pass; none of them can fail the install.
-void RecordInstallation(HWND dialog, const InstallState* state, const char16_t* productName) {
+void RecordInstallation(const InstallState* state, int shortcuts, const char16_t* productName) {
   InstallerContext* context = InstallerContextGet();
   char16_t productCode[4];
   NarrowToWide(context != nullptr ? context->productCode : nullptr, productCode, 4);
@@ -43,31 +45,66 @@ void RecordInstallation(HWND dialog, const InstallState* state, const char16_t* 
   DecideInstallRecord(state, productName, productCode, &steps);
   if (steps.storeDestination) StoreDestination(state->destination);
   if (steps.uninstallEntry) WriteUninstallEntry(state);
-  if (steps.programGroup && IsChecked(dialog, kStartMenuBoxId)) CreateProgramGroup(state);
+  if (steps.programGroup && (shortcuts & kShortcutStartMenu) != 0) CreateProgramGroup(state);
   if (!steps.shortcuts) return;
   // Every path here names a file the pass has written, so it fits a path buffer.
   char16_t program[kPathUnits];
   JoinInstalledPath(state->destination, state->mainProgram, program, kPathUnits);
-  if (IsChecked(dialog, kDesktopBoxId)) CreateDesktopShortcut(program, productName);
-  if (IsChecked(dialog, kQuickLaunchBoxId)) CreateQuickLaunchShortcut(program, productName);
+  if ((shortcuts & kShortcutDesktop) != 0) CreateDesktopShortcut(program, productName);
+  if ((shortcuts & kShortcutQuickLaunch) != 0) CreateQuickLaunchShortcut(program, productName);
+}
+
+void ShowSuccess(HWND owner, const InstallerContext* context, const char16_t* productName, MessageFunction show) {
+  char16_t text[kStringMessageUnits];
+  char16_t installed[kStringMessageUnits];
+  SetWide(productName, text, kStringMessageUnits);
+  LookupString(context->stringTable, kTextInstalled, installed, kStringMessageUnits);
+  AppendWide(installed, text, kStringMessageUnits);
+  char16_t caption[kPathUnits];
+  caption[0] = 0;
+  if (owner != nullptr) GetWindowTextW(owner, AsWide(caption), kPathUnits);
+  show(owner, text, caption, MB_OK | MB_ICONINFORMATION);
 }
 
 }  // namespace
 
-int RunInstall(HWND dialog) { return RunInstallWith(dialog, ShowMessage); }
+int RunInstall(HWND dialog) { return RunInstallWith(dialog, ShowInstallerMessage); }
 
 int RunInstallWith(HWND dialog, MessageFunction show) {
+  InstallChoices choices;
+  choices.destination[0] = 0;
+  GetDlgItemTextW(dialog, kDestinationEditId, AsWide(choices.destination), kDestinationLimit);
+  choices.shortcuts = (IsChecked(dialog, kStartMenuBoxId) ? kShortcutStartMenu : 0) |
+                      (IsChecked(dialog, kDesktopBoxId) ? kShortcutDesktop : 0) |
+                      (IsChecked(dialog, kQuickLaunchBoxId) ? kShortcutQuickLaunch : 0);
+  choices.checkOf = LanguageListCheckOf;
+  choices.checks = GetDlgItem(dialog, kLanguageListId);
+  return RunInstallChoices(dialog, &choices, show);
+}
+
+int RunInstallChoices(HWND owner, const InstallChoices* choices, MessageFunction show) {
   InstallerContext* context = InstallerContextGet();
   if (context == nullptr) return -1;
   char16_t productName[kFileNameUnits];
   NarrowToWide(context->productName, productName, kFileNameUnits);
   InstallPassContext pass = {};
-  pass.owner = dialog;
+  pass.owner = owner;
+  pass.checkOf = choices->checkOf;
+  pass.checks = choices->checks;
   InstallState& state = pass.state;
   NarrowToWide(context->mainProgramName, state.mainProgram, kFileNameUnits);
   if (!IsUsableMainProgramName(state.mainProgram)) state.mainProgram[0] = 0;
-  GetDlgItemTextW(dialog, kDestinationEditId, AsWide(state.destination), kDestinationLimit);
+  CopyWide(choices->destination, state.destination, kDestinationLimit);
   if (state.destination[0] == 0) return -1;
+  SetupLog(u"destination", state.destination);
+  // A relative folder would be stored as typed and name another place from
+  // the next working folder: the uninstall command would then fail.
+  if (!IsFullyQualifiedPath(state.destination)) {
+    char16_t text[kStringMessageUnits];
+    LookupString(context->stringTable, kTextFolderNotFull, text, kStringMessageUnits);
+    show(owner, text, context->modulePath, MB_OK | MB_ICONERROR);
+    return kErrorFolderNotFull;
+  }
 
   HCURSOR previous = SetCursor(LoadCursorW(nullptr, IDC_WAIT));
   SetErrorMode(SEM_FAILCRITICALERRORS);
@@ -77,23 +114,16 @@ int RunInstallWith(HWND dialog, MessageFunction show) {
   if (result == 0) result = static_cast<int>(state.pathError);
   if (result != 0) {
     SetCursor(previous);
-    ShowFailure(dialog, result, context, show);
+    SetupLog(u"result", result < 0 ? u"the installer is damaged" : u"not installed: a file could not be written");
+    ShowFailure(owner, result, context, show);
     return result;
   }
 
-  SetDlgItemTextW(dialog, kStatusLineId, L"");
-  RecordInstallation(dialog, &state, productName);
+  if (owner != nullptr) SetDlgItemTextW(owner, kStatusLineId, L"");
+  RecordInstallation(&state, choices->shortcuts, productName);
   SetCursor(previous);
-
-  char16_t text[kStringMessageUnits];
-  char16_t installed[kStringMessageUnits];
-  SetWide(productName, text, kStringMessageUnits);
-  LookupString(context->stringTable, kTextInstalled, installed, kStringMessageUnits);
-  AppendWide(installed, text, kStringMessageUnits);
-  char16_t caption[kPathUnits];
-  caption[0] = 0;
-  GetWindowTextW(dialog, AsWide(caption), kPathUnits);
-  show(dialog, text, caption, MB_OK | MB_ICONINFORMATION);
+  SetupLog(u"result", u"installed");
+  ShowSuccess(owner, context, productName, show);
   return 0;
 }
 
@@ -108,5 +138,5 @@ void SetAsidePsapi(const char16_t* destination) {
   if (AppendWide(u"PSAPI.DLL", oldName, kPathUnits) != 0 || AppendWide(u"HVPSAPI.DLL", newName, kPathUnits) != 0) {
     return;
   }
-  MoveFileW(AsWide(oldName), AsWide(newName));
+  if (MoveFileW(AsWide(oldName), AsWide(newName))) SetupLog(u"set aside", newName);
 }

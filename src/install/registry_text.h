@@ -3,6 +3,8 @@
 
 #include <windows.h>
 
+#include <stdint.h>
+
 // Reads the value `name` of root\subKey into buffer (capacity in units), its
 // type not examined. True when it was read and fits with a terminator; the
 // text then ends at the first terminator or after the bytes the value holds,
@@ -13,3 +15,11 @@ bool ReadRegistryText(HKEY root, const char16_t* subKey, const char16_t* name, c
 // Sets the value `name` of the open key to text as REG_SZ, terminator included.
 // Returns the RegSetValueExW result.
 LONG WriteRegistryText(HKEY key, const char16_t* name, const char16_t* text);
+
+// Sets the value `name` of the open key to number as REG_DWORD. Returns the
+// RegSetValueExW result.
+LONG WriteRegistryNumber(HKEY key, const char16_t* name, uint32_t number);
+
+// Writes "registry: <root>\<subKey>\<name> = <text>" (or the number) to the log.
+void LogRegistryText(const char16_t* root, const char16_t* subKey, const char16_t* name, const char16_t* text);
+void LogRegistryNumber(const char16_t* root, const char16_t* subKey, const char16_t* name, uint32_t number);

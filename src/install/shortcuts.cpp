@@ -7,6 +7,7 @@
 #include "platform/platform.h"
 #include "platform/wide.h"
 #include "text/bounded_text.h"
+#include "ui/setup_log.h"
 #include "ui/shell_memory.h"
 
 namespace {
@@ -80,7 +81,13 @@ bool HasQuickLaunch() {
 HRESULT CreateShellLink(const char16_t* link, const char16_t* target, const char16_t* workingDirectory) {
   ShellLinkCall call = {link, target, workingDirectory, S_OK};
   // A shell extension that faults costs this shortcut only; the install goes on.
-  return RunGuarded(WriteShellLink, &call) ? call.result : 0;
+  bool ran = RunGuarded(WriteShellLink, &call);
+  char16_t line[2 * kPathUnits];
+  SetWide(link, line, 2 * kPathUnits);
+  AppendWide(u" -> ", line, 2 * kPathUnits);
+  AppendWide(target, line, 2 * kPathUnits);
+  SetupLog(ran && SUCCEEDED(call.result) ? u"shortcut" : u"shortcut not written", line);
+  return ran ? call.result : 0;
 }
 
 void SetShellLinkFactory(ShellLinkFactory factory) {

@@ -61,6 +61,8 @@ void StoreDestination(const char16_t* destination) {
                       nullptr, &key, nullptr) != ERROR_SUCCESS) {
     return;
   }
-  WriteRegistryText(key, valueName, destination);
+  if (WriteRegistryText(key, valueName, destination) == ERROR_SUCCESS) {
+    LogRegistryText(u"HKCU", kStoredDestinationKey, valueName, destination);
+  }
   RegCloseKey(key);
 }

@@ -5,6 +5,7 @@
 #include <shlobj.h>
 
 #include "archive/file_routines.h"
+#include "archive/uninstall_trailer.h"
 #include "install/install_record.h"
 #include "install/registry_text.h"
 #include "install/shortcuts.h"
@@ -25,9 +26,10 @@ void ProductName(char16_t* name) {
 }  // namespace
 
 void WriteUninstallEntry(const InstallState* state) {
+  InstallerContext* context = InstallerContextGet();
   char16_t name[kProductNameUnits];
   ProductName(name);
-  if (name[0] == 0 || state == nullptr) return;
+  if (name[0] == 0 || state == nullptr || context == nullptr) return;
   char16_t keyPath[kKeyUnits];
   SetWide(kUninstallKeyBase, keyPath, kKeyUnits);
   AppendWide(name, keyPath, kKeyUnits);
@@ -36,9 +38,27 @@ void WriteUninstallEntry(const InstallState* state) {
                       &key, nullptr) != ERROR_SUCCESS) {
     return;
   }
-  UninstallValue values[kUninstallValueCount];
-  UninstallEntryValues(state, name, values);
-  for (const UninstallValue& value : values) WriteRegistryText(key, value.name, value.text);
+  char16_t version[kProductNameUnits];
+  NarrowToWide(context->productVersion, version, kProductNameUnits);
+  char16_t uninstaller[kPathUnits];
+  JoinInstalledPath(state->destination, state->uninstaller, uninstaller, kPathUnits);
+  UninstallFacts facts = {name, version, uninstaller[0] != 0 && FileHasTrailer(uninstaller)};
+  UninstallValue values[kUninstallValueMax];
+  int count = UninstallEntryValues(state, &facts, values);
+  for (const char16_t* const* optional = kUninstallOptionalValues; *optional != nullptr; ++optional) {
+    bool written = false;
+    for (int i = 0; i < count; ++i) written = written || SameTextFolded(values[i].name, *optional);
+    if (!written) RegDeleteValueW(key, AsWide(*optional));
+  }
+  for (int i = 0; i < count; ++i) {
+    if (values[i].isNumber) {
+      if (WriteRegistryNumber(key, values[i].name, values[i].number) == ERROR_SUCCESS) {
+        LogRegistryNumber(u"HKLM", keyPath, values[i].name, values[i].number);
+      }
+    } else if (WriteRegistryText(key, values[i].name, values[i].text) == ERROR_SUCCESS) {
+      LogRegistryText(u"HKLM", keyPath, values[i].name, values[i].text);
+    }
+  }
   RegCloseKey(key);
 }
 

@@ -7,9 +7,11 @@
 #include "install/install_decisions.h"
 
 
-// Writes the five REG_SZ values of UninstallEntryValues for state and the
-// context's productName into the product's key, creating it; other values of
-// the key stay. Nothing is written when the
+// Writes the values of UninstallEntryValues for state, the context's
+// productName and productVersion, and QuietUninstallString when the installed
+// uninstaller carries a trailer, into the product's key, creating it; an
+// optional value this install does not write is deleted, other values of the
+// key stay. Each value written goes to the log. Nothing is written when the
 // product name is empty, which would name the Uninstall key itself.
 void WriteUninstallEntry(const InstallState* state);
 

@@ -7,6 +7,7 @@
 #include "text/product_description.h"
 #include "ui/installer_context.h"
 #include "ui/language_list.h"
+#include "ui/product_closer.h"
 
 namespace {
 
@@ -18,19 +19,70 @@ void SetText(const char* text, char* field, int capacity) {
   AppendNarrow(text, field, capacity);
 }
 
-}  // namespace
+// The context's name and version from the first description with a usable name.
+void AdoptDescription(const ProductDescription& description) {
+  InstallerContext* context = InstallerContextGet();
+  if (context == nullptr || context->productName[0] != 0) return;
+  AdoptProductName(description.name, context->productName, sizeof(context->productName));
+  // The version goes with the name that was adopted, not with a later description's.
+  if (context->productName[0] != 0) {
+    AppendNarrow(description.version, context->productVersion, sizeof(context->productVersion));
+  }
+}
 
-int ScanPass(HWND dialog) {
+void NoteLanguageFileBase(const char16_t* name) {
+  InstallerContext* installer = InstallerContextGet();
+  if (installer != nullptr) {
+    SetLanguageFileBase(name, installer->languageFileBase, sizeof installer->languageFileBase / sizeof(char16_t));
+  }
+}
+
+int ChoicesScanHandler(char16_t* name, const uint8_t* data, uint32_t size, void* context) {
+  if (data == nullptr) return 0;
+  ProductDescription description;
+  char16_t text[1024];
+  switch (ClassifyScanEntry(name)) {
+    case kScanEntryDescription:
+      ParseDescriptionLine(data, size, &description);
+      AdoptDescription(description);
+      break;
+    case kScanEntryLanguageFile:
+      NoteLanguageFileBase(name);
+      if (ReadLanguageFileName(data, size, text, 1024)) {
+        AddLanguageChoice(static_cast<LanguageChoices*>(context), LanguageFileCode(name));
+      }
+      break;
+    case kScanEntryOther:
+      break;
+  }
+  return 0;
+}
+
+int ScanPassWith(EntryHandler handler, void* handlerContext) {
   InstallerContext* context = InstallerContextGet();
   if (context == nullptr) return -1;
   ArchivePassSummary summary;
-  int result = ArchivePassOnFile(context->moduleFile, ScanHandler, dialog, &summary);
+  int result = ArchivePassOnFile(context->moduleFile, handler, handlerContext, &summary);
   if (result != 0) return result;
   // Only a whole payload names the product; a broken one leaves the fields as they were.
   SetText(summary.productCode, context->productCode, sizeof context->productCode);
   SetText(summary.productWindowClass, context->productWindowClass, sizeof context->productWindowClass);
   SetText(summary.mainProgramName, context->mainProgramName, sizeof context->mainProgramName);
+  if (context->productWindowClass[0] == 0) {
+    AppendNarrow(context->productName, context->productWindowClass, kWindowClassCapacity);
+  }
   return 0;
+}
+
+}  // namespace
+
+int ScanPass(HWND dialog) { return ScanPassWith(ScanHandler, dialog); }
+
+int ScanPassForChoices(LanguageChoices* choices) {
+  *choices = LanguageChoices{};
+  AddLanguageChoice(choices, kLanguageCodeEnglish);
+  AddLanguageChoice(choices, kLanguageCodeGerman);
+  return ScanPassWith(ChoicesScanHandler, choices);
 }
 
 int ScanHandler(char16_t* name, const uint8_t* data, uint32_t size, void* context) {
@@ -40,12 +92,10 @@ int ScanHandler(char16_t* name, const uint8_t* data, uint32_t size, void* contex
     case kScanEntryDescription:
       ParseProductDescription(dialog, data, size);
       break;
-    case kScanEntryLanguageFile: {
-      InstallerContext* installer = InstallerContextGet();
-      if (installer != nullptr) SetLanguageFileBase(name, installer->languageFileBase, sizeof installer->languageFileBase / sizeof(char16_t));
+    case kScanEntryLanguageFile:
+      NoteLanguageFileBase(name);
       AddLanguageEntry(dialog, data, size, name);
       break;
-    }
     case kScanEntryOther:
       break;
   }
@@ -76,8 +126,7 @@ void ParseProductDescription(HWND dialog, const uint8_t* data, uint32_t count) {
   if (handle != nullptr) SendDlgItemMessageW(dialog, kTitleLineId, WM_SETFONT, reinterpret_cast<WPARAM>(handle), FALSE);
   SetDlgItemTextA(dialog, kTitleLineId, line);
 
-  InstallerContext* context = InstallerContextGet();
-  if (context != nullptr) AdoptProductName(description.name, context->productName, sizeof(context->productName));
+  AdoptDescription(description);
 }
 
 void AddLanguageEntry(HWND dialog, const uint8_t* data, uint32_t count, const char16_t* name) {

@@ -10,14 +10,22 @@
 
 #include <stdint.h>
 
+#include "install/install_decisions.h"
 #include "ui/control_ids.h"
 
 // ArchivePass over the context's moduleFile with ScanHandler and dialog as its
 // context; returns the pass's result (0 success, positive a Win32 error,
 // negative a broken payload). On success the payload's three identity texts
-// replace the context's productCode, productWindowClass and mainProgramName.
+// replace the context's productCode, productWindowClass and mainProgramName;
+// an empty window class becomes the product name.
 // Without a context it returns -1.
 int ScanPass(HWND dialog);
+
+// The scan pass of a run without a dialog: the same reading of the product
+// description and the identity texts into the context, the languages into
+// *choices (reset first; English and German, then one checked item per
+// language file, as the dialog's list would hold them). Same results as ScanPass.
+int ScanPassForChoices(LanguageChoices* choices);
 
 // The EntryHandler of the scan pass; context is the dialog. Looks only at data
 // calls and always returns 0, so nothing is written.

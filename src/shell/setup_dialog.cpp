@@ -12,7 +12,9 @@
 #include "ui/installer_context.h"
 #include "ui/interface_language.h"
 #include "ui/language_list.h"
+#include "ui/exit_codes.h"
 #include "ui/messages.h"
+#include "ui/setup_log.h"
 
 namespace {
 
@@ -41,10 +43,10 @@ void OnCommand(HWND dialog, int id) {
 
 }  // namespace
 
-INT_PTR CALLBACK SetupDialog(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
+INT_PTR CALLBACK SetupDialog(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
   switch (message) {
     case WM_INITDIALOG:
-      InitDialog(dialog);
+      InitDialog(dialog, reinterpret_cast<const SetupOptions*>(lParam));
       return FALSE;
     case WM_CLOSE:
       EndDialog(dialog, 0);
@@ -60,7 +62,7 @@ INT_PTR CALLBACK SetupDialog(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
   return FALSE;
 }
 
-void InitDialog(HWND dialog) {
+void InitDialog(HWND dialog, const SetupOptions* options) {
   InstallerContext* context = InstallerContextGet();
   if (context == nullptr) return;
   HWND list = GetDlgItem(dialog, kLanguageListId);
@@ -71,17 +73,15 @@ void InitDialog(HWND dialog) {
 
   PrepareLanguageList(list);
   int scan = ScanPass(dialog);
-  if (context->productWindowClass[0] == 0) {
-    AppendNarrow(context->productName, context->productWindowClass, kWindowClassCapacity);
-  }
-  if (scan == 0) {
-    HANDLE closer = StartInstanceCloser(context->productWindowClass);
-    if (closer != nullptr) CloseHandle(closer);
-  }
-  ApplyDefaults(dialog);
+  if (scan == 0) context->closer = StartInstanceCloser(context->productWindowClass);
+  ApplyDefaults(dialog, options != nullptr ? options->destination : nullptr);
+  if (options != nullptr) ApplyShortcutChoice(dialog, options->shortcuts);
 
   if (scan != 0) {
-    ShowStringMessage(dialog, kTextBrokenFile, context->modulePath, MB_ICONERROR);
+    context->exitCode = kExitDamaged;
+    char16_t text[kStringMessageUnits];
+    LookupString(context->stringTable, kTextBrokenFile, text, kStringMessageUnits);
+    ShowInstallerMessage(dialog, text, context->modulePath, MB_ICONERROR);
     PostMessageW(dialog, WM_CLOSE, 0, 0);
   }
 }
@@ -102,17 +102,26 @@ void CenterOnDesktop(HWND window) {
   SetWindowPos(window, nullptr, position.x, position.y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
-void ApplyDefaults(HWND dialog) {
+void ApplyDefaults(HWND dialog, const char16_t* destinationGiven) {
   char16_t destination[kPathUnits];
   destination[0] = 0;
-  DefaultDestination(destination, kPathUnits);
+  if (destinationGiven != nullptr && destinationGiven[0] != 0) {
+    SetWide(destinationGiven, destination, kPathUnits);
+  } else {
+    DefaultDestination(destination, kPathUnits);
+  }
   SetDlgItemTextW(dialog, kDestinationEditId, AsWide(destination));
   if (!HasQuickLaunch()) ShowWindow(GetDlgItem(dialog, kQuickLaunchBoxId), SW_HIDE);
-  if (PathExists(destination)) {
-    MarkInstalledLanguages(dialog, destination);
-    return;
-  }
-  CheckDlgButton(dialog, kStartMenuBoxId, BST_CHECKED);
-  CheckDlgButton(dialog, kDesktopBoxId, BST_CHECKED);
-  CheckDlgButton(dialog, kQuickLaunchBoxId, BST_CHECKED);
+  if (PathExists(destination)) MarkInstalledLanguages(dialog, destination);
+  ApplyShortcutChoice(dialog, ProposedShortcuts(destination));
+}
+
+void ApplyShortcutChoice(HWND dialog, int shortcuts) {
+  if (shortcuts == kShortcutsAsProposed) return;
+  const struct {
+    int box;
+    int bit;
+  } kBoxes[] = {{kStartMenuBoxId, kShortcutStartMenu}, {kDesktopBoxId, kShortcutDesktop},
+                {kQuickLaunchBoxId, kShortcutQuickLaunch}};
+  for (const auto& box : kBoxes) CheckDlgButton(dialog, box.box, (shortcuts & box.bit) != 0 ? BST_CHECKED : BST_UNCHECKED);
 }

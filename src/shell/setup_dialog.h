@@ -7,13 +7,14 @@
 
 #include <windows.h>
 
+#include "install/setup_options.h"
 #include "ui/control_ids.h"
 #include "ui/product_closer.h"
 
 // The dialog procedure for DialogBoxParamW. Returns TRUE for the messages it
 // handles (so the dialog manager adds nothing of its own) and FALSE otherwise,
 // WM_INITDIALOG included: the system then leaves the focus where activation puts it.
-//   WM_INITDIALOG   InitDialog
+//   WM_INITDIALOG   InitDialog, its lParam the SetupOptions (or 0 for none)
 //   WM_CLOSE        EndDialog(dialog, 0); every way of closing arrives here
 //   WM_CONTEXTMENU  the language menu, when the click names the language list
 //   WM_COMMAND      by id (the notification code is not looked at):
@@ -24,13 +25,15 @@
 INT_PTR CALLBACK SetupDialog(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
 
 // Centres the dialog, sets the class icon and the texts, prepares the language
-// list and runs the scan pass; the context's productWindowClass falls back to
-// productName. Then starts the closer, only when the scan pass succeeded (a
-// broken installer installs nothing, so it leaves the product running), and
-// applies the defaults. When the scan pass fails it shows the broken-file
-// message (before the hidden dialog was ever shown) and posts WM_CLOSE. Stops
-// after the texts when the dialog has no language list. Needs the InstallerContext.
-void InitDialog(HWND dialog);
+// list and runs the scan pass. Then starts the closer, only when the scan pass succeeded (a
+// broken installer installs nothing, so it leaves the product running), keeping
+// its handle in the context, and applies the defaults for options' destination
+// and its shortcut choice (options may be null). When the scan pass fails it
+// sets the context's exitCode to kExitDamaged, logs it, shows the broken-file
+// message unless silent (before the hidden dialog was ever shown) and posts
+// WM_CLOSE. Stops after the texts when the dialog has no language list. Needs
+// the InstallerContext.
+void InitDialog(HWND dialog, const SetupOptions* options);
 
 // Where a window of rectangle window sits centred on desktop: each edge is
 // half the difference of the sizes, halved by an arithmetic shift (rounding
@@ -42,8 +45,12 @@ POINT CenteredPosition(const RECT& desktop, const RECT& window);
 // activation stay.
 void CenterOnDesktop(HWND window);
 
-// Puts DefaultDestination into edit 1032 and hides box 1043 when the system has
-// no Quick Launch folder. An existing destination marks the languages installed
-// there and leaves the three boxes unchecked; a new one checks all three
-// (1043 too when hidden).
-void ApplyDefaults(HWND dialog);
+// Puts destinationGiven, or DefaultDestination when that is null or empty, into
+// edit 1032 and hides box 1043 when the system has no Quick Launch folder. An
+// existing destination marks the languages installed there and leaves the
+// three boxes unchecked; a new one checks all three (1043 too when hidden).
+void ApplyDefaults(HWND dialog, const char16_t* destinationGiven);
+
+// Sets the three shortcut boxes from SetupShortcutBits; kShortcutsAsProposed
+// leaves them as they are.
+void ApplyShortcutChoice(HWND dialog, int shortcuts);

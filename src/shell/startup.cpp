@@ -3,7 +3,21 @@
 #include <commctrl.h>
 #include <ole2.h>
 
+#include "install/install_record.h"
+#include "install/install_sequence.h"
+#include "install/stored_destination.h"
+#include "install/system_error.h"
+#include "shell/scan_handler.h"
 #include "platform/wide.h"
+#include "text/bounded_text.h"
+#include "text/product_description.h"
+#include "text/string_tables.h"
+#include "archive/file_routines.h"
+#include "ui/language_list.h"
+#include "ui/product_closer.h"
+#include "ui/exit_codes.h"
+#include "ui/messages.h"
+#include "ui/setup_log.h"
 #include "shell/setup_dialog.h"
 #include "ui/installer_context.h"
 #include "ui/interface_language.h"
@@ -23,18 +37,119 @@ void InitializeContext(HINSTANCE instance) {
   context->moduleFile = PlatformCreateFile(context->modulePath, false);
 }
 
-int RunSetup(HINSTANCE instance) {
+namespace {
+
+// What RunInstallChoices's result means for a script; its -1 for an empty
+// destination never comes here, RunSilent having refused that first.
+int InstallExitCode(int result) {
+  if (result == 0) return kExitSuccess;
+  return result < 0 ? kExitDamaged : kExitInstallFailed;
+}
+
+// The command line not understood, or /?: a box with the switches, unless silent.
+void ShowUsage(const SetupOptions* options, bool rejected) {
+  InstallerContext* context = InstallerContextGet();
+  char16_t text[2 * kStringMessageUnits];
+  text[0] = 0;
+  if (rejected) {
+    LookupString(context->stringTable, kTextBadSwitch, text, kStringMessageUnits);
+    AppendWide(options->rejected, text, 2 * kStringMessageUnits);
+    AppendWide(u"\n\n", text, 2 * kStringMessageUnits);
+    SetupLog(u"result", text);
+  }
+  char16_t usage[kStringMessageUnits];
+  LookupString(context->stringTable, kTextUsage, usage, kStringMessageUnits);
+  AppendWide(usage, text, 2 * kStringMessageUnits);
+  if (!context->silent) ShowMessage(nullptr, text, context->modulePath, rejected ? MB_ICONERROR : MB_ICONINFORMATION);
+}
+
+void LogStart(const InstallerContext* context) {
+  SetupLog(u"installer", context->modulePath);
+  SetupLog(u"installer version", kInstallerVersion);
+  SetupLog(u"mode", context->silent ? u"silent" : u"interactive");
+}
+
+// What Install on the dialog as proposed would do, with no window at all: the
+// languages the list would check, the proposed (or given) destination and
+// boxes; the running product closed first, with a bounded wait.
+int RunSilent(const SetupOptions* options) {
+  InstallerContext* context = InstallerContextGet();
+  LanguageChoices languages;
+  if (ScanPassForChoices(&languages) != 0) {
+    char16_t text[kStringMessageUnits];
+    LookupString(context->stringTable, kTextBrokenFile, text, kStringMessageUnits);
+    ShowInstallerMessage(nullptr, text, context->modulePath, MB_ICONERROR);
+    return kExitDamaged;
+  }
+  InstallChoices choices;
+  choices.destination[0] = 0;
+  if (options->destination[0] != 0) {
+    SetWide(options->destination, choices.destination, kPathUnits);
+  } else {
+    DefaultDestination(choices.destination, kPathUnits);
+  }
+  choices.shortcuts =
+      options->shortcuts == kShortcutsAsProposed ? ProposedShortcuts(choices.destination) : options->shortcuts;
+  for (int i = 0; PathExists(choices.destination) && i < languages.count; ++i) {
+    if (!KeepsLanguageCheck(choices.destination, context->languageFileBase, languages.codes[i])) {
+      languages.checks[i] = kLanguageUnchecked;
+    }
+  }
+  choices.checkOf = LanguageChoiceCheckOf;
+  choices.checks = &languages;
+  if (choices.destination[0] == 0) {
+    SetupLog(u"result", u"no destination folder: give one with /D=");
+    return kExitInstallFailed;
+  }
+  context->closer = StartInstanceCloser(context->productWindowClass);
+  if (context->closer != nullptr && WaitForSingleObject(context->closer, kSilentCloseWaitMs) != WAIT_OBJECT_0) {
+    SetupLog(u"result", u"the running product could not be closed");
+    return kExitInstallFailed;
+  }
+  return InstallExitCode(RunInstallChoices(nullptr, &choices, ShowInstallerMessage));
+}
+
+int RunWithOptions(HINSTANCE instance, const SetupOptions* options, int parsed) {
+  InstallerContext* context = InstallerContextGet();
+  if (parsed != 0 || options->help) {
+    ShowUsage(options, parsed != 0);
+    return parsed != 0 ? kExitBadCommandLine : kExitSuccess;
+  }
+  if (options->logPath[0] != 0) {
+    uint32_t error = OpenSetupLog(options->logPath);
+    if (error != 0) {
+      if (!context->silent) ShowSystemError(nullptr, error, options->logPath);
+      return kExitLogFailed;
+    }
+  }
+  LogStart(context);
+  if (context->silent) return RunSilent(options);
+  DialogBoxParamW(instance, MAKEINTRESOURCEW(kSetupDialogId), nullptr, SetupDialog, reinterpret_cast<LPARAM>(options));
+  return context->exitCode;
+}
+
+}  // namespace
+
+int RunSetup(HINSTANCE instance, const char16_t* arguments) {
   InstallerContext* context =
       static_cast<InstallerContext*>(HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, sizeof(InstallerContext)));
-  if (context == nullptr) return 0;
+  if (context == nullptr) return kExitInstallFailed;
   InstallerContextSet(context);
   // The folder browser and the shell links need OLE on this thread.
   HRESULT ole = OleInitialize(nullptr);
   InitializeContext(instance);
-  DialogBoxParamW(instance, MAKEINTRESOURCEW(kSetupDialogId), nullptr, SetupDialog, 0);
+  SetupOptions options;
+  int parsed = ParseSetupOptions(arguments, &options);
+  context->silent = options.silent;
+  int code = RunWithOptions(instance, &options, parsed);
+  if (context->closer != nullptr) CloseHandle(context->closer);
   if (context->moduleFile != PLATFORM_INVALID_FILE) PlatformCloseHandle(context->moduleFile);
+  SetupLogNumber(u"exit code", static_cast<uint64_t>(code));
+  CloseSetupLog();
+  // An install that worked but whose log lost lines is still a failure to report.
+  if (code == kExitSuccess && SetupLogFailed()) code = kExitLogFailed;
   if (SUCCEEDED(ole)) OleUninitialize();
   InstallerContextSet(nullptr);
   HeapFree(GetProcessHeap(), 0, context);
-  return 0;
+  return code;
 }

@@ -1,8 +1,10 @@
-// Start-up and tear-down of the installer around its one modal dialog.
+// Start-up and tear-down of the installer around its one dialog: shown and
+// modal for a person, hidden and driven here for a silent run (/S).
 #pragma once
 
 #include <windows.h>
 
+#include "install/setup_options.h"
 #include "ui/library_search.h"
 
 // Fills the InstallerContext before any window exists: registers the common
@@ -15,8 +17,13 @@
 // when it cannot be opened: the scan then fails). Does nothing without a context.
 void InitializeContext(HINSTANCE instance);
 
-// The whole program: allocates the context, initialises OLE and the context,
-// runs the setup dialog until it ends, closes moduleFile, uninitialises OLE and
-// frees the context.
-// Returns the exit code, which is 0 whatever happened, a failed allocation included.
-int RunSetup(HINSTANCE instance);
+// The whole program for the command line arguments (without the program's
+// name; see install/setup_options.h): allocates the context, initialises OLE
+// and the context, opens the log, runs the setup dialog (or, silent, installs
+// through the hidden dialog), closes everything and frees the context.
+// Returns an ExitCode (ui/exit_codes.h).
+int RunSetup(HINSTANCE instance, const char16_t* arguments);
+
+// A silent run's wait for the running product to close; after it the install
+// fails rather than wait without a window.
+const DWORD kSilentCloseWaitMs = 15000;

@@ -100,6 +100,17 @@ int AppendNarrow(const char* source, char* dest, int capacity) {
   return AppendBounded(source, dest, capacity);
 }
 
+int AppendDecimal(uint64_t number, char16_t* dest, int capacity) {
+  char16_t digits[21];  // 2^64 has 20 digits
+  int n = 20;
+  digits[n] = 0;
+  do {
+    digits[--n] = static_cast<char16_t>(u'0' + number % 10);
+    number /= 10;
+  } while (number != 0);
+  return AppendWide(digits + n, dest, capacity);
+}
+
 int SetWide(const char16_t* source, char16_t* dest, int capacity) {
   if (dest == nullptr || capacity <= 0) return 0;
   dest[0] = 0;

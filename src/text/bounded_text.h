@@ -15,6 +15,8 @@
 //   it returns then). No operation allocates.
 #pragma once
 
+#include <stdint.h>
+
 // Results of the bounded appends; 0 is success (or nothing to do).
 constexpr int kAppendTruncated = 111;  // the source was cut; destination full and terminated
 constexpr int kAppendNoRoom = 123;     // not one unit free; destination unchanged
@@ -62,6 +64,9 @@ int AppendNarrow(const char* source, char* dest, int capacity);
 // into dest's own buffer (the text is moved to the front). Null dest or
 // capacity <= 0: returns 0, nothing written.
 int SetWide(const char16_t* source, char16_t* dest, int capacity);
+
+// Appends number in decimal digits; same results as AppendWide.
+int AppendDecimal(uint64_t number, char16_t* dest, int capacity);
 
 // Converts source from the ANSI code page and appends it behind dest's text,
 // cut so that dest holds at most capacity - 1 units. Nothing changes when dest's

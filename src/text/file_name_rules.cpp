@@ -2,6 +2,7 @@
 
 #include <string.h>
 
+#include "platform/platform.h"
 #include "text/bounded_text.h"
 
 namespace {
@@ -43,4 +44,15 @@ bool IsUnsafeFileName(const char16_t* name, int length) {
     if (name[i] == u':') return true;
   }
   return IsDeviceName(name, length);
+}
+
+bool IsFullyQualifiedPath(const char16_t* path) {
+  if (path == nullptr) return false;
+  char16_t letter = FoldAscii(path[0]);
+  if (letter >= u'A' && letter <= u'Z') return path[1] == u':' && IsSeparator(path[2]);
+  if (!IsSeparator(path[0]) || !IsSeparator(path[1])) return false;
+  // \\server\share: a server name, one separator, a share name.
+  int i = 2;
+  while (path[i] != 0 && !IsSeparator(path[i])) ++i;
+  return i > 2 && IsSeparator(path[i]) && path[i + 1] != 0 && !IsSeparator(path[i + 1]);
 }

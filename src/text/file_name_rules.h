@@ -17,3 +17,10 @@ bool IsDeviceName(const char16_t* name, int length);
 // or "..", a device name, a name ending in a dot or a space (Windows drops
 // them, so "a." lands on "a"), or one holding a colon (a drive or a stream).
 bool IsUnsafeFileName(const char16_t* name, int length);
+
+// True when path names a folder the same way from any working folder and
+// drive: a drive letter, a colon and a separator ("C:\Apps"), or a share
+// ("\\server\share"). "dir", "relative\dir", "\dir" and "C:dir" are not: they
+// depend on the current folder or drive, so a path stored from them later
+// names some other place.
+bool IsFullyQualifiedPath(const char16_t* path);

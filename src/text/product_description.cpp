@@ -2,6 +2,7 @@
 
 #include <string.h>
 
+#include "platform/platform.h"
 #include "text/bounded_text.h"
 
 namespace {
@@ -142,4 +143,13 @@ void BuildLanguageFilePath(const char16_t* destination, const char16_t* base, co
   AppendWide(u"_", out, capacity);
   AppendNarrowToWide(code, out, capacity);
   AppendWide(u".LNG", out, capacity);
+}
+
+bool KeepsLanguageCheck(const char16_t* destination, const char16_t* languageFileBase, uint32_t code) {
+  if (code == LanguageCode4FromNarrow("US") || code == LanguageCode4FromNarrow("DE")) return true;
+  char narrow[5];
+  LanguageCode4ToNarrow(code, narrow);
+  char16_t path[kPathUnits];
+  BuildLanguageFilePath(destination, languageFileBase, narrow, path, kPathUnits);
+  return PlatformPathExists(path);
 }

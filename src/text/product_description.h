@@ -80,3 +80,8 @@ void SetLanguageFileBase(const char16_t* entryName, char16_t* base, int capacity
 // language's file. code is narrow.
 void BuildLanguageFilePath(const char16_t* destination, const char16_t* base, const char* code, char16_t* out,
                            int capacity);
+
+// Whether a language keeps its check mark over an existing installation in
+// destination: English ("US") and German ("DE") always, any other code when its
+// file (BuildLanguageFilePath) is there.
+bool KeepsLanguageCheck(const char16_t* destination, const char16_t* languageFileBase, uint32_t code);

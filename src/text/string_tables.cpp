@@ -21,6 +21,11 @@ const StringRow kRowsGerman[] = {
     {kTextMenuCheckAll, "Alles &markieren"},
     {kTextMenuUncheckAll, "Markierung &aufheben"},
     {kTextMenuInvert, "Markierung &umkehren"},
+    {kTextFolderNotFull, "Der Zielpfad muss vollst\xE4ndig sein, etwa C:\\Programme\\Produkt oder \\\\Server\\Freigabe\\Produkt."},
+    {kTextUsage, "Schalter der Installation:\n\n/S\\tohne Fenster installieren\n/D=Ordner\\tder Zielpfad (als letzter Schalter)\n"
+                 "/LOG=Datei\\tein Protokoll der Installation schreiben\n"
+                 "/SHORTCUTS=Liste\\tstartmenu,desktop,quicklaunch oder none\n/?\\tdiese Hilfe anzeigen"},
+    {kTextBadSwitch, "Dieser Teil der Befehlszeile ist unbekannt: "},
     {0, nullptr},
 };
 
@@ -40,6 +45,11 @@ const StringRow kRowsItalian[] = {
     {kTextMenuCheckAll, "Seleziona tutto"},
     {kTextMenuUncheckAll, "Deseleziona tutto"},
     {kTextMenuInvert, "Inverti selezione"},
+    {kTextFolderNotFull, "La destinazione deve essere un percorso completo, ad esempio C:\\Programmi\\Prodotto o \\\\server\\condivisione\\Prodotto."},
+    {kTextUsage, "Opzioni dell'installazione:\n\n/S\\tinstalla senza alcuna finestra\n"
+                 "/D=cartella\\tla cartella di destinazione (ultima opzione)\n/LOG=file\\tscrive un registro dell'installazione\n"
+                 "/SHORTCUTS=elenco\\tstartmenu,desktop,quicklaunch o none\n/?\\tmostra questo aiuto"},
+    {kTextBadSwitch, "Questa parte della riga di comando non \xE8 riconosciuta: "},
     {0, nullptr},
 };
 
@@ -59,6 +69,11 @@ const StringRow kRowsEnglish[] = {
     {kTextMenuCheckAll, "Select &all"},
     {kTextMenuUncheckAll, "&Deselect all"},
     {kTextMenuInvert, "&Invert selection"},
+    {kTextFolderNotFull, "The destination folder must be a full path, such as C:\\Program Files\\Product or \\\\server\\share\\Product."},
+    {kTextUsage, "Setup switches:\n\n/S\\tinstall without any window\n/D=folder\\tthe destination folder (the last switch)\n"
+                 "/LOG=file\\twrite a log of the installation\n/SHORTCUTS=list\\tstartmenu,desktop,quicklaunch or none\n"
+                 "/?\\tshow this help"},
+    {kTextBadSwitch, "This part of the command line was not understood: "},
     {0, nullptr},
 };
 

@@ -42,6 +42,9 @@ enum StringId : int16_t {
   kTextLanguageGerman = 2002,
   kTextInstalled = 3000,     // appended directly behind the product name; begins with a blank
   kTextBrokenFile = 3001,
+  kTextFolderNotFull = 3002,  // the destination is no full path
+  kTextUsage = 3003,          // the command-line switches, for /?
+  kTextBadSwitch = 3004,      // a word of the command line not understood; the usage text follows
 };
 
 extern const StringTable kStringTableEnglish;

@@ -19,11 +19,17 @@ struct InstallerContext {
   const StringTable* stringTable;   // active table of interface texts
   char productCode[4];              // StreamHeader text 1, at most 3 characters (ANSI)
   char productName[32];             // from the product description (ANSI)
+  char productVersion[32];          // the same description's version, empty without one (ANSI)
   char productWindowClass[32];      // StreamHeader text 2, or productName (ANSI)
   char mainProgramName[32];         // StreamHeader text 3 (ANSI)
   char16_t languageFileBase[32];    // common base name of the language files
   char16_t modulePath[kPathUnits];  // full path of the running executable
   PlatformFile moduleFile;          // that file, open from start-up to exit, shared for reading only
+  bool silent;                      // /S: no window is shown, messages go to the log only
+  PlatformFile logFile;             // the /LOG file, or PLATFORM_INVALID_FILE
+  bool logFailed;                   // a line could not be written to logFile
+  void* closer;                     // HANDLE of the closer thread, null when none was started
+  int exitCode;                     // what the program returns once the dialog has ended (ui/exit_codes.h)
 };
 
 // The process-wide reference: set by start-up before anything else runs and

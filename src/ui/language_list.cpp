@@ -118,23 +118,14 @@ void SetLanguageItemCheck(HWND list, int index, int check) {
   SendMessageW(list, LVM_SETITEMSTATE, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(&item));
 }
 
-void LanguageFilePath(const char16_t* destination, const char* code, char16_t* out, int capacity) {
-  InstallerContext* context = InstallerContextGet();
-  BuildLanguageFilePath(destination, context != nullptr ? context->languageFileBase : u"", code, out, capacity);
-}
-
 void MarkInstalledLanguages(HWND dialog, const char16_t* destination) {
   HWND list = GetDlgItem(dialog, kLanguageListId);
   if (list == nullptr) return;
+  InstallerContext* context = InstallerContextGet();
+  const char16_t* base = context != nullptr ? context->languageFileBase : u"";
   int count = ItemCount(list);
   for (int i = 0; i < count; ++i) {
-    uint32_t code = LanguageItemCode(list, i);
-    if (code == kLanguageCodeEnglish || code == kLanguageCodeGerman) continue;
-    char narrow[5];
-    LanguageCode4ToNarrow(code, narrow);
-    char16_t path[kPathUnits];
-    LanguageFilePath(destination, narrow, path, kPathUnits);
-    if (!PathExists(path)) SetLanguageItemCheck(list, i, kLanguageUnchecked);
+    if (!KeepsLanguageCheck(destination, base, LanguageItemCode(list, i))) SetLanguageItemCheck(list, i, kLanguageUnchecked);
   }
 }
 

@@ -68,12 +68,8 @@ int LanguageItemCheck(HWND list, int index);
 // sets every item.
 void SetLanguageItemCheck(HWND list, int index, int check);
 
-// Where an installation in destination keeps the file of the language code
-// (narrow): destination\<languageFileBase>_<code>.LNG, cut to capacity.
-void LanguageFilePath(const char16_t* destination, const char* code, char16_t* out, int capacity);
-
-// For an existing installation in destination: unchecks every item but English
-// and German whose language file is not there.
+// For an existing installation in destination: unchecks every item that
+// KeepsLanguageCheck refuses.
 void MarkInstalledLanguages(HWND dialog, const char16_t* destination);
 
 // The popup menu of the list: one item per command whose text is not empty.

@@ -22,3 +22,7 @@ const int kStringMessageUnits = 510;
 // ShowMessage with text textId of the context's stringTable, looked up with
 // capacity kStringMessageUnits; an id without text shows nothing and gives IDCANCEL.
 int ShowStringMessage(HWND owner, int16_t textId, const char16_t* captionPath, UINT type);
+
+// ShowMessage for the installer's own messages: the text goes to the log too
+// (ui/setup_log.h), and in a silent run nothing is shown and the result is IDOK.
+int ShowInstallerMessage(HWND owner, const char16_t* text, const char16_t* captionPath, UINT type);

@@ -12,7 +12,7 @@
 #include "ui/product_closer.h"
 #include "text/bounded_text.h"
 #include "uninstall/uninstall_texts.h"
-#include "uninstall/uninstall_trailer.h"
+#include "archive/uninstall_trailer.h"
 
 namespace {
 

@@ -1,16 +1,18 @@
 // What uninst.exe does: removes, from the folder it was installed into, what
 // the installer put there and on the machine for the product its trailer
-// (uninstall/uninstall_trailer.h) names, and then itself.
+// (archive/uninstall_trailer.h) names, and then itself.
 #pragma once
 
 #include <windows.h>
 
-// Exit codes of uninst.exe.
+#include "ui/exit_codes.h"
+
+// Exit codes of uninst.exe, from the table both programs share.
 enum UninstallExit : int {
-  kUninstallRemoved = 0,     // everything is gone or on its way (the program's own file, through its copy)
-  kUninstallDeclined = 1,    // the user answered No: nothing changed
-  kUninstallDamaged = 2,     // no whole trailer (missing, cut, checksum): nothing changed
-  kUninstallIncomplete = 3,  // removed, but some file stays until the next restart or could not be deleted
+  kUninstallRemoved = kExitSuccess,         // everything is gone or on its way (its own file, through its copy)
+  kUninstallDeclined = kExitDeclined,       // the user answered No: nothing changed
+  kUninstallDamaged = kExitDamaged,         // no whole trailer (missing, cut, checksum): nothing changed
+  kUninstallIncomplete = kExitRestartNeeded,  // removed, but a file stays until the next restart or could not be deleted
 };
 
 // The whole removal, steps in this order: read the trailer (a damaged one ends

@@ -10,7 +10,7 @@
 #include "setupkit/uninstaller.h"
 #include "setupkit_test_util.h"
 #include "text/bounded_text.h"
-#include "uninstall/uninstall_trailer.h"
+#include "archive/uninstall_trailer.h"
 
 namespace fs = std::filesystem;
 

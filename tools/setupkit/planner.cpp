@@ -190,11 +190,14 @@ void Decide(const Scan& scan, const ArchivePassSummary& summary, const std::u16s
     plan->values.push_back({"HKCU", Utf16ToUtf8(kStoredDestinationKey), Utf16ToUtf8(code), plan->destination});
   }
   if (steps.uninstallEntry) {
-    UninstallValue values[kUninstallValueCount];
-    UninstallEntryValues(&state, name, values);
+    UninstallValue values[kUninstallValueMax];
+    UninstallFacts facts = {name, nullptr, false};
+    int count = UninstallEntryValues(&state, &facts, values);
     const std::string key = Utf16ToUtf8(kUninstallKeyBase) + Utf16ToUtf8(name);
-    for (const UninstallValue& value : values) {
-      plan->values.push_back({"HKLM", key, Utf16ToUtf8(value.name), Utf16ToUtf8(value.text)});
+    for (int i = 0; i < count; ++i) {
+      const UninstallValue& value = values[i];
+      plan->values.push_back({"HKLM", key, Utf16ToUtf8(value.name),
+                              value.isNumber ? std::to_string(value.number) : Utf16ToUtf8(value.text)});
     }
   }
   char16_t program[kPathUnits], uninstaller[kPathUnits], folder[kPathUnits];

@@ -16,7 +16,7 @@
 #include "setupkit/system_error.h"
 #include "text/bounded_text.h"
 #include "text/product_description.h"
-#include "uninstall/uninstall_trailer.h"
+#include "archive/uninstall_trailer.h"
 
 namespace fs = std::filesystem;
 

@@ -1,5 +1,5 @@
 // `pack --uninstaller`: the entry "UnInst.exe" made of uninst.exe followed by
-// its trailer (uninstall/uninstall_trailer.h); `list`: the trailer an
+// its trailer (archive/uninstall_trailer.h); `list`: the trailer an
 // installer's uninstaller carries.
 #pragma once
 

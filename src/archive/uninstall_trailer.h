@@ -88,3 +88,7 @@ int TrailerRead(const uint8_t* tail, uint32_t size, Trailer* out);
 // name (capacity in bytes, always terminated, cut to fit) and advances *cursor,
 // which starts at 0. False when no name is left.
 bool TrailerNextFile(const Trailer* trailer, uint32_t* cursor, char* name, int capacity);
+
+// True when the file at path ends in a footer TrailerBodySize accepts: an
+// uninstaller that setupkit generated. Reads the footer only, not the body.
+bool FileHasTrailer(const char16_t* path);

@@ -1,4 +1,6 @@
-#include "uninstall/uninstall_trailer.h"
+#include "archive/uninstall_trailer.h"
+
+#include "platform/platform.h"
 
 namespace {
 
@@ -160,4 +162,18 @@ bool TrailerNextFile(const Trailer* trailer, uint32_t* cursor, char* name, int c
   }
   *cursor += 2 + length;
   return true;
+}
+
+bool FileHasTrailer(const char16_t* path) {
+  PlatformFile file = PlatformCreateFile(path, false);
+  if (file == PLATFORM_INVALID_FILE) return false;
+  uint8_t footer[kTrailerFooterSize];
+  uint32_t size = PlatformGetFileSize(file);
+  uint32_t got = 0;
+  uint32_t bodySize = 0;
+  bool read = size >= kTrailerFooterSize && size != 0xFFFFFFFFu &&
+              PlatformSetFilePointer(file, size - kTrailerFooterSize) != 0xFFFFFFFFu &&
+              PlatformReadFile(file, footer, kTrailerFooterSize, &got) && got == kTrailerFooterSize;
+  PlatformCloseHandle(file);
+  return read && TrailerBodySize(footer, size, &bodySize) == kTrailerOk;
 }
