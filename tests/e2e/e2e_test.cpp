@@ -91,6 +91,8 @@ struct ProgramRun {
   explicit ProgramRun(const std::wstring& program, const std::wstring& arguments = L"") {
     UiStart(program, arguments, &process);
   }
+  // A whole command line, as the system runs a registered command.
+  explicit ProgramRun(const UiCommand& command) { UiStartCommand(command.line, &process); }
   ~ProgramRun() { UiRelease(&process); }
   ProgramRun(const ProgramRun&) = delete;
   HWND WaitDialog() { return UiWaitDialog(process.id, kLanguageListId); }
@@ -117,10 +119,16 @@ bool HasArchiveTime(const std::wstring& path) {
 }
 
 // A REG_SZ value's text; empty when the key or value is missing.
+// A REG_SZ value's text, or a REG_DWORD's number in decimal; empty when the key or value is missing.
 std::wstring Registry(HKEY root, const wchar_t* key, const wchar_t* value) {
   wchar_t text[1024] = {0};
-  DWORD size = sizeof(text);
-  return RegGetValueW(root, key, value, RRF_RT_REG_SZ, nullptr, text, &size) == ERROR_SUCCESS ? text : L"";
+  DWORD size = sizeof(text), number = 0;
+  if (RegGetValueW(root, key, value, RRF_RT_REG_SZ, nullptr, text, &size) == ERROR_SUCCESS) return text;
+  size = sizeof(number);
+  if (RegGetValueW(root, key, value, RRF_RT_REG_DWORD, nullptr, &number, &size) == ERROR_SUCCESS) {
+    return std::to_wstring(number);
+  }
+  return L"";
 }
 
 std::wstring SpecialFolder(int csidl, const wchar_t* below) {
@@ -386,7 +394,7 @@ TEST(FirstInstall, AfterFailedTriesEverythingIsInstalled) {
   EXPECT_FALSE(Exists(kOwnFolder + L"\\" + kFrench)) << "an unchecked language's file was written";
   EXPECT_EQ(kOwnFolder, Registry(HKEY_CURRENT_USER, kStoredKey, L"PBN"));
   const std::pair<const wchar_t*, std::wstring> values[] = {{L"DisplayName", L"Pebble Notes"},
-                                                            {L"UninstallString", kOwnFolder + L"\\UnInst.exe"},
+                                                            {L"UninstallString", L"\"" + kOwnFolder + L"\\UnInst.exe\""},
                                                             {L"DisplayIcon", kOwnFolder + L"\\Pebble.exe"},
                                                             {L"Publisher", L"" SETUP_PUBLISHER},
                                                             {L"URLInfoAbout", L"" SETUP_URL_INFO_ABOUT}};
@@ -449,7 +457,14 @@ TEST(TinyProduct, OneByteFileInstalls) {
 // it: the command registered in the uninstall entry.
 namespace {
 
-std::wstring UninstallCommand() { return Registry(HKEY_LOCAL_MACHINE, kUninstallKey, L"UninstallString"); }
+UiCommand UninstallCommand(const wchar_t* value = L"UninstallString") {
+  return {Registry(HKEY_LOCAL_MACHINE, kUninstallKey, value)};
+}
+// The program the uninstall command starts: its quoted first word.
+std::wstring UninstallProgram() {
+  std::wstring command = UninstallCommand().line;
+  return command.size() > 2 && command[0] == L'"' ? command.substr(1, command.find(L'"', 1) - 1) : command;
+}
 
 // The sample product in the proposed folder with every box checked.
 void InstallEverything() {
@@ -459,7 +474,8 @@ void InstallEverything() {
   ASSERT_NE(nullptr, dialog) << "no setup dialog";
   ASSERT_EQ("[x] [x] [x]", Boxes(dialog));
   ExpectSuccess(&run, dialog, L"Pebble Notes", kEnglish);
-  ASSERT_EQ(ProposedFolder() + L"\\UnInst.exe", UninstallCommand());
+  ASSERT_EQ(L"\"" + ProposedFolder() + L"\\UnInst.exe\"", UninstallCommand().line);
+  ASSERT_EQ(L"\"" + ProposedFolder() + L"\\UnInst.exe\" /S", UninstallCommand(L"QuietUninstallString").line);
 }
 
 // What of an installation is on the machine, one line each.
@@ -470,7 +486,7 @@ std::wstring Leftovers() {
   for (const std::wstring& path : {ProposedFolder(), ProgramGroup(), desktop, QuickLaunch() + link}) {
     if (Exists(path)) left += path + L"\n";
   }
-  if (!UninstallCommand().empty()) left += L"uninstall entry\n";
+  if (!UninstallCommand().line.empty()) left += L"uninstall entry\n";
   if (!Registry(HKEY_CURRENT_USER, kStoredKey, L"PBN").empty()) left += L"stored destination\n";
   return left;
 }
@@ -490,7 +506,7 @@ TEST(Uninstall, DamagedOrNoChangesNothingYesClosesTheProductAndLeavesNothing) {
   ProgramRun product(folder + L"\\Pebble.exe");
   ASSERT_NE(nullptr, UiWaitWindow(product.process.id, L"PebbleNotesWindow"));
 
-  std::vector<uint8_t> program = ReadBytes(UninstallCommand());
+  std::vector<uint8_t> program = ReadBytes(UninstallProgram());
   std::ofstream((folder + L"\\Cut.exe").c_str(), std::ios::binary)
       .write(reinterpret_cast<char*>(program.data()), program.size() - 1);
   ProgramRun cut(folder + L"\\Cut.exe");
@@ -522,7 +538,7 @@ TEST(Uninstall, DamagedOrNoChangesNothingYesClosesTheProductAndLeavesNothing) {
 // /S, for deployment tools: no window, exit code 0, nothing left.
 TEST(Uninstall, SilentRemovesWithoutAWindow) {
   InstallEverything();
-  ProgramRun silent(UninstallCommand(), L"/S");
+  ProgramRun silent(UninstallCommand(L"QuietUninstallString"));
   EXPECT_EQ(nullptr, silent.WaitMessage(3000).window) << "a window showed";
   EXPECT_EQ(0, silent.WaitExit());
   EXPECT_TRUE(WaitGone(ProposedFolder()));

@@ -33,9 +33,11 @@ struct Scan {
   std::string caption;  // UTF-8
   std::string title;    // the title line, UTF-8
   char productName[32];
+  char productVersion[32];
   char16_t languageFileBase[32];
   std::vector<LanguageItem> items;
   std::vector<std::u16string> entries;
+  std::vector<uint32_t> sizes;
   bool outOfMemory;
 };
 
@@ -61,7 +63,10 @@ void ScanDataCall(Scan* scan, const char16_t* name, const uint8_t* data, uint32_
       AppendProductTitle(&description, title, sizeof title);
       scan->caption += " " + ansi::ToUtf8(title);
       scan->title = ansi::ToUtf8(title);
-      AdoptProductName(description.name, scan->productName, sizeof scan->productName);
+      if (scan->productName[0] == 0) {
+        AdoptProductName(description.name, scan->productName, sizeof scan->productName);
+        if (scan->productName[0] != 0) AppendNarrow(description.version, scan->productVersion, sizeof scan->productVersion);
+      }
       break;
     }
     case kScanEntryLanguageFile: {
@@ -80,6 +85,7 @@ int ScanHandler(char16_t* name, const uint8_t* data, uint32_t size, void* contex
   try {
     if (data == nullptr) {
       scan->entries.push_back(name);
+      scan->sizes.push_back(size);
     } else {
       ScanDataCall(scan, name, data, size);
     }
@@ -114,10 +120,11 @@ void RunDecisions(const Scan& scan, const std::u16string& destination, const cha
   CopyWide(destination.c_str(), run->state.destination, kPathUnits);
   NarrowToWide(mainProgram, run->state.mainProgram, kFileNameUnits);
   if (!IsUsableMainProgramName(run->state.mainProgram)) run->state.mainProgram[0] = 0;
-  for (const std::u16string& entry : scan.entries) {
+  for (size_t i = 0; i < scan.entries.size(); ++i) {
     char16_t name[kPathUnits];
-    CopyWide(entry.c_str(), name, kPathUnits);
+    CopyWide(scan.entries[i].c_str(), name, kPathUnits);
     bool written = DecideInstallEntry(name, scan.languageFileBase, CheckOf, run, &run->state) == kInstallWrite;
+    if (written) run->state.bytesWritten += scan.sizes[i];
     run->paths.push_back(written ? name : u"");
   }
 }
@@ -191,7 +198,9 @@ void Decide(const Scan& scan, const ArchivePassSummary& summary, const std::u16s
   }
   if (steps.uninstallEntry) {
     UninstallValue values[kUninstallValueMax];
-    UninstallFacts facts = {name, nullptr, false};
+    char16_t version[kFileNameUnits];
+    NarrowToWide(scan.productVersion, version, kFileNameUnits);
+    UninstallFacts facts = {name, version, false};
     int count = UninstallEntryValues(&state, &facts, values);
     const std::string key = Utf16ToUtf8(kUninstallKeyBase) + Utf16ToUtf8(name);
     for (int i = 0; i < count; ++i) {

@@ -63,6 +63,23 @@ inline bool UiStart(const std::wstring& program, const std::wstring& arguments, 
   return true;
 }
 
+// A command line as the system runs a registered one: the program is its first
+// word, quoted when it holds spaces.
+struct UiCommand {
+  std::wstring line;
+};
+inline bool UiStartCommand(std::wstring commandLine, UiProcess* out) {
+  STARTUPINFOW startup = {};
+  startup.cb = sizeof(startup);
+  PROCESS_INFORMATION info = {};
+  if (!CreateProcessW(nullptr, &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &info)) {
+    return false;
+  }
+  CloseHandle(info.hThread);
+  *out = {info.hProcess, info.dwProcessId};
+  return true;
+}
+
 // The exit code, or -1 while the program still runs after timeoutMs.
 inline long UiWaitExit(const UiProcess& process, DWORD timeoutMs = kUiWaitMs) {
   DWORD code = 0;
