@@ -248,7 +248,7 @@ void ExpectBrokenFileMessage(const Language& language) {
   EXPECT_TRUE(box.hasIcon);
   EXPECT_EQ(std::vector<HWND>({box.window}), UiTopWindows(run.process.id, L"#32770")) << "the dialog showed";
   EXPECT_TRUE(UiAnswer(box, IDOK));
-  EXPECT_EQ(0, run.WaitExit());
+  EXPECT_EQ(2, run.WaitExit()) << "a damaged installer reported success";
   ExpectNothingInstalled();
 }
 
@@ -704,4 +704,101 @@ TEST(LockedInstaller, RenamingOrReplacingFailsAndTheScannedPayloadInstalls) {
   EXPECT_FALSE(DeleteFileW(installer.c_str())) << "deleted";
   ExpectSuccess(&run, dialog, L"Pebble Notes", kEnglish);
   ExpectSampleFiles(ProposedFolder(), {});
+}
+
+// The installer as a deployment tool runs it: from a script, switches only,
+// reading its exit code and log, with nothing on the screen.
+namespace {
+
+// A run with switches that must show no window: its exit code, or -1 when a
+// window showed (the run is then ended) or it did not end within a minute.
+long RunWithoutWindow(const std::wstring& program, const std::wstring& switches) {
+  ProgramRun run(program, switches);
+  for (int tries = 0; tries < 3000 && UiWaitExit(run.process, 20) == -1; ++tries) {
+    if (!UiTopWindows(run.process.id, L"#32770").empty()) {
+      ADD_FAILURE() << "a window showed for " << switches;
+      return -1;
+    }
+  }
+  return run.WaitExit();
+}
+
+std::string ReadText(const std::wstring& path) {
+  std::vector<uint8_t> bytes = ReadBytes(path);
+  return std::string(bytes.begin(), bytes.end());
+}
+
+}  // namespace
+
+TEST(Deploy, SilentInstallAsPlannedThenTheQuietCommandRemovesIt) {
+  ASSERT_EQ(0, SHCreateDirectoryExW(nullptr, QuickLaunch().c_str(), nullptr));
+  const std::wstring installer = E2eInput(L"E2E_SAMPLE_INSTALLER");
+  EXPECT_EQ(0, RunWithoutWindow(installer, L"/S /LOG=C:\\deploy.log /D=" + kOwnFolder));
+  ExpectSampleFiles(kOwnFolder, {});
+  ExpectAsPlanned(L"E2E_SAMPLE_PLAN", kEnglish.texts, kEnglish.items, {});
+  EXPECT_EQ(L"1.2", Registry(HKEY_LOCAL_MACHINE, kUninstallKey, L"DisplayVersion"));
+  const std::string log = ReadText(L"C:\\deploy.log");
+  for (const char* line : {"mode: silent\r\n", "destination: C:\\Apps\\Pebble Notes\r\n",
+                           "file: C:\\Apps\\Pebble Notes\\Readme.txt (", "\\Uninstall\\Pebble Notes\\NoRepair = 1\r\n",
+                           "shortcut: ", "\\Pebble Notes.lnk -> C:\\Apps\\Pebble Notes\\Pebble.exe\r\n",
+                           "result: installed\r\n", "exit code: 0\r\n"}) {
+    EXPECT_NE(std::string::npos, log.find(line)) << line << " is not in the log:\n" << log;
+  }
+
+  ProgramRun quiet(UninstallCommand(L"QuietUninstallString"));
+  EXPECT_EQ(nullptr, quiet.WaitMessage(3000).window) << "a window showed";
+  EXPECT_EQ(0, quiet.WaitExit());
+  EXPECT_TRUE(WaitGone(kOwnFolder));
+  EXPECT_EQ(L"", Leftovers());
+}
+
+// A damaged installer, a folder that cannot be made, a switch not understood
+// and a relative folder: each its own exit code, no window, nothing installed.
+TEST(Deploy, FailuresGiveTheirExitCodesWithoutAWindow) {
+  std::vector<uint8_t> installer = ReadBytes(E2eInput(L"E2E_SAMPLE_INSTALLER"));
+  std::ofstream(L"C:\\Cut.exe", std::ios::binary)
+      .write(reinterpret_cast<char*>(installer.data()), installer.size() - 1000);
+  EXPECT_EQ(2, RunWithoutWindow(L"C:\\Cut.exe", L"/S"));
+  EXPECT_EQ(4, RunWithoutWindow(E2eInput(L"E2E_SAMPLE_INSTALLER"), L"/S /LOG=C:\\missing.log /D=Q:\\Pebble Notes"));
+  const std::string log = ReadText(L"C:\\missing.log");
+  EXPECT_NE(std::string::npos, log.find("file: Q:\\Pebble Notes\\Pebble.exe")) << log;
+  EXPECT_NE(std::string::npos, log.find("exit code: 4\r\n")) << log;
+  for (const wchar_t* switches : {L"/S /bogus", L"/S /D=relative\\dir", L"/S /D=\\dir", L"/S /D=C:dir"}) {
+    EXPECT_EQ(5, RunWithoutWindow(E2eInput(L"E2E_SAMPLE_INSTALLER"), switches)) << switches;
+  }
+  EXPECT_EQ(6, RunWithoutWindow(E2eInput(L"E2E_SAMPLE_INSTALLER"), L"/S /LOG=Q:\\no\\setup.log"));
+  ExpectNothingInstalled();
+}
+
+// Without /S: /D= fills the dialog, a relative folder typed there is refused
+// with a message and the dialog stays; a word not understood, and /?, show the
+// switches.
+TEST(Deploy, FolderSwitchFillsTheDialogAndARelativeFolderIsRefused) {
+  {
+    ProgramRun run(E2eInput(L"E2E_SAMPLE_INSTALLER"), L"/D=C:\\Given Folder\\Pebble");
+    HWND dialog = run.WaitDialog();
+    ASSERT_NE(nullptr, dialog);
+    EXPECT_EQ(L"C:\\Given Folder\\Pebble", UiControlText(dialog, kDestinationEditId));
+    for (const wchar_t* relative : {L"relative\\dir", L"\\dir", L"C:dir"}) {
+      ASSERT_TRUE(UiSetText(dialog, kDestinationEditId, relative));
+      ASSERT_TRUE(UiPress(dialog, kInstallButtonId));
+      UiMessageBox box = run.WaitMessage();
+      EXPECT_EQ(L"The destination folder must be a full path, such as C:\\Program Files\\Product or "
+                L"\\\\server\\share\\Product.", box.text) << relative;
+      ASSERT_TRUE(UiAnswer(box, IDOK));
+      EXPECT_TRUE(IsWindowVisible(dialog));
+    }
+    ASSERT_TRUE(UiPress(dialog, kCancelButtonId));
+    EXPECT_EQ(0, run.WaitExit());
+  }
+  EXPECT_FALSE(Exists(L"C:\\Given Folder"));
+  ExpectNothingInstalled();
+  for (const wchar_t* switches : {L"/bogus", L"/?"}) {
+    ProgramRun run(E2eInput(L"E2E_SAMPLE_INSTALLER"), switches);
+    UiMessageBox box = run.WaitMessage();
+    EXPECT_NE(std::wstring::npos, box.text.find(L"/D=folder\tthe destination folder")) << box.text;
+    EXPECT_EQ(switches[1] == L'?', box.text.find(L"not understood: /bogus") == std::wstring::npos) << box.text;
+    ASSERT_TRUE(UiAnswer(box, IDOK));
+    EXPECT_EQ(switches[1] == L'?' ? 0 : 5, run.WaitExit()) << switches;
+  }
 }

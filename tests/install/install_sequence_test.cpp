@@ -213,7 +213,7 @@ TEST(RunInstall, EachBoxMakesOnlyItsOwnLink) {
   const char* kLinks[] = {"- - -", "group - -", "- desktop -", "- - quick"};
   for (int box = 0; box < 4; ++box) {
     EXPECT_EQ(0, s.Install(box ? 1 << (box - 1) : 0));
-    EXPECT_EQ(d + " | " + d + "\\UnInst.exe | " + d + "\\Editor.exe | " + kLinks[box], s.Recorded());
+    EXPECT_EQ(d + " | \"" + d + "\\UnInst.exe\" | " + d + "\\Editor.exe | " + kLinks[box], s.Recorded());
     if (box < 3) s.RemoveLinks();
   }
   EXPECT_EQ(d + "\\Editor.exe | " + d, ReadShortcut(s.quickLaunch / "Zq Test Tool.lnk"));
@@ -251,16 +251,22 @@ TEST(RunInstall, OlderPsapiSetAsideAndTheIdentityNamesTheMainProgram) {
   std::string d = s.destination;
   fs::create_directories(TestWidePath(d));
   TestWriteFile(d + "\\PSAPI.DLL", TestBytes("old psapi"));
-  // The uninstall entry's values are rewritten one by one; others stay.
-  RegSetKeyValueW(HKEY_LOCAL_MACHINE, kUninstallKey, L"EstimatedSize", REG_SZ, L"12", 6);
+  // The uninstall entry's values are rewritten one by one; others stay, but a
+  // quiet command this uninstaller (no trailer) cannot take goes.
+  RegSetKeyValueW(HKEY_LOCAL_MACHINE, kUninstallKey, L"Comments", REG_SZ, L"12", 6);
+  RegSetKeyValueW(HKEY_LOCAL_MACHINE, kUninstallKey, L"QuietUninstallString", REG_SZ, L"x", 4);
   SetLanguageItemCheck(s.List(), FindLanguageItem(s.List(), LanguageCode4FromNarrow("FR")), kLanguageUnchecked);
   s.SetDestination(d + "\\");  // stored as typed
   EXPECT_EQ(0, s.Install(2));
   std::vector<uint8_t> old = TestReadFile(d + "\\HVPSAPI.DLL"), now = TestReadFile(d + "\\PSAPI.DLL");
   EXPECT_EQ("old psapi|new psapi", std::string(old.begin(), old.end()) + "|" + std::string(now.begin(), now.end()));
   EXPECT_FALSE(fs::exists(TestWidePath(d + "\\Zq_FR.LNG")));
-  EXPECT_EQ(d + "\\ | " + d + "\\UnInst.exe | " + d + "\\Extra.exe | - desktop -", s.Recorded());
-  EXPECT_EQ("12", Registry(HKEY_LOCAL_MACHINE, kUninstallKey, L"EstimatedSize"));
+  EXPECT_EQ(d + "\\ | \"" + d + "\\UnInst.exe\" | " + d + "\\Extra.exe | - desktop -", s.Recorded());
+  EXPECT_EQ("12", Registry(HKEY_LOCAL_MACHINE, kUninstallKey, L"Comments"));
+  EXPECT_EQ("(none)", Registry(HKEY_LOCAL_MACHINE, kUninstallKey, L"QuietUninstallString"));
+  EXPECT_EQ(d + "\\ | (4, 4) | (4, 4)", Registry(HKEY_LOCAL_MACHINE, kUninstallKey, L"InstallLocation") + " | " +
+                                         Registry(HKEY_LOCAL_MACHINE, kUninstallKey, L"EstimatedSize") + " | " +
+                                         Registry(HKEY_LOCAL_MACHINE, kUninstallKey, L"NoRepair"));
   EXPECT_EQ(d + "\\Extra.exe | " + d, ReadShortcut(s.desktopLink));
 }
 
@@ -268,7 +274,7 @@ TEST(RunInstall, StepsNeedTheirFilesAndAFailedPassRecordsNothing) {
   {
     InstallScope s({kProduct[0], kProduct[4]}, "..\\UnInst.exe");  // a main program with a folder is none
     EXPECT_EQ(0, s.Install(7));
-    EXPECT_EQ(s.destination + " | " + s.destination + "\\UnInst.exe |  | - - -", s.Recorded());
+    EXPECT_EQ(s.destination + " | \"" + s.destination + "\\UnInst.exe\" |  | - - -", s.Recorded());
     // Without a product name the entry's values would land in the Uninstall key itself.
     RegDeleteKeyW(HKEY_LOCAL_MACHINE, kUninstallKey);
     s.context.productName[0] = 0;
