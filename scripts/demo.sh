@@ -120,13 +120,16 @@ show_installation() {
 
 show_installation Installed
 
-# The command the system's list of installed programs runs, with /S for no questions.
-command=$(wine reg query "$uninstall_key" /v UninstallString 2>/dev/null | tr -d '\r' |
-  sed -n 's/^ *UninstallString *REG_SZ *//p' || true)
+# The command a deployment tool runs to remove the product without questions: the
+# quoted uninstaller and /S.
+command=$(wine reg query "$uninstall_key" /v QuietUninstallString 2>/dev/null | tr -d '\r' |
+  sed -n 's/^ *QuietUninstallString *REG_SZ *//p' || true)
 if [ -n "$command" ]; then
-  echo "== Uninstalling: $command /S"
+  echo "== Uninstalling: $command"
+  program=${command#\"}
+  program=${program%%\"*}
   status=0
-  wine "$command" /S || status=$?
+  wine "$program" /S || status=$?
   # The uninstaller's copy in the temporary folder removes it once it has ended.
   wineserver -w
   echo "exit code $status"
