@@ -19,6 +19,7 @@ int InstallHandler(char16_t* name, const uint8_t* data, uint32_t size, void* con
 
   if (PathExists(name)) DeleteFileW(AsWide(name));
   pass->state.bytesWritten += size;
+  if (pass->record.bytes != nullptr) RecordAddName(&pass->record, name + FileNameOffset(name));
   SetupLogSize(u"file", name, size);
   if (owner == nullptr) return 1;
   SetDlgItemTextW(owner, kStatusLineId, AsWide(name));

@@ -8,6 +8,7 @@
 
 #include <stdint.h>
 
+#include "install/folder_record.h"
 #include "install/install_decisions.h"
 
 // The install pass's context: the record of the decisions and the window that
@@ -17,6 +18,7 @@ struct InstallPassContext {
   HWND owner;                  // the setup dialog's status line; null in a silent run
   LanguageCheckQuery checkOf;  // the language check marks
   void* checks;                // checkOf's queryContext
+  RecordBuilder record;        // the folder's record, each written file's name added; no bytes: none kept
 };
 
 // The EntryHandler of the install pass; context is the InstallPassContext of

@@ -3,6 +3,7 @@
 #include "archive/archive_pass.h"
 #include "archive/file_routines.h"
 #include "install/install_decisions.h"
+#include "install/folder_record.h"
 #include "install/install_handler.h"
 #include "install/install_record.h"
 #include "install/shortcuts.h"
@@ -54,6 +55,46 @@ void RecordInstallation(const InstallState* state, int shortcuts, const char16_t
   if ((shortcuts & kShortcutQuickLaunch) != 0) CreateQuickLaunchShortcut(program, productName);
 }
 
+// False when a newer version is recorded in the folder and the install should
+// not go over it: the user said No, or a silent run was not allowed to.
+bool MayInstallOver(HWND owner, const RecordView* record, const InstallChoices* choices, const char16_t* productName,
+                    MessageFunction show) {
+  InstallerContext* context = InstallerContextGet();
+  char16_t offered[kRecordVersionUnits];
+  NarrowToWide(context->productVersion, offered, kRecordVersionUnits);
+  if (CompareVersions(record->version, offered) != 1 || choices->allowDowngrade) return true;
+  char16_t pattern[kStringMessageUnits], text[kStringMessageUnits];
+  LookupString(context->stringTable, kTextDowngrade, pattern, kStringMessageUnits);
+  const char16_t* args[3] = {record->version, productName, offered};
+  FormatString(pattern, args, 3, text, kStringMessageUnits);
+  if (context->silent) {
+    SetupLog(u"result", text);
+    return false;
+  }
+  return show(owner, text, context->modulePath, MB_YESNO | MB_ICONQUESTION) == IDYES;
+}
+
+// Starts the folder's new record with the names the old one lists; without
+// memory for it the install goes on unrecorded.
+void BeginRecord(const RecordView* old, InstallPassContext* pass) {
+  InstallerContext* context = InstallerContextGet();
+  uint8_t* bytes = static_cast<uint8_t*>(HeapAlloc(GetProcessHeap(), 0, kRecordMax));
+  if (bytes == nullptr) return;
+  char16_t version[kRecordVersionUnits];
+  NarrowToWide(context->productVersion, version, kRecordVersionUnits);
+  RecordBegin(&pass->record, bytes, kRecordMax, version);
+  char16_t name[kPathUnits];
+  for (uint32_t cursor = 0; RecordNextName(old, &cursor, name, kPathUnits);) RecordAddName(&pass->record, name);
+}
+
+void StoreRecord(const char16_t* destination, RecordBuilder* record) {
+  if (record->bytes == nullptr) return;
+  uint32_t size = RecordFinish(record);
+  if (size != 0 && RecordStore(destination, record->bytes, size) == 0) SetupLog(u"record", kRecordFileName);
+  HeapFree(GetProcessHeap(), 0, record->bytes);
+  record->bytes = nullptr;
+}
+
 void ShowSuccess(HWND owner, const InstallerContext* context, const char16_t* productName, MessageFunction show) {
   char16_t text[kStringMessageUnits];
   char16_t installed[kStringMessageUnits];
@@ -79,6 +120,7 @@ int RunInstallWith(HWND dialog, MessageFunction show) {
                       (IsChecked(dialog, kQuickLaunchBoxId) ? kShortcutQuickLaunch : 0);
   choices.checkOf = LanguageListCheckOf;
   choices.checks = GetDlgItem(dialog, kLanguageListId);
+  choices.allowDowngrade = false;
   return RunInstallChoices(dialog, &choices, show);
 }
 
@@ -106,12 +148,23 @@ int RunInstallChoices(HWND owner, const InstallChoices* choices, MessageFunction
     return kErrorFolderNotFull;
   }
 
+  // What earlier installs recorded in this folder: their version and files.
+  uint8_t* oldBytes = nullptr;
+  RecordView old;
+  RecordLoad(state.destination, &oldBytes, &old);
+  bool go = MayInstallOver(owner, &old, choices, productName, show);
+  if (go) BeginRecord(&old, &pass);
+  if (oldBytes != nullptr) HeapFree(GetProcessHeap(), 0, oldBytes);
+  if (!go) return kErrorNewerInstalled;
+
   HCURSOR previous = SetCursor(LoadCursorW(nullptr, IDC_WAIT));
   SetErrorMode(SEM_FAILCRITICALERRORS);
   CreateDirectoryTree(state.destination);
   SetAsidePsapi(state.destination);
   int result = ArchivePassOnFile(context->moduleFile, InstallHandler, &pass, nullptr);
   if (result == 0) result = static_cast<int>(state.pathError);
+  // Also after a failure: the files written so far are in the folder now.
+  StoreRecord(state.destination, &pass.record);
   if (result != 0) {
     SetCursor(previous);
     SetupLog(u"result", result < 0 ? u"the installer is damaged" : u"not installed: a file could not be written");

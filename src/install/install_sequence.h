@@ -18,11 +18,16 @@
 //        is no InstallerContext
 //   kErrorFolderNotFull  the destination is not a full path (IsFullyQualifiedPath):
 //        text 3002 has been shown, nothing touched
+//   kErrorNewerInstalled  the folder's record (install/folder_record.h) names
+//        a newer version and the question (text 3005) was answered No, or a
+//        silent run has no allowDowngrade: nothing touched
 //   < 0  otherwise: the payload is broken; text 3001 has been shown
 //   > 0  a Win32 error creating or writing a file, or reading the installer;
 //        the system's text for it has been shown
 // Messages go through ShowInstallerMessage: logged, and not shown in a silent
-// run. After a failure the files written so far stay; nothing is recorded. The
+// run. After a failure the files written so far stay, and only the folder's
+// record (install/folder_record.h: every file written into the folder, merged
+// with what earlier installs recorded there) is written. The
 // destination, each file written, a file set aside and each value and shortcut
 // recorded go to the log (ui/setup_log.h).
 int RunInstall(HWND dialog);
@@ -40,8 +45,14 @@ struct InstallChoices {
   char16_t destination[kPathUnits];
   int shortcuts;
   LanguageCheckQuery checkOf;
-  void* checks;  // checkOf's queryContext
+  void* checks;          // checkOf's queryContext
+  bool allowDowngrade;   // install over a newer version without asking
 };
+
+// Win32's ERROR_PRODUCT_VERSION: what RunInstallChoices gives when a newer
+// version is installed in the destination and the user (or, silent, the
+// missing /ALLOWDOWNGRADE) said no. Nothing was written.
+const int kErrorNewerInstalled = 1638;
 
 // RunInstallWith for choices instead of a dialog's controls; owner (may be
 // null) owns the message boxes and shows the status line.

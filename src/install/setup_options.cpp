@@ -53,6 +53,7 @@ int ShortcutBits(const char16_t* list, int length) {
 bool ApplySwitch(const char16_t* word, int length, SetupOptions* options) {
   if (IsSwitch(word, length, "S", false)) return options->silent = true;
   if (IsSwitch(word, length, "?", false)) return options->help = true;
+  if (IsSwitch(word, length, "ALLOWDOWNGRADE", false)) return options->allowDowngrade = true;
   if (IsSwitch(word, length, "D", true)) {
     return TakeValue(word + 2, length - 2, options->destination, kPathUnits - 2) &&
            IsFullyQualifiedPath(options->destination);

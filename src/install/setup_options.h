@@ -7,6 +7,7 @@
 //                       the rest of the line, spaces included; or /D="<folder>"
 //   /LOG=<file>         a UTF-8 log of the run (quoted when it holds spaces)
 //   /SHORTCUTS=<list>   the shortcut boxes: startmenu,desktop,quicklaunch, or none
+//   /ALLOWDOWNGRADE     silent: install over a newer version without refusing
 //   /?                  the switches in a message box; nothing is installed
 //
 // This part only parses; it compiles on every target.
@@ -27,6 +28,7 @@ enum SetupShortcutBits : int {
 struct SetupOptions {
   bool silent;                        // /S
   bool help;                          // /?
+  bool allowDowngrade;                // /ALLOWDOWNGRADE
   int shortcuts;                      // SetupShortcutBits, or kShortcutsAsProposed
   char16_t destination[kPathUnits];   // /D=, empty when absent; always fully qualified
   char16_t logPath[kPathUnits];       // /LOG=, empty when absent

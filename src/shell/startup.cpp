@@ -43,6 +43,7 @@ namespace {
 // destination never comes here, RunSilent having refused that first.
 int InstallExitCode(int result) {
   if (result == 0) return kExitSuccess;
+  if (result == kErrorNewerInstalled) return kExitDowngradeRefused;
   return result < 0 ? kExitDamaged : kExitInstallFailed;
 }
 
@@ -97,6 +98,7 @@ int RunSilent(const SetupOptions* options) {
   }
   choices.checkOf = LanguageChoiceCheckOf;
   choices.checks = &languages;
+  choices.allowDowngrade = options->allowDowngrade;
   if (choices.destination[0] == 0) {
     SetupLog(u"result", u"no destination folder: give one with /D=");
     return kExitInstallFailed;

@@ -26,6 +26,7 @@ const StringRow kRowsGerman[] = {
                  "/LOG=Datei\\tein Protokoll der Installation schreiben\n"
                  "/SHORTCUTS=Liste\\tstartmenu,desktop,quicklaunch oder none\n/?\\tdiese Hilfe anzeigen"},
     {kTextBadSwitch, "Dieser Teil der Befehlszeile ist unbekannt: "},
+    {kTextDowngrade, "Version %1 von %2 ist installiert. Die \xE4ltere Version %3 installieren?"},
     {0, nullptr},
 };
 
@@ -50,6 +51,7 @@ const StringRow kRowsItalian[] = {
                  "/D=cartella\\tla cartella di destinazione (ultima opzione)\n/LOG=file\\tscrive un registro dell'installazione\n"
                  "/SHORTCUTS=elenco\\tstartmenu,desktop,quicklaunch o none\n/?\\tmostra questo aiuto"},
     {kTextBadSwitch, "Questa parte della riga di comando non \xE8 riconosciuta: "},
+    {kTextDowngrade, "La versione %1 di %2 \xE8 installata. Installare la versione precedente %3?"},
     {0, nullptr},
 };
 
@@ -74,6 +76,7 @@ const StringRow kRowsEnglish[] = {
                  "/LOG=file\\twrite a log of the installation\n/SHORTCUTS=list\\tstartmenu,desktop,quicklaunch or none\n"
                  "/?\\tshow this help"},
     {kTextBadSwitch, "This part of the command line was not understood: "},
+    {kTextDowngrade, "Version %1 of %2 is installed. Install the older version %3?"},
     {0, nullptr},
 };
 
@@ -146,4 +149,19 @@ void ExpandTabEscapes(char16_t* text) {
     }
   }
   text[out] = 0;
+}
+
+void FormatString(const char16_t* pattern, const char16_t* const* args, int count, char16_t* out, int capacity) {
+  if (out == nullptr || capacity <= 0) return;
+  out[0] = 0;
+  for (const char16_t* p = pattern; p != nullptr && *p != 0; ++p) {
+    int n = p[0] == u'%' && p[1] >= u'1' && p[1] <= u'9' ? p[1] - u'0' : 0;
+    if (n > 0 && n <= count) {
+      AppendWide(args[n - 1], out, capacity);
+      ++p;
+      continue;
+    }
+    char16_t unit[2] = {*p, 0};
+    AppendWide(unit, out, capacity);
+  }
 }

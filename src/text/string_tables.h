@@ -45,6 +45,7 @@ enum StringId : int16_t {
   kTextFolderNotFull = 3002,  // the destination is no full path
   kTextUsage = 3003,          // the command-line switches, for /?
   kTextBadSwitch = 3004,      // a word of the command line not understood; the usage text follows
+  kTextDowngrade = 3005,      // %1 the installed version, %2 the product, %3 the older version
 };
 
 extern const StringTable kStringTableEnglish;
@@ -76,3 +77,7 @@ void LookupString(const StringTable* table, int16_t id, char16_t* out, int capac
 // In place, turns each backslash followed by a lower-case "t" into one TAB; the
 // search goes on behind the TAB, so "\\t" (two backslashes) gives a backslash and a TAB.
 void ExpandTabEscapes(char16_t* text);
+
+// Copies pattern into out, each "%1" to "%9" replaced by args[n - 1] (when
+// n <= count; otherwise kept as it is). Cut to capacity and terminated.
+void FormatString(const char16_t* pattern, const char16_t* const* args, int count, char16_t* out, int capacity);

@@ -12,4 +12,5 @@ enum ExitCode : int {
                             // refused, or the running product could not be closed in silent mode
   kExitBadCommandLine = 5,  // a switch or value was not understood: nothing was done
   kExitLogFailed = 6,       // setup.exe: the /LOG file could not be written (at start: nothing was done)
+  kExitDowngradeRefused = 7,  // setup.exe, silent: a newer version is installed there and /ALLOWDOWNGRADE was not given
 };

@@ -3,6 +3,7 @@
 #include <shlobj.h>
 
 #include "archive/file_routines.h"
+#include "install/folder_record.h"
 #include "install/install_decisions.h"
 #include "install/registry_text.h"
 #include "install/shortcuts.h"
@@ -38,6 +39,7 @@ struct Removal {
   char16_t atRestart[kListUnits];   // names scheduled for deletion, one a line
   char16_t notDeleted[kListUnits];  // names that could be neither deleted nor scheduled
   int scheduled;
+  bool recordMissing;  // no whole record of installed files: older versions' files may remain
 };
 
 void Release(void* block) {
@@ -130,20 +132,47 @@ void RemoveFile(Removal* removal, const char16_t* path, const char16_t* name) {
   }
 }
 
+// Deletes folder\name when it is a file there, never the program itself.
+void RemoveListedFile(Removal* removal, const char16_t* name) {
+  char16_t path[kPathUnits];
+  // Only names inside the folder: a name with a folder or drive in it is not the installer's.
+  if (FileNameOffset(name) != 0 || FindText(name, u":") != nullptr) return;
+  if (SetWide(removal->folder, path, kPathUnits) != 0 || AppendPathComponent(name, path, kPathUnits) != 0) return;
+  if (lstrcmpiW(AsWide(path), AsWide(removal->self)) == 0) return;
+  DWORD attributes = GetFileAttributesW(AsWide(path));
+  if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) return;
+  RemoveFile(removal, path, name);
+}
+
+bool TrailerListsName(const Trailer* trailer, const char16_t* name) {
+  uint32_t cursor = 0;
+  char listed[kTrailerNameMax + 1];
+  char16_t wide[kPathUnits];
+  while (TrailerNextFile(trailer, &cursor, listed, sizeof(listed))) {
+    NarrowToWide(listed, wide, kPathUnits);
+    if (SameTextFolded(wide, name)) return true;
+  }
+  return false;
+}
+
+// The files of the trailer's list, then those the folder's record names (what
+// every install wrote there, older versions' files too), then the record.
 void DeleteListedFiles(Removal* removal) {
   uint32_t cursor = 0;
   char name[kTrailerNameMax + 1];
+  char16_t wide[kPathUnits];
   while (TrailerNextFile(&removal->trailer, &cursor, name, sizeof(name))) {
-    char16_t wide[kPathUnits], path[kPathUnits];
     NarrowToWide(name, wide, kPathUnits);
-    // Only names inside the folder: a name with a folder or drive in it is not the installer's.
-    if (FileNameOffset(wide) != 0 || FindText(wide, u":") != nullptr) continue;
-    if (SetWide(removal->folder, path, kPathUnits) != 0 || AppendPathComponent(wide, path, kPathUnits) != 0) continue;
-    if (lstrcmpiW(AsWide(path), AsWide(removal->self)) == 0) continue;
-    DWORD attributes = GetFileAttributesW(AsWide(path));
-    if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) continue;
-    RemoveFile(removal, path, wide);
+    RemoveListedFile(removal, wide);
   }
+  uint8_t* block = nullptr;
+  RecordView record;
+  removal->recordMissing = RecordLoad(removal->folder, &block, &record) != kRecordOk;
+  for (cursor = 0; RecordNextName(&record, &cursor, wide, kPathUnits);) {
+    if (!TrailerListsName(&removal->trailer, wide)) RemoveListedFile(removal, wide);
+  }
+  if (block != nullptr) HeapFree(GetProcessHeap(), 0, block);
+  RemoveListedFile(removal, kRecordFileName);
 }
 
 // Deletes the shortcut file link when it is there and points into the folder.
@@ -297,6 +326,11 @@ void ShowReport(const Removal* removal, UINT icon) {
     AppendWide(u"\n\n", text, kReportUnits);
     AppendWide(part, text, kReportUnits);
     AppendWide(list.names, text, kReportUnits);
+  }
+  if (removal->recordMissing) {
+    LookupString(removal->table, kTextUninstallNoRecord, part, kListUnits);
+    AppendWide(u"\n\n", text, kReportUnits);
+    AppendWide(part, text, kReportUnits);
   }
   LookupString(removal->table, kTextUninstallCaption, part, kListUnits);
   ShowMessage(nullptr, text, part, MB_OK | icon);

@@ -15,6 +15,8 @@ const StringRow kRowsEnglish[] = {
     {kTextUninstallAtRestart, "These files are in use and will be deleted when Windows restarts:"},
     {kTextUninstallNotDeleted, "These files could not be deleted:"},
     {kTextUninstallDamaged, "This uninstaller is damaged. Nothing has been removed."},
+    {kTextUninstallNoRecord,
+     "The list of files earlier versions installed is missing or damaged: files of those versions may remain."},
     {0, nullptr},
 };
 
@@ -32,6 +34,9 @@ const StringRow kRowsGerman[] = {
     {kTextUninstallDamaged,
      "Dieses Deinstallationsprogramm ist besch\xE4"
      "digt. Es wurde nichts entfernt."},
+    {kTextUninstallNoRecord,
+     "Die Liste der von fr\xFCheren Versionen installierten Dateien fehlt oder ist besch\xE4"
+     "digt: Dateien dieser Versionen bleiben vielleicht erhalten."},
     {0, nullptr},
 };
 
@@ -43,6 +48,8 @@ const StringRow kRowsItalian[] = {
     {kTextUninstallAtRestart, "Questi file sono in uso e verranno eliminati al riavvio di Windows:"},
     {kTextUninstallNotDeleted, "Non \xE8 stato possibile eliminare questi file:"},
     {kTextUninstallDamaged, "Questo programma di disinstallazione \xE8 danneggiato. Non \xE8 stato rimosso nulla."},
+    {kTextUninstallNoRecord,
+     "L'elenco dei file installati dalle versioni precedenti manca o \xE8 danneggiato: alcuni file potrebbero rimanere."},
     {0, nullptr},
 };
 

@@ -16,6 +16,7 @@ enum UninstallTextId : int16_t {
   kTextUninstallAtRestart = 5,   // followed by the names, one a line
   kTextUninstallNotDeleted = 6,  // followed by the names, one a line
   kTextUninstallDamaged = 7,
+  kTextUninstallNoRecord = 8,    // the folder's record of installed files is missing or damaged
 };
 
 // The table for the system's default language (English where there is none).

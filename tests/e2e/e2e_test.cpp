@@ -299,6 +299,10 @@ void ExpectAsPlanned(const wchar_t* variable, const std::wstring& texts, const s
     if (line.count(L"caption") != 0) caption = line[L"caption"] + L"|";
     if (line.count(L"title") != 0) caption += line[L"title"] + L"|";
     if (line.count(L"destination") != 0) destination = line[L"destination"];
+    if (line.count(L"record") != 0) {
+      EXPECT_TRUE(Exists(line[L"record"])) << line[L"record"] << ": the record of installed files is missing";
+      files.push_back(line[L"record"]);
+    }
     if (line.count(L"item") != 0) list += (list.empty() ? L"[x] " : L", [x] ") + line[L"item"];
     if (line.count(L"installed") != 0 &&
         std::find(cleared.begin(), cleared.end(), line[L"language"]) == cleared.end()) {

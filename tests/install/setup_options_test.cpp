@@ -42,6 +42,9 @@ TEST(SetupOptions, LogShortcutsAndHelp) {
   EXPECT_EQ("-- D= LOG=x.log shortcuts=0", Parsed(u"/log=x.log /shortcuts=none"));
   EXPECT_EQ("-- D= LOG= shortcuts=7", Parsed(u"/SHORTCUTS=startmenu,desktop,quicklaunch"));
   EXPECT_EQ("-? D= LOG= shortcuts=-1", Parsed(u"/?"));
+  SetupOptions options;
+  EXPECT_EQ(0, ParseSetupOptions(u"/S /AllowDowngrade", &options));
+  EXPECT_TRUE(options.allowDowngrade);
 }
 
 // Nothing unknown is passed over, and /S is still seen around a refused word,

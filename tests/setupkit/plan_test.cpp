@@ -30,7 +30,7 @@ TEST(Plan, FollowsTheInstallersRules) {
         "US English: nothing\n", "D:\\T\\Readme.txt  <- Docs\\Readme.txt  (overwritten by Readme.txt)\n",
         "D:\\T\\Tool_FR.LNG  <- Lang\\Tool_FR.LNG  [FR]\n", "Main program: Edit.exe\n",
         "HKCU\\Software\\Halvorn  ABC = D:\\T\n", "Uninstall\\Tool  DisplayIcon = D:\\T\\Edit.exe\n",
-        "Uninstall\\Tool  UninstallString = D:\\T\\UnInst.exe\n",
+        "Uninstall\\Tool  UninstallString = \"D:\\T\\UnInst.exe\"\n",
         "programs\\Tool\\Uninstall.lnk -> D:\\T\\UnInst.exe in D:\\T\n",
         "desktop\\Tool.lnk -> D:\\T\\Edit.exe in D:\\T\n"},
        {"Install fails"}},

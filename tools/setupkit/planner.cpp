@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "archive/archive_pass.h"
+#include "install/folder_record.h"
 #include "install/install_decisions.h"
 #include "install/install_record.h"
 #include "setupkit/ansi_text.h"
@@ -148,7 +149,7 @@ struct PlannedLink {
 };
 
 struct Plan {
-  std::string caption, title, productName, productCode, destination, mainProgram, uninstaller, error;
+  std::string caption, title, productName, productCode, destination, mainProgram, uninstaller, record, error;
   bool proposed;
   std::vector<std::pair<LanguageItem, std::vector<std::string>>> languages;  // item, the files its cleared box drops
   std::vector<PlannedFile> files;
@@ -185,6 +186,9 @@ void Decide(const Scan& scan, const ArchivePassSummary& summary, const std::u16s
   }
 
   const InstallState& state = all.state;
+  char16_t record[kPathUnits];
+  JoinInstalledPath(state.destination, kRecordFileName, record, kPathUnits);
+  plan->record = Utf16ToUtf8(record);
   plan->mainProgram = Utf16ToUtf8(state.mainProgram);
   plan->uninstaller = Utf16ToUtf8(state.uninstaller);
   char16_t name[kFileNameUnits], code[4];
@@ -252,6 +256,7 @@ void PrintText(const Plan& plan, std::ostream& out) {
   if (!plan.error.empty()) out << "\nInstall fails: " << plan.error << "\n";
   out << "\nMain program: " << (plan.mainProgram.empty() ? "(none)" : Printable(plan.mainProgram))
       << "\nUninstaller:  " << (plan.uninstaller.empty() ? "(none)" : Printable(plan.uninstaller))
+      << "\nRecord:       " << Printable(plan.record) << "  (the files every install wrote here, for the uninstaller)"
       << "\n\nRegistry values\n";
   for (const PlannedValue& value : plan.values) {
     out << "  " << value.root << "\\" << Printable(value.key) << "  " << Printable(value.value) << " = "
@@ -270,7 +275,7 @@ void PrintJson(const Plan& plan, std::ostream& out) {
       << ",\n  \"productCode\": " << JsonString(plan.productCode) << ",\n  \"destination\": "
       << JsonString(plan.destination) << ",\n  \"proposed\": " << (plan.proposed ? "true" : "false")
       << ",\n  \"mainProgram\": " << JsonString(plan.mainProgram) << ",\n  \"uninstaller\": "
-      << JsonString(plan.uninstaller) << ",\n  \"error\": " << JsonString(plan.error) << ",\n  \"languages\": [";
+      << JsonString(plan.uninstaller) << ",\n  \"record\": " << JsonString(plan.record) << ",\n  \"error\": " << JsonString(plan.error) << ",\n  \"languages\": [";
   // One object a line, so that a line-oriented reader (the end-to-end test) needs no JSON parser.
   const char* separator = "\n    ";
   for (const auto& language : plan.languages) {
