@@ -806,3 +806,104 @@ TEST(Deploy, FolderSwitchFillsTheDialogAndARelativeFolderIsRefused) {
     EXPECT_EQ(switches[1] == L'?' ? 0 : 5, run.WaitExit()) << switches;
   }
 }
+
+// Versions of one product over each other, as users and deployment tools run
+// them (E2E_TOOL_1_1 and E2E_TOOL_1_3, silent unless said otherwise).
+namespace {
+
+const wchar_t kToolFolder[] = L"C:\\Apps\\Tool";
+const wchar_t kToolKey[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Tool";
+
+long InstallTool(const wchar_t* version, const std::wstring& more = L"") {
+  const std::wstring variable = std::wstring(L"E2E_TOOL_") + version;
+  return RunWithoutWindow(E2eInput(variable.c_str()), L"/S " + more + L" /D=" + kToolFolder);
+}
+
+// The folder's files, sorted, with Common.txt's contents: "Common.txt=1.3 New1.3.txt ...".
+std::wstring ToolFiles() {
+  std::vector<std::wstring> names;
+  if (!Exists(kToolFolder)) return L"(no folder)";
+  for (const auto& entry : std::filesystem::directory_iterator(kToolFolder)) {
+    std::wstring name = entry.path().filename().wstring();
+    if (name == L"Common.txt") {
+      std::vector<uint8_t> bytes = ReadBytes(entry.path().wstring());
+      name += L"=" + std::wstring(bytes.begin(), bytes.end());
+    }
+    names.push_back(name);
+  }
+  std::sort(names.begin(), names.end());
+  std::wstring text;
+  for (const auto& name : names) text += (text.empty() ? L"" : L" ") + name;
+  return text;
+}
+
+long UninstallToolQuietly() {
+  ProgramRun run(UiCommand{Registry(HKEY_LOCAL_MACHINE, kToolKey, L"QuietUninstallString")});
+  long code = run.WaitExit();
+  WaitGone(std::wstring(kToolFolder) + L"\\UnInst.exe");
+  return code;
+}
+
+}  // namespace
+
+TEST(Upgrade, NewerOverOlderThenUninstallLeavesOnlyTheUsersFile) {
+  ASSERT_EQ(0, InstallTool(L"1_1"));
+  std::ofstream((std::wstring(kToolFolder) + L"\\Mine.txt").c_str()) << "mine";
+  ASSERT_EQ(0, InstallTool(L"1_3"));
+  EXPECT_EQ(L"Common.txt=1.3 FILE_ID.DIZ Mine.txt New1.3.txt Old1.1.txt UnInst.dat UnInst.exe", ToolFiles());
+  EXPECT_EQ(L"1.3", Registry(HKEY_LOCAL_MACHINE, kToolKey, L"DisplayVersion"));
+  EXPECT_EQ(0, UninstallToolQuietly());
+  EXPECT_EQ(L"Mine.txt", ToolFiles()) << "a file of either version remained";
+  EXPECT_EQ(L"", Registry(HKEY_LOCAL_MACHINE, kToolKey, L"DisplayName"));
+  std::filesystem::remove_all(kToolFolder);
+}
+
+// 1.3, then 1.1 over it: silent, refused (7) unless allowed; in the dialog, a
+// question naming both versions: No leaves everything and the dialog open, Yes installs.
+TEST(Upgrade, OlderOverNewerAsksOrIsRefused) {
+  ASSERT_EQ(0, InstallTool(L"1_3"));
+  const std::wstring installed = ToolFiles();
+  EXPECT_EQ(7, InstallTool(L"1_1"));
+  EXPECT_EQ(installed, ToolFiles());
+
+  ProgramRun run(E2eInput(L"E2E_TOOL_1_1"), std::wstring(L"/D=") + kToolFolder);
+  HWND dialog = run.WaitDialog();
+  ASSERT_NE(nullptr, dialog);
+  for (int answer : {IDNO, IDYES}) {
+    ASSERT_TRUE(UiPress(dialog, kInstallButtonId));
+    UiMessageBox box = run.WaitMessage();
+    EXPECT_EQ(L"Version 1.3 of Tool is installed. Install the older version 1.1?", box.text);
+    ASSERT_TRUE(UiAnswer(box, answer));
+    if (answer == IDNO) {
+      EXPECT_EQ(L"", run.WaitMessage(1500).text) << "a message after No";
+      EXPECT_TRUE(IsWindowVisible(dialog));
+      EXPECT_EQ(installed, ToolFiles()) << "No changed the folder";
+    }
+  }
+  UiMessageBox done = run.WaitMessage();
+  EXPECT_EQ(L"Tool has been successfully installed.", done.text);
+  ASSERT_TRUE(UiAnswer(done, IDOK));
+  EXPECT_EQ(0, run.WaitExit());
+  EXPECT_EQ(L"1.1", Registry(HKEY_LOCAL_MACHINE, kToolKey, L"DisplayVersion"));
+  EXPECT_EQ(L"Common.txt=1.1 FILE_ID.DIZ New1.3.txt Old1.1.txt UnInst.dat UnInst.exe", ToolFiles());
+  EXPECT_EQ(0, InstallTool(L"1_3", L"/ALLOWDOWNGRADE"));
+  EXPECT_EQ(0, InstallTool(L"1_1", L"/ALLOWDOWNGRADE"));
+  EXPECT_EQ(0, UninstallToolQuietly());
+  EXPECT_EQ(L"(no folder)", ToolFiles()) << "after 1.3, 1.1, 1.3 and 1.1 something remained";
+}
+
+// A record that was damaged: the uninstaller removes its own list and the
+// record, and says that files may remain.
+TEST(Upgrade, ADamagedRecordFallsBackToTheUninstallersList) {
+  ASSERT_EQ(0, InstallTool(L"1_1"));
+  ASSERT_EQ(0, InstallTool(L"1_3"));
+  std::ofstream((std::wstring(kToolFolder) + L"\\UnInst.dat").c_str(), std::ios::app) << "x";
+  ProgramRun run(UiCommand{Registry(HKEY_LOCAL_MACHINE, kToolKey, L"UninstallString")});
+  ASSERT_TRUE(UiAnswer(run.WaitMessage(), IDYES));
+  UiMessageBox box = run.WaitMessage();
+  EXPECT_NE(std::wstring::npos, box.text.find(L"files of those versions may remain")) << box.text;
+  ASSERT_TRUE(UiAnswer(box, IDOK));
+  EXPECT_EQ(0, run.WaitExit());
+  WaitGone(std::wstring(kToolFolder) + L"\\UnInst.exe");
+  EXPECT_EQ(L"Old1.1.txt", ToolFiles()) << "only what the damaged record alone knew should remain";
+}
