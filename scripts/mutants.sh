@@ -52,17 +52,17 @@ list-escape @ native @ ^setupkit_tests$ @ tools/setupkit/inspector.cpp @ } else 
 extract-replace @ native @ ^setupkit_tests$ @ tools/setupkit/inspector.cpp @ (folder / name).c_str(), RENAME_NOREPLACE); @ (folder / name).c_str(), 0);
 list-uninstaller @ native @ ^setupkit_tests$ @ tools/setupkit/inspector.cpp @ check->copied = true; @ check->copied = false;
 registry-type @ win32 @ ^shell_tests$ @ src/install/registry_text.cpp @ REG_SZ, reinterpret_cast @ REG_EXPAND_SZ, reinterpret_cast
-uninstall-icon @ win32 @ ^shell_tests$ @ src/install/install_record.cpp @ JoinInstalledPath(state->destination, state->mainProgram, values[2].text, kPathUnits); @ JoinInstalledPath(state->destination, state->uninstaller, values[2].text, kPathUnits);
+uninstall-icon @ win32 @ ^shell_tests$ @ src/install/install_record.cpp @ JoinInstalledPath(state->destination, state->mainProgram, AddText @ JoinInstalledPath(state->destination, state->uninstaller, AddText
 stored-root @ win32 @ ^shell_tests$ @ src/install/stored_destination.cpp @ RegCreateKeyExW(HKEY_CURRENT_USER, @ RegCreateKeyExW(HKEY_LOCAL_MACHINE,
 sequence-store @ win32 @ ^shell_tests$ @ src/install/install_sequence.cpp @ StoreDestination(state->destination); @ // StoreDestination(state->destination);
 sequence-path @ win32 @ ^shell_tests$ @ src/install/install_sequence.cpp @ if (result == 0) result = static_cast<int>(state.pathError); @ // path errors ignored
 shortcut-folder @ win32 @ ^shell_tests$ @ src/install/shortcuts.cpp @ CreateShellLink(link, target, workingDirectory); @ CreateShellLink(link, target, target);
-dialog-default @ win32 @ ^shell_tests$ @ src/shell/setup_dialog.cpp @ CheckDlgButton(dialog, kDesktopBoxId, BST_CHECKED); @ CheckDlgButton(dialog, kDesktopBoxId, BST_UNCHECKED);
-list-builtin @ win32 @ ^shell_tests$ @ src/ui/language_list.cpp @ if (code == kLanguageCodeEnglish || code == kLanguageCodeGerman) continue; @ if (code == kLanguageCodeEnglish) continue;
+dialog-default @ win32 @ ^shell_tests$ @ src/install/install_decisions.cpp @ return PathExists(destination) ? 0 : 7; @ return PathExists(destination) ? 0 : 5;
+list-builtin @ win32 @ ^shell_tests$ @ src/text/product_description.cpp @ if (code == LanguageCode4FromNarrow("US") || code == LanguageCode4FromNarrow("DE")) return true; @ if (code == LanguageCode4FromNarrow("US")) return true;
 scan-duplicate @ win32 @ ^shell_tests$ @ src/shell/scan_handler.cpp @ if (list != nullptr && FindLanguageItem(list, code) < 0) @ if (list != nullptr)
 uninstall-german @ e2e @ ^e2e_german$ @ src/uninstall/uninstall_texts.cpp @ {"DE", kRowsGerman} @ {"XX", kRowsGerman}
 startup-language @ e2e @ ^e2e_english$ @ src/shell/startup.cpp @ SelectInterfaceLanguage(); @ // SelectInterfaceLanguage();
-closer-broken @ e2e @ ^e2e_english$ @ src/shell/setup_dialog.cpp @ if (scan == 0) { @ if (scan != 0) {
+closer-broken @ e2e @ ^e2e_english$ @ src/shell/setup_dialog.cpp @ if (scan == 0) context->closer @ if (scan != 0) context->closer
 broken-icon @ e2e @ ^e2e_english$ @ src/shell/setup_dialog.cpp @ context->modulePath, MB_ICONERROR); @ context->modulePath, MB_OK);
 name-device @ native @ ^install_tests$ @ src/text/file_name_rules.cpp @ return IsDeviceName(name, length); @ return false;
 name-trailing @ native @ ^install_tests$ @ src/text/file_name_rules.cpp @ name[length - 1] == u'.' || name[length - 1] == u' ') @ false)
@@ -74,7 +74,14 @@ trailer-crc @ native @ ^setupkit_tests$ @ src/archive/uninstall_trailer.cpp @ if
 trailer-aside @ native @ ^setupkit_tests$ @ tools/setupkit/uninstaller.cpp @ if (seen.insert(stored::FoldKey("HVPSAPI.DLL")).second) names->push_back("HVPSAPI.DLL"); @ // no set-aside copy
 uninst-links @ e2e @ ^e2e_uninstall$ @ src/uninstall/uninstall_run.cpp @ RemoveShortcuts(removal); @ // RemoveShortcuts(removal);
 uninst-closer @ e2e @ ^e2e_uninstall$ @ src/uninstall/uninstall_run.cpp @ CloseProduct(removal->trailer.windowClass); @ // CloseProduct(removal->trailer.windowClass);
-uninst-self @ e2e @ ^e2e_uninstall$ @ src/uninstall/uninstall_run.cpp @ if (lstrcmpiW(AsWide(path), AsWide(removal->self)) == 0) continue; @ // the program itself too
+options-rest @ native @ ^install_tests$ @ src/install/setup_options.cpp @ p[2] == u'=' && p[3] != u'"'; @ p[2] == u'=' && false;
+options-relative @ native @ ^install_tests$ @ src/install/setup_options.cpp @ IsFullyQualifiedPath(options->destination); @ true;
+record-merge @ native @ ^install_tests$ @ src/install/folder_record.cpp @ if (HasName(builder, name)) return; @ // every name again
+version-numbers @ native @ ^install_tests$ @ src/install/folder_record.cpp @ if (x != y) return x > y ? 1 : -1; @ if (x != y) return x < y ? 1 : -1;
+silent-exit @ e2e @ ^e2e_deploy$ @ src/shell/startup.cpp @ return InstallExitCode(RunInstallChoices @ return 0 * InstallExitCode(RunInstallChoices
+entry-quoted @ e2e @ ^e2e_deploy$ @ src/install/install_record.cpp @ SetWide(u"\"", out, kPathUnits); @ SetWide(u"", out, kPathUnits);
+uninst-record @ e2e @ ^e2e_upgrade$ @ src/uninstall/uninstall_run.cpp @ if (!TrailerListsName(&removal->trailer, wide)) RemoveListedFile(removal, wide); @ (void)wide;
+uninst-self @ e2e @ ^e2e_uninstall$ @ src/uninstall/uninstall_run.cpp @ if (lstrcmpiW(AsWide(path), AsWide(removal->self)) == 0) return; @ // the program itself too
 EOF
 )
 
