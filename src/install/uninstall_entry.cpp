@@ -15,17 +15,16 @@
 namespace {
 
 const int kKeyUnits = 512;
-const int kProductNameUnits = 32;
 
 void ProductName(char16_t* name) {
   InstallerContext* context = InstallerContextGet();
-  NarrowToWide(context != nullptr ? context->productName : nullptr, name, kProductNameUnits);
+  NarrowToWide(context != nullptr ? context->productName : nullptr, name, kNameFieldUnits);
 }
 
 }  // namespace
 
 void WriteUninstallEntry(const InstallState* state) {
-  char16_t name[kProductNameUnits];
+  char16_t name[kNameFieldUnits];
   ProductName(name);
   if (name[0] == 0 || state == nullptr) return;
   char16_t keyPath[kKeyUnits];
@@ -43,7 +42,7 @@ void WriteUninstallEntry(const InstallState* state) {
 }
 
 void CreateProgramGroup(const InstallState* state) {
-  char16_t name[kProductNameUnits];
+  char16_t name[kNameFieldUnits];
   ProductName(name);
   if (name[0] == 0 || state == nullptr) return;
   char16_t group[kPathUnits];

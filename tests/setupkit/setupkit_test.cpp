@@ -18,11 +18,12 @@
 #include "archive/payload_locator.h"
 #include "setupkit/ansi_text.h"
 #include "setupkit/entry_stream_writer.h"
-#include "setupkit/inspector.h"
+#include "setupkit/file_io.h"
 #include "setupkit/packer.h"
 #include "setupkit/product_files.h"
 #include "setupkit/stored_text.h"
 #include "setupkit/stub_check.h"
+#include "setupkit/text_output.h"
 #include "setupkit_test_util.h"
 
 namespace fs = std::filesystem;
@@ -116,16 +117,16 @@ TEST(StubCheck, AcceptsOnlyAnUnsignedPeWithoutPayload) {
 
 TEST(ProductFiles, WholeSetLimitsAndOrder) {
   // Sizes as gathered; no file needs to exist for the set's checks.
-  std::vector<ProductFile> files = {{"a.txt", "a.txt", 100}, {"b\\c.txt", "c.txt", 0xFFFFFFFFull - 136}};
+  std::vector<ProductFile> files = {{"a.txt", "a.txt", 100, {}}, {"b\\c.txt", "c.txt", 0xFFFFFFFFull - 136, {}}};
   // 14 + (10 + 100) + (12 + size) bytes of stream: exactly 4 GiB - 1 fits, one byte more does not.
-  EXPECT_EQ("", ProductFilesCheck(files, 14, "product"));
+  EXPECT_EQ("", ProductFilesCheck(files, 14, "product").text);
   files[1].size += 1;
   EXPECT_EQ("product: the files make an entry stream of 4294967296 bytes; an installer holds at most 4294967295",
-            ProductFilesCheck(files, 14, "product"));
+            ProductFilesCheck(files, 14, "product").text);
 
   const std::string root = TestTempDir();
   TestWriteTree(root, {{"b.txt", ""}, {"B/a.txt", ""}, {"A.TXT", ""}, {u8"\u00e9.txt", ""}, {u8"\u20ac.txt", ""}});
-  ASSERT_EQ("", ProductFilesFromFolder(std::filesystem::u8path(root), &files));
+  ASSERT_EQ("", ProductFilesFromFolder(std::filesystem::u8path(root), &files).text);
   std::vector<std::string> names;
   for (const ProductFile& f : files) names.push_back(f.name);
   // Bytes of the stored names: € is 0x80 and é 0xE9 in Windows-1252 (in UTF-8 é comes first).
@@ -217,7 +218,7 @@ TEST(RoundTrip, ListShowsIdentityAndEntriesInListOrder) {
                               "--window-class", "Say \"hi\" \\o/", "--main-program", "Z.exe", "--date", "2012-02-29",
                               "--entries", dir + "/list"});
   ASSERT_EQ(0, run.code) << run.err;
-  EXPECT_EQ(u8"product code  \u00c9X\nwindow class  Say \"hi\" \\o/\nmain program  Z.exe\narchive date  2012-02-29\n"
+  EXPECT_EQ(u8"product name  Pad\nversion       1.2\nproduct code  \u00c9X\nwindow class  Say \"hi\" \\o/\nmain program  Z.exe\narchive date  2012-02-29\n"
             "entries       3, 18 bytes\n           2  Z last\\z.txt\n           0  A\n          16  FILE_ID.DIZ\n",
             TestSetupkit({"list", out}).out);
   EXPECT_EQ(u8"{\n  \"format\": 1,\n  \"productName\": \"Pad\",\n  \"productVersion\": \"1.2\",\n  \"productCode\": \"\u00c9X\",\n  \"windowClass\": \"Say \\\"hi\\\" \\\\o/\",\n"
@@ -275,7 +276,7 @@ TEST(Verify, NamesWhatIsBroken) {
 TEST(List, EscapesControlCharacters) {
   const std::string installer =
       Crafted(BuildEntryStream({"A\tB", "W\x1b[2J", "M\x9D"}, 32, {{"fake\n           9  other.txt\r", {'x'}}}));
-  EXPECT_EQ("product code  A\\tB\nwindow class  W\\x1b[2J\nmain program  M\\u009d\narchive date  2012-01-01\n"
+  EXPECT_EQ("product name  (none)\nversion       (none)\nproduct code  A\\tB\nwindow class  W\\x1b[2J\nmain program  M\\u009d\narchive date  2012-01-01\n"
             "entries       1, 1 bytes\n           1  fake\\n           9  other.txt\\r\n",
             TestSetupkit({"list", installer}).out);
   EXPECT_EQ("{\n  \"format\": 1,\n  \"productName\": \"\",\n  \"productVersion\": \"\",\n  \"productCode\": \"A\\u0009B\",\n  \"windowClass\": \"W\\u001b[2J\",\n  \"mainProgram\": \"M\\u009d\",\n"
