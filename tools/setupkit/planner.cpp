@@ -247,14 +247,35 @@ void PrintText(const Plan& plan, std::ostream& out) {
   }
 }
 
+typedef std::vector<std::pair<const char*, std::string>> JsonTexts;
+
 // One object on one line, of text members; with `close` false more may follow.
-void JsonRow(JsonWriter* json, std::initializer_list<std::pair<const char*, std::string>> texts, bool close = true) {
+void JsonRow(JsonWriter* json, const JsonTexts& texts, bool close = true) {
   JsonOpen(json, nullptr, '{', false);
   for (const auto& text : texts) JsonText(json, text.first, text.second);
   if (close) JsonClose(json);
 }
 
-// One object a line in each array, so that a line-oriented reader (the end-to-end test) needs no JSON parser.
+// An array of one object a line, so that a line-oriented reader (the end-to-end test) needs no JSON parser.
+template <typename Item>
+void JsonRows(JsonWriter* json, const char* key, const std::vector<Item>& items, JsonTexts (*row)(const Item&)) {
+  JsonOpen(json, key, '[', true);
+  for (const Item& item : items) JsonRow(json, row(item));
+  JsonClose(json);
+}
+
+JsonTexts FileRow(const PlannedFile& f) {
+  return {{"stored", f.stored}, {"installed", f.installed}, {"language", f.language}, {"overwrittenBy", f.overwrittenBy}};
+}
+
+JsonTexts ValueRow(const PlannedValue& v) {
+  return {{"root", v.root}, {"key", v.key}, {"value", v.value}, {"data", v.data}};
+}
+
+JsonTexts LinkRow(const PlannedLink& l) {
+  return {{"folder", l.folder}, {"link", l.link}, {"target", l.target}, {"workingDirectory", l.workingDirectory}};
+}
+
 void PrintJson(const Plan& plan, std::ostream& out) {
   JsonWriter json = {&out, {}};
   JsonOpen(&json, nullptr, '{', true);
@@ -276,23 +297,9 @@ void PrintJson(const Plan& plan, std::ostream& out) {
     JsonClose(&json);
   }
   JsonClose(&json);
-  JsonOpen(&json, "files", '[', true);
-  for (const PlannedFile& f : plan.files) {
-    JsonRow(&json, {{"stored", f.stored}, {"installed", f.installed}, {"language", f.language},
-                    {"overwrittenBy", f.overwrittenBy}});
-  }
-  JsonClose(&json);
-  JsonOpen(&json, "registry", '[', true);
-  for (const PlannedValue& v : plan.values) {
-    JsonRow(&json, {{"root", v.root}, {"key", v.key}, {"value", v.value}, {"data", v.data}});
-  }
-  JsonClose(&json);
-  JsonOpen(&json, "shortcuts", '[', true);
-  for (const PlannedLink& l : plan.links) {
-    JsonRow(&json, {{"folder", l.folder}, {"link", l.link}, {"target", l.target},
-                    {"workingDirectory", l.workingDirectory}});
-  }
-  JsonClose(&json);
+  JsonRows(&json, "files", plan.files, FileRow);
+  JsonRows(&json, "registry", plan.values, ValueRow);
+  JsonRows(&json, "shortcuts", plan.links, LinkRow);
   JsonClose(&json);
 }
 
