@@ -147,7 +147,6 @@ void DeleteListedFiles(Removal* removal) {
   }
 }
 
-// Deletes the shortcut file link when it is there and points into the folder.
 struct LinkTargetCall {
   const char16_t* link;
   char16_t target[kPathUnits];
@@ -167,6 +166,7 @@ void ReadLinkTarget(void* argument) {
   if (shellLink != nullptr) shellLink->Release();
 }
 
+// Deletes the shortcut file link when it is there and points into the folder.
 void RemoveLinkIntoFolder(Removal* removal, const char16_t* link) {
   if (!PathExists(link)) return;
   LinkTargetCall call = {link, {}};

@@ -157,8 +157,7 @@ const Command kCommands[] = {
      {{"--dest", &Options::dest, true}, {"--language", &Options::language, true}, kJsonOption}, 1, RunPlan},
 };
 
-}  // namespace
-
+// What 'setupkit --help' prints: the commands come from the table.
 std::string SetupkitHelp() {
   std::string commands;
   for (const Command& command : kCommands) {
@@ -167,6 +166,8 @@ std::string SetupkitHelp() {
   }
   return std::string(kToolHelpHead) + commands + kToolHelpTail;
 }
+
+}  // namespace
 
 int SetupkitRun(const std::vector<std::string>& args, std::ostream& out, std::ostream& err, ProgressStyle style) {
   const Console console = {out, err, style};

@@ -7,9 +7,6 @@
 
 #include "setupkit/command_line.h"
 
-// What 'setupkit --help' prints: the commands come from the command table.
-std::string SetupkitHelp();
-
 // Runs one command. `args` are the arguments behind the program name, in
 // UTF-8. Results go to `out`, errors and warnings to `err` (one line each);
 // `style` chooses pack's progress display on `err`. Returns the exit code.
