@@ -45,5 +45,37 @@ while IFS= read -r -d '' file; do
                  print FNR ":" target }' "$file")
 done < <(find "$root/src" -type f \( -name '*.h' -o -name '*.cpp' \) -print0)
 
-[ "$bad" -eq 0 ] && echo "layers: ${LAYERS[*]}; no include points up"
+# The files of tools/setupkit, bottom up (docs/setupkit.md says what each
+# group is); each includes only setupkit headers of files before it or its own.
+TOOL_FILES=(exit_codes ansi_text system_error text_output file_io interrupt_cleanup
+            stored_text entry_stream_writer stub_check product_files
+            reading_pass install_simulation packer
+            pack_warnings uninstaller inspector planner
+            command_line pack_command commands main)
+
+tool_rank() {  # base name -> its position, or nothing
+  local i
+  for i in "${!TOOL_FILES[@]}"; do [ "${TOOL_FILES[$i]}" = "$1" ] && echo "$i" && return; done
+}
+
+while IFS= read -r -d '' file; do
+  base=$(basename "${file%.*}")
+  own=$(tool_rank "$base")
+  if [ -z "$own" ]; then
+    echo "$file: not in TOOL_FILES; add it to $0"
+    bad=1
+    continue
+  fi
+  while IFS=: read -r line target; do
+    used=$(tool_rank "$(basename "${target%.h}")")
+    if [ -z "$used" ] || [ "$used" -gt "$own" ]; then
+      echo "$file:$line: includes \"setupkit/$target\", a file above it"
+      bad=1
+    fi
+  done < <(awk 'match($0, /^[ \t]*#[ \t]*include[ \t]*"setupkit\/[^"]*"/) {
+                 target = substr($0, RSTART, RLENGTH); sub(/^[^"]*"setupkit\//, "", target); sub(/"$/, "", target)
+                 print FNR ":" target }' "$file")
+done < <(find "$root/tools/setupkit" -type f \( -name '*.h' -o -name '*.cpp' \) -print0)
+
+[ "$bad" -eq 0 ] && echo "layers: ${LAYERS[*]}; setupkit: ${TOOL_FILES[*]}; no include points up"
 exit "$bad"

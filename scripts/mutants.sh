@@ -42,13 +42,13 @@ extract-dotdot @ native @ ^setupkit_tests$ @ tools/setupkit/stored_text.cpp @ if
 pack-colon @ native @ ^setupkit_tests$ @ tools/setupkit/stored_text.cpp @ std::string("<>:\"|?*") @ std::string("<>\"|?*")
 pack-signed @ native @ ^setupkit_tests$ @ tools/setupkit/stub_check.cpp @ kSecurityDirectory = 4; @ kSecurityDirectory = 5;
 pack-order @ native @ ^setupkit_tests$ @ tools/setupkit/product_files.cpp @ return a.name < b.name; @ return a.source < b.source;
-verify-exit @ native @ ^setupkit_tests$ @ tools/setupkit/commands.h @ const int kExitBrokenPayload = 1; @ const int kExitBrokenPayload = 2;
-usage-exit @ native @ ^setupkit_tests$ @ tools/setupkit/commands.cpp @ *exitCode = kExitFailure; @ *exitCode = kExitBrokenPayload;
+verify-exit @ native @ ^setupkit_tests$ @ tools/setupkit/exit_codes.h @ const int kExitBrokenPayload = 1; @ const int kExitBrokenPayload = 2;
+usage-exit @ native @ ^setupkit_tests$ @ tools/setupkit/command_line.cpp @ return kExitFailure; @ return kExitBrokenPayload;
 tree-one-letter @ native @ ^archive_tests$ @ src/archive/file_routines.cpp @ if (cut == 0 || (cut <= 3 && work[1] == u':')) return kTreeNotCreated; @ if (cut <= 3) return kTreeNotCreated;
 extract-device @ native @ ^setupkit_tests$ @ tools/setupkit/stored_text.cpp @ if (IsWindowsDeviceName(component)) return @ if (false) return
 extract-link @ native @ ^setupkit_tests$ @ tools/setupkit/inspector.cpp @ if (fs::is_symlink(status)) { @ if (false) {
-extract-staging @ native @ ^archive_tests$ @ tools/setupkit/inspector.cpp @ if (result == 0) exitCode = PlaceStagedFiles( @ exitCode = PlaceStagedFiles(
-list-escape @ native @ ^setupkit_tests$ @ tools/setupkit/inspector.cpp @ } else if (c < 0x20 || c == 0x7F) { @ } else if (c < 0x20 && c == 0x7F) {
+extract-staging @ native @ ^archive_tests$ @ tools/setupkit/inspector.cpp @ if (*result < 0) return Broken( @ if (*result < 0) return PlaceStagedFiles(staging, folder, state), Broken(
+list-escape @ native @ ^setupkit_tests$ @ tools/setupkit/text_output.cpp @ } else if (c < 0x20 || c == 0x7F || c1) { @ } else if ((c < 0x20 && c == 0x7F) || c1) {
 extract-replace @ native @ ^setupkit_tests$ @ tools/setupkit/inspector.cpp @ (folder / name).c_str(), RENAME_NOREPLACE); @ (folder / name).c_str(), 0);
 list-uninstaller @ native @ ^setupkit_tests$ @ tools/setupkit/inspector.cpp @ check->copied = true; @ check->copied = false;
 registry-type @ win32 @ ^shell_tests$ @ src/install/registry_text.cpp @ REG_SZ, reinterpret_cast @ REG_EXPAND_SZ, reinterpret_cast
@@ -71,7 +71,7 @@ sequence-main-name @ win32 @ ^shell_tests$ @ src/install/install_sequence.cpp @ 
 scan-product-name @ win32 @ ^shell_tests$ @ src/install/install_record.cpp @ if (!IsUsableProductName(name)) productName[0] = 0; @ // product name as described
 module-share @ e2e @ ^hardening_locked_installer$ @ src/platform/platform_win32.cpp @ GENERIC_READ, FILE_SHARE_READ, nullptr @ GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr
 trailer-crc @ native @ ^setupkit_tests$ @ src/archive/uninstall_trailer.cpp @ if (TrailerChecksum(body, bodySize) != GetU32(footer + 12)) return kTrailerChecksum; @ if (TrailerChecksum(body, 0) == 1) return kTrailerChecksum;
-trailer-aside @ native @ ^setupkit_tests$ @ tools/setupkit/uninstaller.cpp @ if (seen.insert(stored::FoldKey("HVPSAPI.DLL")).second) names->push_back("HVPSAPI.DLL"); @ // no set-aside copy
+trailer-aside @ native @ ^setupkit_tests$ @ tools/setupkit/uninstaller.cpp @ if (seen.insert(stored::FoldKey(setAside)).second) names->push_back(setAside); @ // no set-aside copy
 uninst-links @ e2e @ ^e2e_uninstall$ @ src/uninstall/uninstall_run.cpp @ RemoveShortcuts(removal); @ // RemoveShortcuts(removal);
 uninst-closer @ e2e @ ^e2e_uninstall$ @ src/uninstall/uninstall_run.cpp @ CloseProduct(removal->trailer.windowClass); @ // CloseProduct(removal->trailer.windowClass);
 options-rest @ native @ ^install_tests$ @ src/install/setup_options.cpp @ p[2] == u'=' && p[3] != u'"'; @ p[2] == u'=' && false;

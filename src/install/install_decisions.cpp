@@ -6,16 +6,17 @@
 #include "text/file_name_rules.h"
 #include "text/product_description.h"
 
+const char16_t kSetAsidePsapiName[] = u"HVPSAPI.DLL";
+
 namespace {
 
-const int kFileNameUnits = 32;
 // The state images a LanguageCheckQuery answers with, as the dialog's list holds them.
 const uint8_t kChecked = 2;
 
 // A longer name would be cut by its 32-unit field and then name no written file.
 bool IsMainProgramName(const char16_t* name) {
   int length = WideLength(name);
-  if (length <= 4 || length >= kFileNameUnits) return false;
+  if (length <= 4 || length >= kNameFieldUnits) return false;
   if (name[0] != u'E' && name[0] != u'e') return false;
   return SameTextFolded(name + length - 4, u".EXE");
 }
@@ -66,9 +67,9 @@ int DecideInstallEntry(char16_t* name, const char16_t* languageFileBase, Languag
   }
 
   if (SameTextFolded(file, u"UnInst.exe")) {
-    CopyWide(file, state->uninstaller, kFileNameUnits);
+    CopyWide(file, state->uninstaller, kNameFieldUnits);
   } else if (state->mainProgram[0] == 0 && IsMainProgramName(file)) {
-    CopyWide(file, state->mainProgram, kFileNameUnits);
+    CopyWide(file, state->mainProgram, kNameFieldUnits);
   }
   CopyWide(path, name, kPathUnits);
   return kInstallWrite;

@@ -18,11 +18,17 @@
 // units (ERROR_FILENAME_EXCED_RANGE).
 const uint32_t kErrorPathTooLong = 206;
 
+// A product, program or uninstaller name field: 31 characters and the terminator.
+const int kNameFieldUnits = 32;
+
+// What the install step renames an older PSAPI.DLL in the destination to.
+extern const char16_t kSetAsidePsapiName[];
+
 // The record of one Install command; starts all zero.
 struct InstallState {
   char16_t destination[1024];   // the destination folder exactly as typed
-  char16_t mainProgram[32];     // file name of the main program; empty when none is known
-  char16_t uninstaller[32];     // file name of the uninstaller as stored; empty when none
+  char16_t mainProgram[kNameFieldUnits];  // file name of the main program; empty when none is known
+  char16_t uninstaller[kNameFieldUnits];  // file name of the uninstaller as stored; empty when none
   uint32_t pathError;           // kErrorPathTooLong once an entry was refused for its path length
   uint64_t bytesWritten;        // the sizes of the entries the pass wrote, added up
 };

@@ -23,7 +23,6 @@ namespace {
 
 // At most 1021 characters as typed, so the separator a join puts behind it still fits a path buffer.
 const int kDestinationLimit = kPathUnits - 2;
-const int kFileNameUnits = 32;
 
 bool IsChecked(HWND dialog, int id) { return IsDlgButtonChecked(dialog, id) == BST_CHECKED; }
 
@@ -127,14 +126,14 @@ int RunInstallWith(HWND dialog, MessageFunction show) {
 int RunInstallChoices(HWND owner, const InstallChoices* choices, MessageFunction show) {
   InstallerContext* context = InstallerContextGet();
   if (context == nullptr) return -1;
-  char16_t productName[kFileNameUnits];
-  NarrowToWide(context->productName, productName, kFileNameUnits);
+  char16_t productName[kNameFieldUnits];
+  NarrowToWide(context->productName, productName, kNameFieldUnits);
   InstallPassContext pass = {};
   pass.owner = owner;
   pass.checkOf = choices->checkOf;
   pass.checks = choices->checks;
   InstallState& state = pass.state;
-  NarrowToWide(context->mainProgramName, state.mainProgram, kFileNameUnits);
+  NarrowToWide(context->mainProgramName, state.mainProgram, kNameFieldUnits);
   if (!IsUsableMainProgramName(state.mainProgram)) state.mainProgram[0] = 0;
   CopyWide(choices->destination, state.destination, kDestinationLimit);
   if (state.destination[0] == 0) return -1;
@@ -188,7 +187,7 @@ void SetAsidePsapi(const char16_t* destination) {
   EnsureTrailingSeparator(oldName, kPathUnits);
   SetWide(oldName, newName, kPathUnits);
   // A cut name could name some other file, which must not be moved.
-  if (AppendWide(u"PSAPI.DLL", oldName, kPathUnits) != 0 || AppendWide(u"HVPSAPI.DLL", newName, kPathUnits) != 0) {
+  if (AppendWide(u"PSAPI.DLL", oldName, kPathUnits) != 0 || AppendWide(kSetAsidePsapiName, newName, kPathUnits) != 0) {
     return;
   }
   if (MoveFileW(AsWide(oldName), AsWide(newName))) SetupLog(u"set aside", newName);

@@ -16,18 +16,17 @@
 namespace {
 
 const int kKeyUnits = 512;
-const int kProductNameUnits = 32;
 
 void ProductName(char16_t* name) {
   InstallerContext* context = InstallerContextGet();
-  NarrowToWide(context != nullptr ? context->productName : nullptr, name, kProductNameUnits);
+  NarrowToWide(context != nullptr ? context->productName : nullptr, name, kNameFieldUnits);
 }
 
 }  // namespace
 
 void WriteUninstallEntry(const InstallState* state) {
   InstallerContext* context = InstallerContextGet();
-  char16_t name[kProductNameUnits];
+  char16_t name[kNameFieldUnits];
   ProductName(name);
   if (name[0] == 0 || state == nullptr || context == nullptr) return;
   char16_t keyPath[kKeyUnits];
@@ -38,8 +37,8 @@ void WriteUninstallEntry(const InstallState* state) {
                       &key, nullptr) != ERROR_SUCCESS) {
     return;
   }
-  char16_t version[kProductNameUnits];
-  NarrowToWide(context->productVersion, version, kProductNameUnits);
+  char16_t version[kNameFieldUnits];
+  NarrowToWide(context->productVersion, version, kNameFieldUnits);
   char16_t uninstaller[kPathUnits];
   JoinInstalledPath(state->destination, state->uninstaller, uninstaller, kPathUnits);
   UninstallFacts facts = {name, version, uninstaller[0] != 0 && FileHasTrailer(uninstaller)};
@@ -63,7 +62,7 @@ void WriteUninstallEntry(const InstallState* state) {
 }
 
 void CreateProgramGroup(const InstallState* state) {
-  char16_t name[kProductNameUnits];
+  char16_t name[kNameFieldUnits];
   ProductName(name);
   if (name[0] == 0 || state == nullptr) return;
   char16_t group[kPathUnits];

@@ -5,7 +5,9 @@
 #include "archive/file_routines.h"
 #include "install/folder_record.h"
 #include "install/install_decisions.h"
+#include "install/install_record.h"
 #include "install/registry_text.h"
+#include "install/shell_guard.h"
 #include "install/shortcuts.h"
 #include "install/stored_destination.h"
 #include "platform/wide.h"
@@ -17,7 +19,6 @@
 
 namespace {
 
-const int kNameUnits = 32;
 const int kKeyUnits = 512;
 // The final message: its sentences and up to a few dozen file names.
 const int kReportUnits = 4096;
@@ -33,7 +34,7 @@ const DWORD kDeletePauseMs = 100;
 struct Removal {
   char16_t self[kPathUnits];    // the running program
   char16_t folder[kPathUnits];  // where it was installed
-  char16_t productName[kNameUnits];
+  char16_t productName[kNameFieldUnits];
   Trailer trailer;
   const StringTable* table;
   char16_t atRestart[kListUnits];   // names scheduled for deletion, one a line
@@ -175,20 +176,32 @@ void DeleteListedFiles(Removal* removal) {
   RemoveListedFile(removal, kRecordFileName);
 }
 
-// Deletes the shortcut file link when it is there and points into the folder.
-void RemoveLinkIntoFolder(Removal* removal, const char16_t* link) {
-  if (!PathExists(link)) return;
+struct LinkTargetCall {
+  const char16_t* link;
+  char16_t target[kPathUnits];
+};
+
+void ReadLinkTarget(void* argument) {
+  LinkTargetCall* call = static_cast<LinkTargetCall*>(argument);
   IShellLinkW* shellLink = nullptr;
   IPersistFile* file = nullptr;
-  char16_t target[kPathUnits] = {};
   if (SUCCEEDED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW,
                                  reinterpret_cast<void**>(&shellLink))) &&
       SUCCEEDED(shellLink->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&file))) &&
-      SUCCEEDED(file->Load(AsWide(link), STGM_READ))) {
-    shellLink->GetPath(AsWide(target), kPathUnits, nullptr, SLGP_RAWPATH);
+      SUCCEEDED(file->Load(AsWide(call->link), STGM_READ))) {
+    shellLink->GetPath(AsWide(call->target), kPathUnits, nullptr, SLGP_RAWPATH);
   }
   if (file != nullptr) file->Release();
   if (shellLink != nullptr) shellLink->Release();
+}
+
+// Deletes the shortcut file link when it is there and points into the folder.
+void RemoveLinkIntoFolder(Removal* removal, const char16_t* link) {
+  if (!PathExists(link)) return;
+  LinkTargetCall call = {link, {}};
+  // A shell extension that faults leaves the target unknown, and the link stays.
+  if (!RunGuarded(ReadLinkTarget, &call)) return;
+  char16_t* target = call.target;
   target[kPathUnits - 1] = 0;
   StripFileName(target);
   if (SameFolder(target, removal->folder)) RemoveFile(removal, link, link);
@@ -205,7 +218,7 @@ void RemoveShortcuts(Removal* removal) {
   if (folder[0] == 0) FindSpecialFolder(CSIDL_PROGRAMS, folder);
   if (folder[0] != 0 && AppendPathComponent(removal->productName, folder, kPathUnits) == 0) {
     RemoveLinkIn(removal, folder, removal->productName);
-    RemoveLinkIn(removal, folder, u"Uninstall");
+    RemoveLinkIn(removal, folder, kUninstallLinkName);
     // Only an empty folder goes: links the user put there keep it.
     RemoveDirectoryW(AsWide(folder));
   }
@@ -223,9 +236,9 @@ void NoteRegistryResult(Removal* removal, LONG result, const char16_t* name) {
 void RemoveRegistration(Removal* removal) {
   if (removal->productName[0] != 0) {
     char16_t key[kKeyUnits];
-    SetWide(u"HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\", key, kKeyUnits);
-    const int rootLength = WideLength(u"HKEY_LOCAL_MACHINE\\");
-    if (AppendWide(removal->productName, key, kKeyUnits) == 0) {
+    SetWide(u"HKEY_LOCAL_MACHINE\\", key, kKeyUnits);
+    const int rootLength = WideLength(key);
+    if (AppendWide(kUninstallKeyBase, key, kKeyUnits) == 0 && AppendWide(removal->productName, key, kKeyUnits) == 0) {
       NoteRegistryResult(removal, RegDeleteKeyW(HKEY_LOCAL_MACHINE, AsWide(key + rootLength)), key);
     }
   }
@@ -342,8 +355,8 @@ int RunUninstall(bool silent) {
   Removal* removal = static_cast<Removal*>(HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, sizeof(Removal)));
   if (removal == nullptr) return kUninstallDamaged;
   removal->table = UninstallStringTable();
-  char16_t caption[kNameUnits * 2];
-  LookupString(removal->table, kTextUninstallCaption, caption, kNameUnits * 2);
+  char16_t caption[kNameFieldUnits * 2];
+  LookupString(removal->table, kTextUninstallCaption, caption, kNameFieldUnits * 2);
 
   DWORD length = GetModuleFileNameW(nullptr, AsWide(removal->self), kPathUnits);
   uint8_t* block = nullptr;
@@ -360,7 +373,7 @@ int RunUninstall(bool silent) {
   }
   SetWide(removal->self, removal->folder, kPathUnits);
   StripFileName(removal->folder);
-  NarrowToWide(removal->trailer.productName, removal->productName, kNameUnits);
+  NarrowToWide(removal->trailer.productName, removal->productName, kNameFieldUnits);
 
   int result = kUninstallDeclined;
   char16_t question[kListUnits];

@@ -51,9 +51,9 @@ TEST(FaultSweep, EveryTruncationOfThePayloadIsBroken) {
   for (size_t length = size; length >= kPayloadSearchStart; length -= (length == size ? 1 : kSweepStride)) {
     fs::resize_file(fs::u8path(installer), length);
     ExtractReport report;
-    std::string problem;
-    int code = InspectExtract(fs::u8path(installer), fs::u8path(dest), &report, [](const std::string&) {}, &problem);
-    ASSERT_EQ(length == size ? kExitSuccess : kExitBrokenPayload, code) << "cut to " << length << ": " << problem;
+    const Problem result = InspectExtract(fs::u8path(installer), fs::u8path(dest), &report, [](const std::string&) {});
+    const std::string& problem = result.text;
+    ASSERT_EQ(length == size ? kExitSuccess : kExitBrokenPayload, result.code) << "cut to " << length << ": " << problem;
     ASSERT_TRUE(length == size || TestHasText(problem, "; nothing was extracted, the staging folder was removed"))
         << problem;
     ASSERT_EQ(1, std::distance(fs::directory_iterator(fs::u8path(sandbox)), fs::directory_iterator()))

@@ -85,6 +85,16 @@ inline TestRun TestSetupkit(const std::vector<std::string>& args) {
   return {code, out.str(), err.str()};
 }
 
+// A product that warns of nothing: a name, a main program and an uninstaller.
+const std::map<std::string, std::string> kTestGoodProduct = {
+    {"FILE_ID.DIZ", "Pad Version 1.2\n"}, {"Ed.exe", "e"}, {"UnInst.exe", "u"}};
+
+// `files` with `name` given `contents`, or left out when that is null.
+inline std::map<std::string, std::string> TestChanged(std::map<std::string, std::string> files, const std::string& name,
+                                                      const char* contents) {
+  return contents == nullptr ? (files.erase(name), files) : (files[name] = contents, files);
+}
+
 // Packs `folder` with a fixed date and a small dictionary.
 inline TestRun TestPack(const std::string& stub, const std::string& folder, const std::string& output) {
   return TestSetupkit({"pack", "--stub", stub, "--out", output, "--product-code", "ABC", "--date", "2024-05-01",

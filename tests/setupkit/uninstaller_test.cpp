@@ -100,11 +100,14 @@ TEST(UninstallerEntry, ListsWhatTheInstallPassWritesAndListShowsIt) {
   TestWriteTree(dir, {{"FILE_ID.DIZ", "Zq Tool Version 2 (test)\r\n"}, {"Bin/Editor.exe", "e"}, {"Extra.exe", "x"},
                       {"Lang/Zq_FR.LNG", "[x]\nLanguage=French\n"}, {"Zq_DE.LNG", "[x]\nLanguage=Deutsch\n"},
                       {"Docs/readme.txt", "r"}, {"Old/README.TXT", "R"}});
-  std::vector<ProductFile> files;
-  ASSERT_EQ("", ProductFilesFromFolder(dir, &files));
-  files.push_back({"UnInst.exe", dir + "/none", 0});
+  PackJob job{};
+  std::vector<ProductFile>& files = job.files;
+  ASSERT_EQ("", ProductFilesFromFolder(dir, &files).text);
+  ASSERT_EQ("", ProductNameOf(files, &job.productName, &job.described).text);
+  files.push_back({"UnInst.exe", dir + "/none", 0, {}});
+  job.productCode = "ZQT";
   std::vector<std::string> texts, names;
-  ASSERT_EQ("", UninstallerFieldsFor(files, "ZQT", "", "", &texts, &names));
+  ASSERT_EQ("", UninstallerFieldsFor(job, &texts, &names).text);
   EXPECT_EQ((std::vector<std::string>{"ZQT", "Zq Tool", "Zq Tool", "Editor.exe"}), texts);
   // The install pass with every language checked writes each listed name, and only those, besides the set-aside copy.
   InstallState state = {};

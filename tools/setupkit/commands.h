@@ -1,20 +1,11 @@
-// The command line of setupkit: pack, list, verify, extract.
+// The command line of setupkit: pack, list, verify, extract, plan.
 #pragma once
 
 #include <ostream>
 #include <string>
 #include <vector>
 
-// Exit codes.
-const int kExitSuccess = 0;
-const int kExitBrokenPayload = 1;  // a negative archive pass result; extract: an entry refused
-const int kExitFailure = 2;        // usage, unreadable input, unwritable output, system error
-
-enum ProgressStyle {
-  kProgressNone,      // no progress
-  kProgressTerminal,  // one line rewritten in place
-  kProgressLines,     // plain lines for a log: start, each quarter, end
-};
+#include "setupkit/command_line.h"
 
 // Runs one command. `args` are the arguments behind the program name, in
 // UTF-8. Results go to `out`, errors and warnings to `err` (one line each);

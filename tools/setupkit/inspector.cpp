@@ -1,136 +1,27 @@
 #include "setupkit/inspector.h"
 
-#include <stdio.h>
-
 #include <algorithm>
-#include <fstream>
 #include <iterator>
-#include <new>
-#include <random>
 #include <system_error>
+#include <vector>
 
 #ifdef __linux__
 #include <fcntl.h>
 #endif
 
-#include "archive/archive_pass.h"
-#include "archive/decoder.h"
-#include "archive/entry_format.h"
+#include "archive/entry_parser.h"
 #include "archive/file_routines.h"
 #include "setupkit/ansi_text.h"
-#include "setupkit/commands.h"
-#include "setupkit/product_files.h"
+#include "setupkit/file_io.h"
+#include "setupkit/reading_pass.h"
 #include "setupkit/stored_text.h"
 #include "setupkit/stub_check.h"
 #include "setupkit/system_error.h"
+#include "setupkit/text_output.h"
+#include "setupkit/uninstaller.h"
 #include "text/bounded_text.h"
 
 namespace fs = std::filesystem;
-
-namespace {
-
-// A narrow text from the payload as the installer would show it: through the ANSI code page.
-std::string AnsiToUtf8(const char* text) {
-  char16_t wide[128];
-  NarrowToWide(text, wide, 128);
-  return Utf16ToUtf8(wide);
-}
-
-std::string DateText(uint32_t archiveDate) {
-  int year, month, day;
-  if (!ArchiveDateToYmd(archiveDate, &year, &month, &day)) return std::string();
-  char text[16];
-  snprintf(text, sizeof(text), "%04d-%02d-%02d", year, month, day);
-  return text;
-}
-
-// Names what made a pass fail with a negative result. Only the -1 cases need a
-// closer look: a missing magic, bad LZMA data, a broken stream and a wrong
-// checksum all end there; a broken stream usually fails the checksum too.
-std::string BrokenPayloadText(int result, const ArchivePassSummary& summary) {
-  switch (result) {
-    case -kDecodeErrorMem:
-      return "not enough memory for the payload's LZMA dictionary";
-    case -kDecodeErrorUnsupported:
-      return "unsupported LZMA properties in the payload header";
-    case -kDecodeErrorInputEof:
-      return "the payload header is cut short";
-    case -kDecodeErrorRead:
-      return "read error inside the payload";
-    default:
-      break;
-  }
-  if (summary.fileSize == 0) return "is empty";
-  if (summary.payloadOffset == 0) return "no payload found";
-  if (summary.decoderResult == kDecodeErrorData) return "LZMA data error (the payload is corrupt or cut short)";
-  if (summary.limitBroken) return "the entry stream breaks a limit of the format (a text, name or date)";
-  if (summary.endedInsideRecord) return "the entry stream ends inside an entry (unpacked size too small)";
-  if (summary.expectedChecksum != summary.actualChecksum) {
-    char text[80];
-    snprintf(text, sizeof(text), "checksum mismatch (stored %08X, computed %08X)",
-             static_cast<unsigned>(summary.expectedChecksum), static_cast<unsigned>(summary.actualChecksum));
-    return text;
-  }
-  return "broken payload";
-}
-
-// The exit code and message of a pass that read the installer and wrote nothing.
-int ReadingPassResult(const fs::path& installer, int result, const ArchivePassSummary& summary, std::string* problem) {
-  if (result == 0) return kExitSuccess;
-  if (result > 0) {
-    *problem = ShowPath(installer) + ": cannot be read (" + SystemErrorText(static_cast<uint32_t>(result)) + ")";
-    return kExitFailure;
-  }
-  *problem = ShowPath(installer) + ": " + BrokenPayloadText(result, summary);
-  return kExitBrokenPayload;
-}
-
-}  // namespace
-
-// A name or text from the payload with its control characters escaped, so that
-// printing it cannot move the cursor, erase a line or start a line of its own.
-// The C1 controls (U+0080 to U+009F) count too: some terminals obey them.
-std::string Printable(const std::string& utf8) {
-  std::string out;
-  for (size_t i = 0; i < utf8.size(); ++i) {
-    const unsigned char c = static_cast<unsigned char>(utf8[i]);
-    const unsigned char next = i + 1 < utf8.size() ? static_cast<unsigned char>(utf8[i + 1]) : 0;
-    char escaped[8];
-    if (c == '\n' || c == '\r' || c == '\t') {
-      out += c == '\n' ? "\\n" : c == '\r' ? "\\r" : "\\t";
-    } else if (c < 0x20 || c == 0x7F) {
-      snprintf(escaped, sizeof(escaped), "\\x%02x", c);
-      out += escaped;
-    } else if (c == 0xC2 && next >= 0x80 && next <= 0x9F) {
-      snprintf(escaped, sizeof(escaped), "\\u%04x", next);
-      out += escaped;
-      ++i;
-    } else {
-      out += static_cast<char>(c);
-    }
-  }
-  return out;
-}
-
-std::string JsonString(const std::string& utf8) {
-  std::string out = "\"";
-  for (size_t i = 0; i < utf8.size(); ++i) {
-    const unsigned char c = static_cast<unsigned char>(utf8[i]);
-    const unsigned char next = i + 1 < utf8.size() ? static_cast<unsigned char>(utf8[i + 1]) : 0;
-    char escaped[8];
-    if (c == '"' || c == '\\') {
-      out += '\\';
-      out += static_cast<char>(c);
-    } else if (c < 0x20 || c == 0x7F || (c == 0xC2 && next >= 0x80 && next <= 0x9F)) {
-      snprintf(escaped, sizeof(escaped), "\\u%04x", c == 0xC2 ? next : c);
-      out += escaped;
-      i += c == 0xC2 ? 1 : 0;
-    } else {
-      out += static_cast<char>(c);
-    }
-  }
-  return out + "\"";
-}
 
 namespace {
 
@@ -147,10 +38,21 @@ int VerifyHandler(char16_t* name, const uint8_t* data, uint32_t size, void* cont
   return 0;
 }
 
-// The checking pass of `list`: counts, and copies the entry the listing's end wants.
+// A new folder inside `folder` for a pass to write into; empty when none can be made.
+fs::path MakeStagingFolder(const fs::path& folder, std::error_code* error) {
+  fs::path made;
+  MakeFreshName([&](const std::string& random) {
+    const fs::path path = folder / (".setupkit-" + random);
+    // Only a folder made here is used, never one that was there, nor a link.
+    if (fs::create_directory(path, *error)) made = path;
+    return !made.empty() ? kNameMade : *error && *error != std::errc::file_exists ? kNameFailed : kNameTaken;
+  });
+  return made;
+}
+
+// The checking pass of `list`: counts, and copies the last uninstaller entry for its trailer.
 struct ListCheck {
   VerifyReport counted;
-  const ListEnd* end;
   std::u16string copy;
   bool copied;
 };
@@ -158,10 +60,10 @@ struct ListCheck {
 int ListCheckHandler(char16_t* name, const uint8_t* data, uint32_t size, void* context) {
   ListCheck* check = static_cast<ListCheck*>(context);
   VerifyHandler(name, data, size, &check->counted);
-  if (data != nullptr || check->end->wanted == nullptr) return 0;
+  if (data != nullptr) return 0;
   char narrow[kEntryNameUnits];
   WideToNarrow(name, narrow, kEntryNameUnits);
-  if (!check->end->wanted(narrow)) return 0;
+  if (!IsUninstallerName(narrow)) return 0;
   check->copied = true;
   SetWide(check->copy.c_str(), name, kEntryNameUnits);
   return 1;
@@ -169,7 +71,7 @@ int ListCheckHandler(char16_t* name, const uint8_t* data, uint32_t size, void* c
 
 struct ListPrinter {
   std::ostream* out;
-  ListFormat format;
+  JsonWriter* json;  // null: text
   VerifyReport printed;
 };
 
@@ -177,22 +79,158 @@ int ListHandler(char16_t* name, const uint8_t* data, uint32_t size, void* contex
   if (data != nullptr) return 0;
   ListPrinter* printer = static_cast<ListPrinter*>(context);
   const std::string utf8 = Utf16ToUtf8(name);
-  *printer->out << (printer->format == ListFormat::kJson ? InstallerEntryJson(utf8, size, printer->printed.entries == 0)
-                                                         : InstallerEntryText(utf8, size));
+  if (printer->json != nullptr) {
+    JsonOpen(printer->json, nullptr, '{', false);
+    JsonText(printer->json, "name", utf8);
+    JsonNumber(printer->json, "size", size);
+    JsonClose(printer->json);
+  } else {
+    char column[24];
+    snprintf(column, sizeof(column), "%12u", static_cast<unsigned>(size));
+    *printer->out << column << "  " << Printable(utf8) << "\n";
+  }
   VerifyHandler(name, data, size, &printer->printed);
   return 0;
 }
+
+// The first pass of `list`, with the uninstaller's trailer read from its copy.
+Problem CheckForList(const fs::path& installer, ListCheck* check, ArchivePassSummary* summary,
+                     UninstallerInfo* uninstaller) {
+  std::error_code error;
+  const fs::path temporary = fs::temp_directory_path(error);
+  // A folder made here, not a name in the shared temporary folder that a link could already hold.
+  const fs::path folder = error ? fs::path() : MakeStagingFolder(temporary, &error);
+  if (folder.empty()) {
+    return Failure(ShowPath(temporary) + ": no folder for a copy of an entry can be made there" +
+                   (error ? " (" + error.message() + ")" : ""));
+  }
+  const fs::path copy = folder / "entry";
+  *check = ListCheck{VerifyReport(), copy.u16string(), false};
+  const int result = GuardedPass(installer, ListCheckHandler, check, summary);
+  const Problem problem = ReadingPassProblem(installer, result, *summary);
+  if (problem.code == kExitSuccess && check->copied) *uninstaller = ReadUninstallerInfo(copy);
+  fs::remove_all(folder, error);
+  return problem;
+}
+
+}  // namespace
+
+Problem ReadUninstallerOf(const fs::path& installer, UninstallerInfo* info, bool* found) {
+  ListCheck check;
+  ArchivePassSummary summary;
+  *info = UninstallerInfo();
+  Problem problem = CheckForList(installer, &check, &summary, info);
+  *found = problem.code == kExitSuccess && check.copied;
+  return problem;
+}
+
+namespace {
+
+void PrintListHead(const ArchivePassSummary& summary, const VerifyReport& counted, JsonWriter* json,
+                   std::ostream& out) {
+  const std::pair<const char*, std::string> texts[] = {
+      {"productName", ansi::ToUtf8(counted.description.name)}, {"productVersion", ansi::ToUtf8(counted.description.version)},
+      {"productCode", ansi::ToUtf8(summary.productCode)},      {"windowClass", ansi::ToUtf8(summary.productWindowClass)},
+      {"mainProgram", ansi::ToUtf8(summary.mainProgramName)},  {"archiveDate", DateText(summary.archiveDate)}};
+  if (json != nullptr) {
+    JsonOpen(json, nullptr, '{', true);
+    JsonNumber(json, "format", kJsonFormat);
+    for (const auto& text : texts) JsonText(json, text.first, text.second);
+    JsonOpen(json, "entries", '[', true);
+    return;
+  }
+  const char* const labels[] = {"product name  ", "version       ", "product code  ",
+                                "window class  ", "main program  ", "archive date  "};
+  for (size_t i = 0; i < 6; ++i) {
+    // Product name and version come from FILE_ID.DIZ, which a product may lack.
+    out << labels[i] << (i < 2 && texts[i].second.empty() ? "(none)" : Printable(texts[i].second)) << "\n";
+  }
+  out << "entries       " << counted.entries << ", " << counted.bytes << " bytes\n";
+}
+
+}  // namespace
+
+Problem InspectList(const fs::path& installer, bool json, std::ostream& out) {
+  ListCheck check;
+  ArchivePassSummary summary;
+  UninstallerInfo uninstaller;
+  bool hasUninstaller = false;
+  Problem problem = CheckForList(installer, &check, &summary, &uninstaller);
+  hasUninstaller = check.copied;
+  if (problem.code != kExitSuccess) return problem;
+  JsonWriter writer = {&out, {}};
+  JsonWriter* jsonWriter = json ? &writer : nullptr;
+  PrintListHead(summary, check.counted, jsonWriter, out);
+  ListPrinter printer = {&out, jsonWriter, VerifyReport()};
+  ArchivePassSummary again;
+  problem = ReadingPassProblem(installer, GuardedPass(installer, ListHandler, &printer, &again), again);
+  if (problem.code == kExitSuccess &&
+      (printer.printed.entries != check.counted.entries || again.actualChecksum != summary.actualChecksum)) {
+    problem = Broken(ShowPath(installer) + ": changed while being listed");
+  }
+  if (problem.code != kExitSuccess) return problem;
+  if (json) JsonClose(&writer);
+  if (hasUninstaller) PrintUninstallerInfo(uninstaller, jsonWriter, out);
+  if (json) JsonClose(&writer);
+  return NoProblem();
+}
+
+Problem InspectVerify(const fs::path& installer, VerifyReport* report) {
+  *report = VerifyReport();
+  ArchivePassSummary summary;
+  const int result = GuardedPass(installer, VerifyHandler, report, &summary);
+  Problem problem = ReadingPassProblem(installer, result, summary);
+  if (problem.code != kExitSuccess) return problem;
+  // The magic's offset bounds the image, which the locator has just read through.
+  std::vector<uint8_t> image;
+  if (ReadFileBytes(installer, summary.payloadOffset, false, &image).code != kExitSuccess ||
+      image.size() != summary.payloadOffset) {
+    return Failure(ShowPath(installer) + ": cannot be read");
+  }
+  if (!StubHasMarker(image.data(), image.size())) {
+    return Broken(ShowPath(installer) + ": its stub is not a setup.exe of this project (no stub marker)");
+  }
+  return NoProblem();
+}
+
+void PrintVerifyJson(const std::string& installer, const VerifyReport* report, const std::string& problem,
+                     std::ostream& out) {
+  JsonWriter json = {&out, {}};
+  JsonOpen(&json, nullptr, '{', true);
+  JsonNumber(&json, "format", kJsonFormat);
+  JsonText(&json, "installer", installer);
+  JsonBool(&json, "ok", report != nullptr);
+  if (report == nullptr) {
+    JsonText(&json, "problem", problem);
+  } else {
+    JsonNumber(&json, "entries", report->entries);
+    JsonNumber(&json, "bytes", report->bytes);
+    JsonText(&json, "productName", ansi::ToUtf8(report->description.name));
+    JsonText(&json, "productVersion", ansi::ToUtf8(report->description.version));
+  }
+  JsonClose(&json);
+}
+
+namespace {
+
+// An accepted entry's stored name, its place below the staging folder; a run of
+// entries of one name, each overwriting the last, is kept once.
+struct StagedName {
+  std::u16string name;
+  uint32_t entries;
+  uint64_t bytes;
+};
 
 struct ExtractState {
   std::u16string staging;  // with a trailing separator
   std::string installer;   // for messages
   ExtractReport* report;
   const RefusalSink* refusal;
-  std::u16string lastPath;   // the last accepted entry's staged file, until it is looked at
-  std::u16string madeFolder; // the last entry's staged folder; if it was not made, the pass fails
-  std::string lastName;
-  std::string unwritten;     // the first accepted entry whose file the parser could not create
-  std::string outputProblem; // the first entry whose staged path cannot even be named
+  std::vector<StagedName> staged;
+  std::u16string lastPath;    // the last accepted entry's staged file, until it is looked at
+  std::u16string madeFolder;  // the last entry's staged folder; if it was not made, the pass fails
+  std::string unwritten;      // the first accepted entry whose file the parser could not create
+  std::string outputProblem;  // the first entry whose staged path cannot even be named
 };
 
 void Refuse(ExtractState* state, const std::string& name, const std::string& why) {
@@ -207,7 +245,7 @@ void Refuse(ExtractState* state, const std::string& name, const std::string& why
 void NoteUnwritten(ExtractState* state) {
   if (state->unwritten.empty() && !state->lastPath.empty() && PlatformGetLastError() != 0 &&
       !PlatformPathExists(state->lastPath.c_str())) {
-    state->unwritten = state->lastName;
+    state->unwritten = Utf16ToUtf8(state->staged.back().name);
   }
   state->lastPath.clear();
 }
@@ -233,6 +271,12 @@ void MakeStagedFolders(ExtractState* state, const std::u16string& path) {
   }
 }
 
+void NoteStaged(ExtractState* state, const std::u16string& stored, uint32_t size) {
+  if (state->staged.empty() || state->staged.back().name != stored) state->staged.push_back({stored, 0, 0});
+  state->staged.back().entries += 1;
+  state->staged.back().bytes += size;
+}
+
 int ExtractHandler(char16_t* name, const uint8_t* data, uint32_t size, void* context) {
   if (data != nullptr) return 0;
   ExtractState* state = static_cast<ExtractState*>(context);
@@ -256,46 +300,8 @@ int ExtractHandler(char16_t* name, const uint8_t* data, uint32_t size, void* con
   MakeStagedFolders(state, path);
   SetWide(path.c_str(), name, kEntryNameUnits);
   state->lastPath = path;
-  state->lastName = Utf16ToUtf8(stored);
-  state->report->extracted += 1;
-  state->report->bytes += size;
+  NoteStaged(state, stored, size);
   return 1;
-}
-
-// No exception may cross the archive pass's code (C, and built without
-// exceptions for the stub): a handler's allocation failure is kept here and
-// thrown again once the pass is over.
-bool g_handlerOutOfMemory = false;
-
-template <EntryHandler handler>
-int Guarded(char16_t* name, const uint8_t* data, uint32_t size, void* context) {
-  try {
-    return handler(name, data, size, context);
-  } catch (const std::bad_alloc&) {
-    g_handlerOutOfMemory = true;
-    name[0] = 0;
-    return 0;
-  }
-}
-
-int Pass(const std::u16string& installer, EntryHandler handler, void* context, ArchivePassSummary* summary) {
-  g_handlerOutOfMemory = false;
-  const int result = ArchivePassReport(installer.c_str(), handler, context, summary);
-  if (g_handlerOutOfMemory) throw std::bad_alloc();
-  return result;
-}
-
-// A new folder inside `folder` for the pass to write into; empty when none can be made.
-fs::path MakeStagingFolder(const fs::path& folder, std::error_code* error) {
-  std::random_device random;
-  for (int attempt = 0; attempt < 16; ++attempt) {
-    char name[32];
-    snprintf(name, sizeof(name), ".setupkit-%08x", static_cast<unsigned>(random()));
-    // Only a folder made here is used, never one that was there, nor a link.
-    if (fs::create_directory(folder / name, *error)) return folder / name;
-    if (*error && *error != std::errc::file_exists) return fs::path();
-  }
-  return fs::path();
 }
 
 enum Placement { kPlaced, kPlaceRefused, kPlaceFailed };
@@ -317,7 +323,8 @@ Placement PlaceFile(const fs::path& staged, const fs::path& folder, const fs::pa
       status = fs::symlink_status(at, error);
     }
     if (fs::is_symlink(status)) {
-      *why = std::string(last ? "would replace the symbolic link " : "lies below the symbolic link ") + Printable(ShowPath(at));
+      *why = std::string(last ? "would replace the symbolic link " : "lies below the symbolic link ") +
+             Printable(ShowPath(at));
       return kPlaceRefused;
     }
     if (!last && !fs::is_directory(status)) {
@@ -352,222 +359,105 @@ void MoveNewNames(const fs::path& staging, const fs::path& folder) {
 #endif
 }
 
-// Moves every staged file into place. Returns the exit code; *problem gets the
-// first failure.
-int PlaceStagedFiles(const fs::path& staging, const fs::path& folder, ExtractState* state, std::string* problem) {
-  int exitCode = kExitSuccess;
-  std::error_code error;
+// A stored name as a path below the extraction folder, '\' and '/' both separators.
+fs::path RelativePath(const std::u16string& stored) {
+  fs::path relative;
+  for (size_t start = 0, end; start <= stored.size(); start = end + 1) {
+    end = std::min(stored.find_first_of(u"\\/", start), stored.size());
+    if (end > start) relative /= fs::path(stored.substr(start, end - start));
+  }
+  return relative;
+}
+
+// Moves every staged file into place, counting what arrived. A staged file no
+// longer there went with its top-level name already.
+Problem PlaceStagedFiles(const fs::path& staging, const fs::path& folder, ExtractState* state) {
+  Problem problem = NoProblem();
   MoveNewNames(staging, folder);
   fs::path checked;  // the folder of the last file placed: its levels need no second look
-  fs::recursive_directory_iterator it(staging, error), end;
-  for (; !error && it != end; it.increment(error)) {
-    std::error_code ignored;
-    if (!it->is_regular_file(ignored)) continue;
-    const fs::path relative = it->path().lexically_relative(staging);
+  for (const StagedName& entry : state->staged) {
+    const fs::path relative = RelativePath(entry.name), staged = staging / relative;
+    std::error_code error;
     std::string why;
-    const Placement placement = PlaceFile(it->path(), folder, relative, relative.parent_path() == checked, &why);
+    const bool moved = !fs::exists(fs::symlink_status(staged, error));
+    const Placement placement =
+        moved ? kPlaced : PlaceFile(staged, folder, relative, relative.parent_path() == checked, &why);
     if (placement == kPlaced) {
       checked = relative.parent_path();
-      continue;
-    }
-    state->report->extracted -= 1;
-    state->report->bytes -= it->file_size(ignored);
-    if (placement == kPlaceRefused) {
-      std::string name = relative.u8string();
-      std::replace(name.begin(), name.end(), '/', '\\');
-      Refuse(state, name, why);
-    } else if (exitCode == kExitSuccess) {
-      *problem = why;
-      exitCode = kExitFailure;
+      state->report->extracted += entry.entries;
+      state->report->bytes += entry.bytes;
+    } else if (placement == kPlaceRefused) {
+      Refuse(state, Utf16ToUtf8(entry.name), why);
+    } else if (problem.code == kExitSuccess) {
+      problem = Failure(why);
     }
   }
-  if (error && exitCode == kExitSuccess) {
-    *problem = ShowPath(staging) + ": cannot be read (" + error.message() + ")";
-    exitCode = kExitFailure;
+  return problem;
+}
+
+// The pass into the staging folder, then the files into place.
+Problem ExtractInto(const fs::path& installer, const fs::path& folder, const fs::path& staging, ExtractState* state,
+                    int* result) {
+  ArchivePassSummary summary;
+  *result = GuardedPass(installer, ExtractHandler, state, &summary);
+  NoteUnwritten(state);
+  if (*result < 0) return Broken(ShowPath(installer) + ": " + BrokenPayloadText(*result, summary));
+  if (*result > 0) {
+    const std::string entry = state->unwritten.empty() ? "" : " entry \"" + Printable(state->unwritten) + "\"";
+    return Failure(ShowPath(folder) + ":" + entry + " cannot be written (" +
+                   SystemErrorText(static_cast<uint32_t>(*result)) + ")");
   }
-  return exitCode;
+  return PlaceStagedFiles(staging, folder, state);
+}
+
+// The installer can be opened and the staging folder made, or the problem.
+Problem PrepareExtract(const fs::path& installer, const fs::path& folder, fs::path* staging) {
+  PlatformFile file = PLATFORM_INVALID_FILE;
+  const int opened = OpenFileHandle(installer.u16string().c_str(), false, &file);
+  CloseFileHandle(file);
+  if (opened != 0) {
+    return Failure(ShowPath(installer) + ": cannot be read (" + SystemErrorText(static_cast<uint32_t>(opened)) + ")");
+  }
+  std::error_code error;
+  fs::create_directories(folder, error);
+  *staging = error || !fs::is_directory(folder) ? fs::path() : MakeStagingFolder(folder, &error);
+  if (staging->empty()) {
+    return Failure(ShowPath(folder) + ": cannot be created as a folder, nor a staging folder in it" +
+                   (error ? " (" + error.message() + ")" : ""));
+  }
+  return NoProblem();
 }
 
 }  // namespace
 
-int InspectList(const fs::path& installer, ListFormat format, const ListEnd& end, std::ostream& out,
-                std::string* problem) {
-  const std::u16string path = installer.u16string();
-  // A folder made here, not a name in the shared temporary folder that a link could already hold.
-  fs::path folder;
-  if (end.wanted != nullptr) {
-    std::error_code error;
-    const fs::path temporary = fs::temp_directory_path(error);
-    if (!error) folder = MakeStagingFolder(temporary, &error);
-    if (folder.empty()) {
-      *problem = ShowPath(temporary) + ": no folder for a copy of an entry can be made there" +
-                 (error ? " (" + error.message() + ")" : "");
-      return kExitFailure;
-    }
-  }
-  const fs::path copy = folder / "entry";
-  ListCheck check = {VerifyReport(), &end, copy.u16string(), false};
-  ArchivePassSummary summary;
-  int result = Pass(path, Guarded<ListCheckHandler>, &check, &summary);
-  int exitCode = ReadingPassResult(installer, result, summary, problem);
-  const std::string more = exitCode == kExitSuccess && end.more ? end.more(check.copied ? &copy : nullptr) : "";
-  std::error_code ignored;
-  if (!folder.empty()) fs::remove_all(folder, ignored);
-  if (exitCode != kExitSuccess) return exitCode;
-  const VerifyReport& counted = check.counted;
-  const InstallerListing listing = {AnsiToUtf8(summary.productCode),    AnsiToUtf8(summary.productWindowClass),
-                                    AnsiToUtf8(summary.mainProgramName), DateText(summary.archiveDate),
-                                    counted.entries,                     counted.bytes,
-                                    AnsiToUtf8(counted.description.name), AnsiToUtf8(counted.description.version)};
-  const bool json = format == ListFormat::kJson;
-  out << (json ? InstallerListingJsonHead(listing) : InstallerListingText(listing));
-  ListPrinter printer = {&out, format, VerifyReport()};
-  ArchivePassSummary again;
-  result = Pass(path, Guarded<ListHandler>, &printer, &again);
-  exitCode = ReadingPassResult(installer, result, again, problem);
-  if (exitCode == kExitSuccess && (printer.printed.entries != counted.entries || again.actualChecksum != summary.actualChecksum)) {
-    *problem = ShowPath(installer) + ": changed while being listed";
-    exitCode = kExitBrokenPayload;
-  }
-  if (exitCode == kExitSuccess) out << (json ? InstallerListingJsonTail(listing, more) : more);
-  return exitCode;
-}
-
-std::string InstallerListingJsonHead(const InstallerListing& listing) {
-  std::string out = "{\n  \"format\": " + std::to_string(kJsonFormat) + ",\n";
-  out += "  \"productName\": " + JsonString(listing.productName) + ",\n";
-  out += "  \"productVersion\": " + JsonString(listing.productVersion) + ",\n";
-  out += "  \"productCode\": " + JsonString(listing.productCode) + ",\n";
-  out += "  \"windowClass\": " + JsonString(listing.windowClass) + ",\n";
-  out += "  \"mainProgram\": " + JsonString(listing.mainProgram) + ",\n";
-  out += "  \"archiveDate\": " + JsonString(listing.archiveDate) + ",\n";
-  return out + "  \"entries\": [";
-}
-
-std::string InstallerEntryJson(const std::string& name, uint32_t size, bool first) {
-  return std::string(first ? "\n" : ",\n") + "    {\"name\": " + JsonString(name) +
-         ", \"size\": " + std::to_string(size) + "}";
-}
-
-std::string InstallerListingJsonTail(const InstallerListing& listing, const std::string& member) {
-  return std::string(listing.entries == 0 ? "]" : "\n  ]") + (member.empty() ? "" : ",\n" + member) + "\n}\n";
-}
-
-std::string InstallerListingText(const InstallerListing& listing) {
-  std::string out;
-  out += "product code  " + Printable(listing.productCode) + "\n";
-  out += "window class  " + Printable(listing.windowClass) + "\n";
-  out += "main program  " + Printable(listing.mainProgram) + "\n";
-  out += "archive date  " + listing.archiveDate + "\n";
-  return out + "entries       " + std::to_string(listing.entries) + ", " + std::to_string(listing.bytes) + " bytes\n";
-}
-
-std::string InstallerEntryText(const std::string& name, uint32_t size) {
-  char column[24];
-  snprintf(column, sizeof(column), "%12u", static_cast<unsigned>(size));
-  return std::string(column) + "  " + Printable(name) + "\n";
-}
-
-int InspectReadingPass(const fs::path& installer, EntryHandler handler, void* context, ArchivePassSummary* summary,
-                       std::string* problem) {
-  int result = ArchivePassReport(installer.u16string().c_str(), handler, context, summary);
-  return ReadingPassResult(installer, result, *summary, problem);
-}
-
-int InspectVerify(const fs::path& installer, VerifyReport* report, std::string* problem) {
-  *report = VerifyReport();
-  ArchivePassSummary summary;
-  int result = Pass(installer.u16string(), Guarded<VerifyHandler>, report, &summary);
-  int exitCode = ReadingPassResult(installer, result, summary, problem);
-  if (exitCode != kExitSuccess) return exitCode;
-  // The magic's offset bounds the image, which the locator has just read through.
-  std::vector<uint8_t> image(summary.payloadOffset);
-  std::ifstream in(installer, std::ios::binary);
-  in.read(reinterpret_cast<char*>(image.data()), static_cast<std::streamsize>(image.size()));
-  if (!in) {
-    *problem = ShowPath(installer) + ": cannot be read";
-    return kExitFailure;
-  }
-  if (!StubHasMarker(image.data(), image.size())) {
-    *problem = ShowPath(installer) + ": its stub is not a setup.exe of this project (no stub marker)";
-    return kExitBrokenPayload;
-  }
-  return kExitSuccess;
-}
-
-std::string VerifyJson(const std::string& installer, const VerifyReport* report, const std::string& problem) {
-  std::string out = "{\n  \"format\": " + std::to_string(kJsonFormat) + ",\n";
-  out += "  \"installer\": " + JsonString(installer) + ",\n";
-  if (report == nullptr) return out + "  \"ok\": false,\n  \"problem\": " + JsonString(problem) + "\n}\n";
-  out += "  \"ok\": true,\n  \"entries\": " + std::to_string(report->entries) + ",\n";
-  out += "  \"bytes\": " + std::to_string(report->bytes) + ",\n";
-  out += "  \"productName\": " + JsonString(AnsiToUtf8(report->description.name)) + ",\n";
-  return out + "  \"productVersion\": " + JsonString(AnsiToUtf8(report->description.version)) + "\n}\n";
-}
-
-int InspectExtract(const fs::path& installer, const fs::path& folder, ExtractReport* report,
-                   const RefusalSink& refusal, std::string* problem) {
+Problem InspectExtract(const fs::path& installer, const fs::path& folder, ExtractReport* report,
+                       const RefusalSink& refusal) {
   *report = ExtractReport();
-  PlatformFile file = PLATFORM_INVALID_FILE;
-  int opened = OpenFileHandle(installer.u16string().c_str(), false, &file);
-  CloseFileHandle(file);
-  if (opened != 0) {
-    *problem = ShowPath(installer) + ": cannot be read (" + SystemErrorText(static_cast<uint32_t>(opened)) + ")";
-    return kExitFailure;
-  }
+  fs::path staging;
+  Problem problem = PrepareExtract(installer, folder, &staging);
+  if (problem.code != kExitSuccess) return problem;
+  ExtractState state = {staging.u16string() + u'\\', ShowPath(installer), report, &refusal, {}, {},
+                        staging.u16string(), {}, {}};
+  int result = 0;
   std::error_code error;
-  fs::create_directories(folder, error);
-  const fs::path staging = error || !fs::is_directory(folder) ? fs::path() : MakeStagingFolder(folder, &error);
-  if (staging.empty()) {
-    *problem = ShowPath(folder) + ": cannot be created as a folder, nor a staging folder in it" +
-               (error ? " (" + error.message() + ")" : "");
-    return kExitFailure;
-  }
-  ExtractState state;
-  state.staging = staging.u16string() + u'\\';
-  state.madeFolder = staging.u16string();
-  state.installer = ShowPath(installer);
-  state.report = report;
-  state.refusal = &refusal;
-  ArchivePassSummary summary;
-  int result = 0, exitCode = kExitSuccess;
   try {
-    result = Pass(installer.u16string(), Guarded<ExtractHandler>, &state, &summary);
-    NoteUnwritten(&state);
-    if (result == 0) exitCode = PlaceStagedFiles(staging, folder, &state, problem);
+    problem = ExtractInto(installer, folder, staging, &state, &result);
   } catch (const std::bad_alloc&) {
     fs::remove_all(staging, error);
     throw;
   }
-  if (result < 0) {
-    *problem = ShowPath(installer) + ": " + BrokenPayloadText(result, summary);
-    exitCode = kExitBrokenPayload;
-  } else if (result > 0) {
-    const std::string entry = state.unwritten.empty() ? "" : " entry \"" + Printable(state.unwritten) + "\"";
-    *problem = ShowPath(folder) + ":" + entry + " cannot be written (" + SystemErrorText(static_cast<uint32_t>(result)) +
-               ")";
-    exitCode = kExitFailure;
-  }
-  // Nothing of a failed pass reaches the folder.
-  if (result != 0) *report = ExtractReport{report->entries, 0, 0, report->refused};
   fs::remove_all(staging, error);
   const std::string removal = error ? "the staging folder " + ShowPath(staging) + " could not be removed (" +
                                           error.message() + ")"
                                     : "the staging folder was removed";
-  if (result != 0) {
-    *problem += "; nothing was extracted, " + removal;
-  } else if (error && exitCode == kExitSuccess) {
-    *problem = ShowPath(folder) + ": " + removal;
-    exitCode = kExitFailure;
+  // Nothing of a failed pass reaches the folder.
+  if (result != 0) return Problem{problem.code, problem.text + "; nothing was extracted, " + removal};
+  if (problem.code != kExitSuccess) return problem;
+  if (error) return Failure(ShowPath(folder) + ": " + removal);
+  if (!state.outputProblem.empty()) return Failure(ShowPath(folder) + ": " + state.outputProblem);
+  if (report->refused != 0) {
+    return Broken(ShowPath(installer) + ": " + std::to_string(report->refused) + " of " +
+                  std::to_string(report->entries) + " entries refused");
   }
-  if (exitCode == kExitSuccess && !state.outputProblem.empty()) {
-    *problem = ShowPath(folder) + ": " + state.outputProblem;
-    exitCode = kExitFailure;
-  }
-  if (exitCode == kExitSuccess && report->refused != 0) {
-    *problem = ShowPath(installer) + ": " + std::to_string(report->refused) + " of " +
-               std::to_string(report->entries) + " entries refused";
-    exitCode = kExitBrokenPayload;
-  }
-  return exitCode;
+  return NoProblem();
 }

@@ -7,23 +7,20 @@
 
 namespace {
 
-const int kSlots = 2;
 const size_t kPathBytes = 4096;
-char g_paths[kSlots][kPathBytes];
-volatile sig_atomic_t g_armed[kSlots];
+char g_path[kPathBytes];
+volatile sig_atomic_t g_armed;
 const int kSignals[] = {SIGINT, SIGTERM, SIGHUP};
 
 void RemoveAndDie(int signalNumber) {
-  for (int i = 0; i < kSlots; ++i) {
-    if (g_armed[i]) unlink(g_paths[i]);
-  }
+  if (g_armed) unlink(g_path);
   signal(signalNumber, SIG_DFL);
   raise(signalNumber);
 }
 
 }  // namespace
 
-void RemoveOnInterrupt(InterruptSlot slot, const std::filesystem::path& path) {
+void RemoveOnInterrupt(const std::filesystem::path& path) {
   static bool installed = false;
   if (!installed) {
     installed = true;
@@ -39,15 +36,15 @@ void RemoveOnInterrupt(InterruptSlot slot, const std::filesystem::path& path) {
     }
   }
   // Disarmed while the path changes, so the handler never sees half a path.
-  g_armed[slot] = 0;
+  g_armed = 0;
   const std::string native = path.native();
   if (native.empty() || native.size() >= kPathBytes) return;
-  memcpy(g_paths[slot], native.c_str(), native.size() + 1);
-  g_armed[slot] = 1;
+  memcpy(g_path, native.c_str(), native.size() + 1);
+  g_armed = 1;
 }
 
 #else
 
-void RemoveOnInterrupt(InterruptSlot, const std::filesystem::path&) {}
+void RemoveOnInterrupt(const std::filesystem::path&) {}
 
 #endif

@@ -12,10 +12,8 @@
 // The warnings for a job whose files and texts have passed every check (its
 // files include UnInst.exe when pack adds an uninstaller), each one line saying
 // what the installer will do and how to change it; `mainProgramArgument` is
-// --main-program as given (UTF-8) for the messages. Returns an empty string or
-// the problem (a description that cannot be read).
-std::string PackWarnings(const PackJob& job, const std::string& mainProgramArgument,
-                         std::vector<std::string>* warnings);
+// --main-program as given (UTF-8) for the messages.
+std::vector<std::string> PackWarnings(const PackJob& job, const std::string& mainProgramArgument);
 
 // True when windows of this class belong to Windows itself (dialogs, the
 // taskbar, the desktop, common controls): letters compared without case.

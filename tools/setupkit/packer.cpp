@@ -13,12 +13,12 @@
 #endif
 
 #include <algorithm>
-#include <random>
 #include <system_error>
 
 #include "archive/payload_format.h"
 #include "platform/platform.h"
 #include "setupkit/entry_stream_writer.h"
+#include "setupkit/file_io.h"
 #include "setupkit/interrupt_cleanup.h"
 #include "setupkit/system_error.h"
 
@@ -46,19 +46,23 @@ const uint64_t kProgressStep = 1u << 18;
 void* EncoderAlloc(void*, size_t size) { return size == 0 ? nullptr : malloc(size); }
 void EncoderFree(void*, void* block) { free(block); }
 
-// A source file open for reading, closed at the end of the scope.
+// A product file open for reading, from its source or from memory; closed at
+// the end of the scope.
 struct SourceFile {
   PlatformFile file = PLATFORM_INVALID_FILE;
+  const ProductFile* product = nullptr;
+  size_t position = 0;  // in product->bytes
   SourceFile() = default;
   SourceFile(const SourceFile&) = delete;
   SourceFile& operator=(const SourceFile&) = delete;
   ~SourceFile() { Close(); }
-  std::string Open(const fs::path& path) {
+  Problem Open(const ProductFile& from) {
     Close();
-    file = PlatformCreateFile(path.u16string().c_str(), false);
-    return file == PLATFORM_INVALID_FILE
-               ? ShowPath(path) + ": cannot be read (" + SystemErrorText(PlatformGetLastError()) + ")"
-               : std::string();
+    product = &from;
+    position = 0;
+    if (from.source.empty()) return NoProblem();
+    file = PlatformCreateFile(from.source.u16string().c_str(), false);
+    return file == PLATFORM_INVALID_FILE ? CannotRead(from.source) : NoProblem();
   }
   void Close() {
     if (file != PLATFORM_INVALID_FILE) PlatformCloseHandle(file);
@@ -66,44 +70,51 @@ struct SourceFile {
   }
 };
 
-// Reads up to `size` bytes, fewer only at the end of the file. Returns an empty
-// string or the problem.
-std::string ReadSome(SourceFile* source, const fs::path& path, uint8_t* buffer, size_t size, size_t* got) {
+// Reads up to `size` bytes, fewer only at the end of the file.
+Problem ReadSome(SourceFile* source, uint8_t* buffer, size_t size, size_t* got) {
   *got = 0;
+  if (source->product->source.empty()) {
+    const std::vector<uint8_t>& bytes = source->product->bytes;
+    *got = std::min(size, bytes.size() - source->position);
+    memcpy(buffer, bytes.data() + source->position, *got);
+    source->position += *got;
+    return NoProblem();
+  }
   while (*got < size) {
     uint32_t piece = 0;
     if (!PlatformReadFile(source->file, buffer + *got, static_cast<uint32_t>(size - *got), &piece)) {
-      return ShowPath(path) + ": read failed (" + SystemErrorText(PlatformGetLastError()) + ")";
+      return Failure(ShowPath(source->product->source) + ": read failed (" +
+                     SystemErrorText(PlatformGetLastError()) + ")");
     }
     if (piece == 0) break;
     *got += piece;
   }
-  return std::string();
+  return NoProblem();
 }
 
-std::string ChangedWhilePacking(const fs::path& path) { return ShowPath(path) + ": changed while being packed"; }
+Problem ChangedWhilePacking(const fs::path& path) { return Failure(ShowPath(path) + ": changed while being packed"); }
 
 // Pass one: the checksum over every file's data, each file's size confirmed.
-std::string ComputeChecksum(const std::vector<ProductFile>& files, const PackProgress& progress, uint32_t* checksum) {
+Problem ComputeChecksum(const std::vector<ProductFile>& files, const PackProgress& progress, uint32_t* checksum) {
   std::vector<uint8_t> buffer(kIoBufferSize);
   uint64_t all = 0, done = 0;
   for (const ProductFile& f : files) all += f.size;
   *checksum = 0;
   for (size_t i = 0; i < files.size(); ++i) {
     SourceFile source;
-    std::string problem = source.Open(files[i].source);
+    Problem problem = source.Open(files[i]);
     uint64_t total = 0;
-    for (size_t got = 1; problem.empty() && got != 0;) {
-      problem = ReadSome(&source, files[i].source, buffer.data(), buffer.size(), &got);
+    for (size_t got = 1; problem.code == kExitSuccess && got != 0;) {
+      problem = ReadSome(&source, buffer.data(), buffer.size(), &got);
       *checksum = EntryStreamChecksumAdd(*checksum, files[i].name, static_cast<uint32_t>(i + 1), buffer.data(), got);
       total += got;
       done += got;
       if (progress) progress(kPackReading, done, all);
     }
-    if (!problem.empty()) return problem;
+    if (problem.code != kExitSuccess) return problem;
     if (total != files[i].size) return ChangedWhilePacking(files[i].source);
   }
-  return std::string();
+  return NoProblem();
 }
 
 // Pass two: the entry stream, produced piece by piece for the encoder. The SDK
@@ -118,8 +129,20 @@ struct EntryStreamSource {
   SourceFile source;
   uint64_t remaining;  // data bytes of the current file still to come
   uint32_t checksum;   // recomputed over what was actually read
-  std::string problem;
+  Problem problem;
 };
+
+// Hands out the current file's data, stored as the format wants it.
+SRes EntryStreamData(EntryStreamSource* s, uint8_t* out, size_t want, size_t* got) {
+  const ProductFile& file = (*s->files)[s->current];
+  s->problem = ReadSome(&s->source, out, want, got);
+  if (s->problem.code == kExitSuccess && *got < want) s->problem = ChangedWhilePacking(file.source);
+  if (s->problem.code != kExitSuccess) return SZ_ERROR_READ;
+  s->checksum = EntryStreamChecksumAdd(s->checksum, file.name, static_cast<uint32_t>(s->current + 1), out, *got);
+  StoreEntryData(out, *got);
+  s->remaining -= *got;
+  return SZ_OK;
+}
 
 SRes EntryStreamRead(void* p, void* buffer, size_t* size) {
   EntryStreamSource* s = static_cast<EntryStreamSource*>(p);
@@ -132,23 +155,17 @@ SRes EntryStreamRead(void* p, void* buffer, size_t* size) {
       s->pendingPosition += n;
       filled += n;
     } else if (s->remaining > 0) {
-      const ProductFile& file = (*s->files)[s->current];
-      size_t want = static_cast<size_t>(std::min<uint64_t>(*size - filled, s->remaining));
       size_t got = 0;
-      s->problem = ReadSome(&s->source, file.source, out + filled, want, &got);
-      if (s->problem.empty() && got < want) s->problem = ChangedWhilePacking(file.source);
-      if (!s->problem.empty()) return SZ_ERROR_READ;
-      s->checksum =
-          EntryStreamChecksumAdd(s->checksum, file.name, static_cast<uint32_t>(s->current + 1), out + filled, got);
-      StoreEntryData(out + filled, got);
+      if (EntryStreamData(s, out + filled, static_cast<size_t>(std::min<uint64_t>(*size - filled, s->remaining)),
+                          &got) != SZ_OK) {
+        return SZ_ERROR_READ;
+      }
       filled += got;
-      s->remaining -= got;
     } else if (s->next < s->files->size()) {
-      s->source.Close();
       s->current = s->next++;
       const ProductFile& file = (*s->files)[s->current];
-      s->problem = s->source.Open(file.source);
-      if (!s->problem.empty()) return SZ_ERROR_READ;
+      s->problem = s->source.Open(file);
+      if (s->problem.code != kExitSuccess) return SZ_ERROR_READ;
       s->pending.clear();
       s->pendingPosition = 0;
       AppendEntryHeader(&s->pending, file.name, static_cast<uint32_t>(file.size));
@@ -189,6 +206,13 @@ void SinkPut(InstallerSink* sink, const void* bytes, size_t size) {
   if (sink->buffer.size() >= kIoBufferSize) SinkFlush(sink);
 }
 
+void SinkZeros(InstallerSink* sink, uint64_t upTo) {
+  if (sink->written < upTo) {
+    std::vector<uint8_t> zeros(upTo - sink->written, 0);
+    SinkPut(sink, zeros.data(), zeros.size());
+  }
+}
+
 size_t SinkWrite(void* p, const void* bytes, size_t size) {
   InstallerSink* sink = static_cast<InstallerSink*>(p);
   SinkPut(sink, bytes, size);
@@ -211,64 +235,48 @@ SRes ProgressUpdate(void* p, UInt64 inSize, UInt64) {
   return SZ_OK;
 }
 
-fs::path TemporaryPath(const fs::path& output) {
-  std::random_device random;
-  char suffix[24];
-  snprintf(suffix, sizeof(suffix), ".%08x.tmp", static_cast<unsigned>(random()));
-  fs::path name = output.filename();
-  name += suffix;
-  return output.parent_path() / name;
-}
-
-std::string WriteFailed(const fs::path& path, uint32_t error) {
-  return ShowPath(path) + ": cannot be written (" + SystemErrorText(error) + ")";
+Problem WriteFailed(const fs::path& path, uint32_t error) {
+  return Failure(ShowPath(path) + ": cannot be written (" + SystemErrorText(error) + ")");
 }
 
 // Creates the temporary file under a name nothing holds yet: not a file, not a
 // folder and not a link, which would otherwise lead the installer elsewhere.
-std::string CreateTemporary(const fs::path& output, fs::path* temporary, PlatformFile* file) {
-  for (int attempt = 0; attempt < 16; ++attempt) {
-    *temporary = TemporaryPath(output);
+Problem CreateTemporary(const fs::path& output, fs::path* temporary, PlatformFile* file) {
+  Problem problem = NoProblem();
+  const FreshName made = MakeFreshName([&](const std::string& random) {
+    fs::path name = output.filename();
+    name += "." + random + ".tmp";
+    *temporary = output.parent_path() / name;
 #ifdef _WIN32
     HANDLE handle = CreateFileW(temporary->c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_NEW,
                                 FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
     *file = handle;
-    if (handle != INVALID_HANDLE_VALUE) return std::string();
-    const DWORD error = GetLastError();
-    if (error != ERROR_FILE_EXISTS && error != ERROR_ALREADY_EXISTS) return WriteFailed(output, error);
+    const DWORD error = handle != INVALID_HANDLE_VALUE ? 0 : GetLastError();
+    if (error != 0 && error != ERROR_FILE_EXISTS && error != ERROR_ALREADY_EXISTS) problem = WriteFailed(output, error);
+    return error == 0 ? kNameMade : problem.code != kExitSuccess ? kNameFailed : kNameTaken;
 #else
     const int fd = open(temporary->c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
     *file = reinterpret_cast<PlatformFile>(static_cast<intptr_t>(fd));
-    if (fd >= 0) return std::string();
-    if (errno != EEXIST) {
-      return ShowPath(output) + ": cannot be written (" + std::generic_category().message(errno) + ")";
+    const int error = fd >= 0 ? 0 : errno;
+    if (error != 0 && error != EEXIST) {
+      problem = Failure(ShowPath(output) + ": cannot be written (" + std::generic_category().message(error) + ")");
     }
+    return error == 0 ? kNameMade : problem.code != kExitSuccess ? kNameFailed : kNameTaken;
 #endif
+  });
+  if (made == kNameTaken) {
+    return Failure(ShowPath(output) + ": cannot be written (no free name for a temporary file beside it)");
   }
-  return ShowPath(output) + ": cannot be written (no free name for a temporary file beside it)";
+  return problem;
 }
 
-// Writes the whole installer to `file`. Returns an empty string or the problem.
-std::string WriteInstaller(const PackJob& job, uint32_t expectedChecksum, PlatformFile file,
-                           const PackProgress& progress, PackReport* report) {
-  EntryStreamSource source;
-  source.base.Read = EntryStreamRead;
-  source.files = &job.files;
-  EntryStreamTexts texts = {job.productCode, job.productWindowClass, job.mainProgramName};
-  AppendStreamHeader(&source.pending, texts, job.archiveDate, expectedChecksum);
-  source.pendingPosition = 0;
-  source.next = 0;
-  source.current = 0;
-  source.remaining = 0;
-  source.checksum = 0;
-  uint64_t unpacked = StreamHeaderSize(texts);
-  for (const ProductFile& f : job.files) unpacked += EntryHeaderSize(f.name) + f.size;
-
-  ISzAlloc alloc = {EncoderAlloc, EncoderFree};
+// The encoder with the settings above, and its properties byte; the SDK's result.
+SRes CreateEncoder(ISzAlloc* alloc, uint32_t dictionarySize, uint64_t unpacked, CLzmaEncHandle* encoder,
+                   uint8_t* properties) {
   CLzmaEncProps props;
   LzmaEncProps_Init(&props);
   props.level = kEncoderLevel;
-  props.dictSize = job.dictionarySize;
+  props.dictSize = dictionarySize;
   // A dictionary larger than the data gains nothing; the header still announces the requested size.
   props.reduceSize = static_cast<UInt32>(unpacked);
   props.lc = 3;
@@ -281,66 +289,81 @@ std::string WriteInstaller(const PackJob& job, uint32_t expectedChecksum, Platfo
   props.mc = kEncoderMatchCycles;
   props.writeEndMark = 0;  // the header's unpacked size ends the stream
   props.numThreads = 1;
-  CLzmaEncHandle encoder = LzmaEnc_Create(&alloc);
-  if (encoder == nullptr) return ShowPath(job.output) + ": not enough memory for the LZMA encoder";
-  uint8_t properties[kContainerPropertiesSize];
+  *encoder = LzmaEnc_Create(alloc);
+  if (*encoder == nullptr) return SZ_ERROR_MEM;
   SizeT propertiesSize = kContainerPropertiesSize;
-  SRes result = LzmaEnc_SetProps(encoder, &props);
-  if (result == SZ_OK) result = LzmaEnc_WriteProperties(encoder, properties, &propertiesSize);
-  if (result != SZ_OK) {
-    LzmaEnc_Destroy(encoder, &alloc, &alloc);
-    return ShowPath(job.output) + ": the LZMA encoder refused its settings";
-  }
-  const uint32_t dictionary = PackHeaderDictionarySize(job.dictionarySize);
+  SRes result = LzmaEnc_SetProps(*encoder, &props);
+  if (result == SZ_OK) result = LzmaEnc_WriteProperties(*encoder, properties, &propertiesSize);
+  if (result != SZ_OK) LzmaEnc_Destroy(*encoder, alloc, alloc);
+  return result;
+}
+
+uint64_t UnpackedSize(const PackJob& job, const EntryStreamTexts& texts) {
+  uint64_t unpacked = StreamHeaderSize(texts);
+  for (const ProductFile& f : job.files) unpacked += EntryHeaderSize(f.name) + f.size;
+  return unpacked;
+}
+
+// The LZMA stream behind the stub and the container header; the problem names
+// what failed first: a product file, the output, the encoder.
+Problem Encode(const PackJob& job, uint32_t expectedChecksum, InstallerSink* sink, ProgressAdapter* adapter,
+               const EntryStreamTexts& texts) {
+  EntryStreamSource source = {};
+  source.base.Read = EntryStreamRead;
+  source.files = &job.files;
+  source.problem = NoProblem();
+  AppendStreamHeader(&source.pending, texts, job.archiveDate, expectedChecksum);
+  ISzAlloc alloc = {EncoderAlloc, EncoderFree};
+  uint8_t properties[kContainerPropertiesSize];
+  CLzmaEncHandle encoder = nullptr;
+  SRes result = CreateEncoder(&alloc, job.dictionarySize, adapter->total, &encoder, properties);
+  if (result == SZ_ERROR_MEM) return Failure(ShowPath(job.output) + ": not enough memory for the LZMA encoder");
+  if (result != SZ_OK) return Failure(ShowPath(job.output) + ": the LZMA encoder refused its settings");
   uint8_t header[kPayloadMagicSize + kContainerHeaderSize];
-  WriteContainerHeader(properties[0], dictionary, static_cast<uint32_t>(unpacked), header);
-
-  InstallerSink sink;
-  sink.base.Write = SinkWrite;
-  sink.file = file;
-  sink.written = 0;
-  sink.error = 0;
-  SinkPut(&sink, job.stub.data(), job.stub.size());
-  if (job.stub.size() < kPayloadSearchStart) {
-    std::vector<uint8_t> zeros(kPayloadSearchStart - job.stub.size(), 0);
-    SinkPut(&sink, zeros.data(), zeros.size());
-  }
-  const uint64_t magicOffset = sink.written;
-  SinkPut(&sink, header, sizeof(header));
-  const uint64_t streamStart = sink.written;
-
-  ProgressAdapter adapter = {{ProgressUpdate}, &progress, unpacked, 0};
-  result = LzmaEnc_Encode(encoder, &sink.base, &source.base, &adapter.base, &alloc, &alloc);
+  WriteContainerHeader(properties[0], PackHeaderDictionarySize(job.dictionarySize),
+                       static_cast<uint32_t>(adapter->total), header);
+  SinkPut(sink, job.stub.data(), job.stub.size());
+  SinkZeros(sink, kPayloadSearchStart);
+  SinkPut(sink, header, sizeof(header));
+  result = LzmaEnc_Encode(encoder, &sink->base, &source.base, &adapter->base, &alloc, &alloc);
   LzmaEnc_Destroy(encoder, &alloc, &alloc);
-  if (!source.problem.empty()) return source.problem;
-  if (sink.error != 0) return WriteFailed(job.output, sink.error);
-  if (result == SZ_ERROR_MEM) return ShowPath(job.output) + ": not enough memory for the LZMA encoder";
-  if (result != SZ_OK)
-    return ShowPath(job.output) + ": the LZMA encoder failed (SDK result " + std::to_string(result) + ")";
-  // A file rewritten between the passes would leave a checksum that fails every install.
-  if (source.checksum != expectedChecksum) return ShowPath(job.output) + ": a product file changed while being packed";
-
-  const uint64_t streamSize = sink.written - streamStart;
-  const uint64_t findable = PackFindableSize(magicOffset);
-  if (sink.written < findable) {
-    std::vector<uint8_t> zeros(findable - sink.written, 0);
-    SinkPut(&sink, zeros.data(), zeros.size());
+  if (source.problem.code != kExitSuccess) return source.problem;
+  if (sink->error != 0) return WriteFailed(job.output, sink->error);
+  if (result == SZ_ERROR_MEM) return Failure(ShowPath(job.output) + ": not enough memory for the LZMA encoder");
+  if (result != SZ_OK) {
+    return Failure(ShowPath(job.output) + ": the LZMA encoder failed (SDK result " + std::to_string(result) + ")");
   }
+  // A file rewritten between the passes would leave a checksum that fails every install.
+  if (source.checksum != expectedChecksum) {
+    return Failure(ShowPath(job.output) + ": a product file changed while being packed");
+  }
+  return NoProblem();
+}
+
+// Writes the whole installer to `file`.
+Problem WriteInstaller(const PackJob& job, uint32_t expectedChecksum, PlatformFile file, const PackProgress& progress,
+                       PackReport* report) {
+  const EntryStreamTexts texts = {job.productCode, job.productWindowClass, job.mainProgramName};
+  const uint64_t unpacked = UnpackedSize(job, texts);
+  InstallerSink sink = {{SinkWrite}, file, {}, 0, 0};
+  ProgressAdapter adapter = {{ProgressUpdate}, &progress, unpacked, 0};
+  const uint64_t magicOffset = std::max<uint64_t>(job.stub.size(), kPayloadSearchStart);
+  const uint64_t streamStart = magicOffset + kPayloadMagicSize + kContainerHeaderSize;
+  const Problem problem = Encode(job, expectedChecksum, &sink, &adapter, texts);
+  if (problem.code != kExitSuccess) return problem;
+  const uint64_t streamSize = sink.written - streamStart;
+  SinkZeros(&sink, PackFindableSize(magicOffset));
   SinkFlush(&sink);
   if (sink.error != 0) return WriteFailed(job.output, sink.error);
   if (sink.written > 0xFFFFFFFFu) {
-    return ShowPath(job.output) + ": the installer would be " + std::to_string(sink.written) +
-           " bytes; the installer reads at most 4294967295";
+    return Failure(ShowPath(job.output) + ": the installer would be " + std::to_string(sink.written) +
+                   " bytes; the installer reads at most 4294967295");
   }
-  report->entries = static_cast<uint32_t>(job.files.size());
-  report->bytesIn = 0;
+  *report = PackReport{static_cast<uint32_t>(job.files.size()), 0, unpacked, streamSize, sink.written,
+                       PackHeaderDictionarySize(job.dictionarySize)};
   for (const ProductFile& f : job.files) report->bytesIn += f.size;
-  report->unpackedSize = unpacked;
-  report->streamSize = streamSize;
-  report->installerSize = sink.written;
-  report->dictionarySize = dictionary;
   if (progress) progress(kPackCompressing, unpacked, unpacked);
-  return std::string();
+  return NoProblem();
 }
 
 }  // namespace
@@ -361,23 +384,25 @@ uint32_t PackHeaderDictionarySize(uint32_t requested) {
   return requested;
 }
 
-std::string PackInstaller(const PackJob& job, const PackProgress& progress, PackReport* report) {
+Problem PackInstaller(const PackJob& job, const PackProgress& progress, PackReport* report) {
   uint32_t checksum = 0;
-  std::string problem = ComputeChecksum(job.files, progress, &checksum);
-  if (!problem.empty()) return problem;
+  Problem problem = ComputeChecksum(job.files, progress, &checksum);
+  if (problem.code != kExitSuccess) return problem;
   fs::path temporary;
   PlatformFile file = PLATFORM_INVALID_FILE;
   problem = CreateTemporary(job.output, &temporary, &file);
-  if (!problem.empty()) return problem;
-  RemoveOnInterrupt(kInterruptTemporary, temporary);
+  if (problem.code != kExitSuccess) return problem;
+  RemoveOnInterrupt(temporary);
   problem = WriteInstaller(job, checksum, file, progress, report);
-  if (!PlatformCloseHandle(file) && problem.empty()) problem = WriteFailed(job.output, PlatformGetLastError());
-  std::error_code error;
-  if (problem.empty()) {
-    fs::rename(temporary, job.output, error);
-    if (error) problem = ShowPath(job.output) + ": cannot be written (" + error.message() + ")";
+  if (!PlatformCloseHandle(file) && problem.code == kExitSuccess) {
+    problem = WriteFailed(job.output, PlatformGetLastError());
   }
-  if (!problem.empty()) fs::remove(temporary, error);
-  RemoveOnInterrupt(kInterruptTemporary, fs::path());
+  std::error_code error;
+  if (problem.code == kExitSuccess) {
+    fs::rename(temporary, job.output, error);
+    if (error) problem = Failure(ShowPath(job.output) + ": cannot be written (" + error.message() + ")");
+  }
+  if (problem.code != kExitSuccess) fs::remove(temporary, error);
+  RemoveOnInterrupt(fs::path());
   return problem;
 }

@@ -24,6 +24,11 @@ struct PackJob {
   uint32_t dictionarySize;  // kPackDictionaryMin to kPackDictionaryMax
   std::vector<ProductFile> files;
   std::filesystem::path output;
+  // FILE_ID.DIZ's product name as the installer reads it (Windows-1252, empty
+  // when none), and whether the product has that entry at all; pack reads it
+  // once for its warnings and the uninstaller.
+  std::string productName;
+  bool described;
 };
 
 // The dictionary sizes pack accepts. The installer, a 32-bit process, allocates
@@ -48,11 +53,11 @@ enum PackStage { kPackReading, kPackCompressing };
 typedef std::function<void(PackStage stage, uint64_t done, uint64_t total)> PackProgress;
 
 // Reads every file once for the checksum, then writes the installer to a
-// temporary file beside job.output and renames it into place. Returns an empty
-// string on success, with *report filled; otherwise one line "path: problem",
-// and nothing is left behind (an existing output stays as it was). A file that
-// cannot be read is found before anything is written.
-std::string PackInstaller(const PackJob& job, const PackProgress& progress, PackReport* report);
+// temporary file beside job.output and renames it into place. On success
+// *report is filled; after a problem nothing is left behind (an existing
+// output stays as it was). A file that cannot be read is found before anything
+// is written.
+Problem PackInstaller(const PackJob& job, const PackProgress& progress, PackReport* report);
 
 // The smallest installer size at which the locator finds a magic that starts at
 // `magicOffset`: it reads 4092-byte pieces from the search start, gives up on a

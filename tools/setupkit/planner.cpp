@@ -1,17 +1,18 @@
 #include "setupkit/planner.h"
 
 #include <algorithm>
-#include <new>
 #include <vector>
 
-#include "archive/archive_pass.h"
 #include "install/folder_record.h"
-#include "install/install_decisions.h"
 #include "install/install_record.h"
 #include "setupkit/ansi_text.h"
-#include "setupkit/commands.h"
 #include "setupkit/inspector.h"
+#include "setupkit/install_simulation.h"
+#include "setupkit/reading_pass.h"
+#include "setupkit/text_output.h"
+#include "setupkit/uninstaller.h"
 #include "text/bounded_text.h"
+#include "text/file_name_rules.h"
 #include "text/product_description.h"
 #include "text/string_tables.h"
 
@@ -19,7 +20,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-const int kFileNameUnits = 32;
 // What the destination edit control takes (the install step's own limit).
 const size_t kDestinationLimit = kPathUnits - 3;
 
@@ -33,13 +33,12 @@ struct Scan {
   const StringTable* table;
   std::string caption;  // UTF-8
   std::string title;    // the title line, UTF-8
-  char productName[32];
-  char productVersion[32];
-  char16_t languageFileBase[32];
+  char productName[kNameFieldUnits];
+  char productVersion[kNameFieldUnits];  // the version beside the name that was adopted
+  char16_t languageFileBase[kNameFieldUnits];
   std::vector<LanguageItem> items;
   std::vector<std::u16string> entries;
-  std::vector<uint32_t> sizes;
-  bool outOfMemory;
+  std::vector<uint32_t> sizes;  // each entry's data size
 };
 
 std::string Text(const StringTable* table, int16_t id) {
@@ -66,12 +65,12 @@ void ScanDataCall(Scan* scan, const char16_t* name, const uint8_t* data, uint32_
       scan->title = ansi::ToUtf8(title);
       if (scan->productName[0] == 0) {
         AdoptProductName(description.name, scan->productName, sizeof scan->productName);
-        if (scan->productName[0] != 0) AppendNarrow(description.version, scan->productVersion, sizeof scan->productVersion);
+        if (scan->productName[0] != 0) AppendNarrow(description.version, scan->productVersion, kNameFieldUnits);
       }
       break;
     }
     case kScanEntryLanguageFile: {
-      SetLanguageFileBase(name, scan->languageFileBase, kFileNameUnits);
+      SetLanguageFileBase(name, scan->languageFileBase, kNameFieldUnits);
       char16_t text[1024];
       if (ReadLanguageFileName(data, size, text, 1024)) AddItem(scan, text, LanguageFileCode(name));
       break;
@@ -83,51 +82,34 @@ void ScanDataCall(Scan* scan, const char16_t* name, const uint8_t* data, uint32_
 
 int ScanHandler(char16_t* name, const uint8_t* data, uint32_t size, void* context) {
   Scan* scan = static_cast<Scan*>(context);
-  try {
-    if (data == nullptr) {
-      scan->entries.push_back(name);
-      scan->sizes.push_back(size);
-    } else {
-      ScanDataCall(scan, name, data, size);
-    }
-  } catch (const std::bad_alloc&) {
-    scan->outOfMemory = true;
+  if (data == nullptr) {
+    scan->entries.push_back(name);
+    scan->sizes.push_back(size);
+  } else {
+    ScanDataCall(scan, name, data, size);
   }
   return 0;
 }
 
-// One run of the install decisions over the entries: what each one became
-// (empty: skipped), with `cleared` the code of the one unchecked item (0: none).
-struct Run {
+// The check box of each language item in one run: every item checked but
+// `cleared` (0: none).
+struct Checks {
   const Scan* scan;
   uint32_t cleared;
-  InstallState state;
-  std::vector<std::u16string> paths;
 };
 
 int CheckOf(uint32_t code, void* context) {
-  const Run* run = static_cast<const Run*>(context);
-  for (const LanguageItem& item : run->scan->items) {
-    if (item.code == code) return code == run->cleared ? 1 : 2;
+  const Checks* checks = static_cast<const Checks*>(context);
+  for (const LanguageItem& item : checks->scan->items) {
+    if (item.code == code) return code == checks->cleared ? 1 : 2;
   }
   return 0;
 }
 
 void RunDecisions(const Scan& scan, const std::u16string& destination, const char* mainProgram, uint32_t cleared,
-                  Run* run) {
-  run->scan = &scan;
-  run->cleared = cleared;
-  run->state = InstallState{};
-  CopyWide(destination.c_str(), run->state.destination, kPathUnits);
-  NarrowToWide(mainProgram, run->state.mainProgram, kFileNameUnits);
-  if (!IsUsableMainProgramName(run->state.mainProgram)) run->state.mainProgram[0] = 0;
-  for (size_t i = 0; i < scan.entries.size(); ++i) {
-    char16_t name[kPathUnits];
-    CopyWide(scan.entries[i].c_str(), name, kPathUnits);
-    bool written = DecideInstallEntry(name, scan.languageFileBase, CheckOf, run, &run->state) == kInstallWrite;
-    if (written) run->state.bytesWritten += scan.sizes[i];
-    run->paths.push_back(written ? name : u"");
-  }
+                  SimulatedInstall* install) {
+  Checks checks = {&scan, cleared};
+  SimulateInstall(scan.entries, destination, mainProgram, scan.languageFileBase, CheckOf, &checks, install);
 }
 
 std::string Code(uint32_t code) {
@@ -149,25 +131,27 @@ struct PlannedLink {
 };
 
 struct Plan {
-  std::string caption, title, productName, productCode, destination, mainProgram, uninstaller, record, error;
+  std::string caption, title, productName, productVersion, productCode, destination, mainProgram, uninstaller;
+  std::string record, error;
+  std::string installedVersion, versionCase;  // the --installed-version given and what the installer makes of it
   bool proposed;
+  bool quietUninstall;  // the uninstaller carries its trailer: it takes /S
   std::vector<std::pair<LanguageItem, std::vector<std::string>>> languages;  // item, the files its cleared box drops
   std::vector<PlannedFile> files;
   std::vector<PlannedValue> values;
   std::vector<PlannedLink> links;
 };
 
-void Decide(const Scan& scan, const ArchivePassSummary& summary, const std::u16string& destination, Plan* plan) {
-  Run all;
-  RunDecisions(scan, destination, summary.mainProgramName, 0, &all);
-  if (all.state.pathError != 0) {
-    plan->error = "a file's path in the destination would exceed 1023 characters: the install fails (error 206)";
-  }
+// Each file where it lands, which later entry overwrites it, and what each
+// language's cleared box drops.
+void DecideFiles(const Scan& scan, const SimulatedInstall& all, const std::u16string& destination,
+                 const char* mainProgram, Plan* plan) {
+  Checks checks = {&scan, 0};
   for (size_t i = 0; i < scan.entries.size(); ++i) {
     if (all.paths[i].empty()) continue;
     PlannedFile file{Utf16ToUtf8(scan.entries[i]), Utf16ToUtf8(all.paths[i]), "", ""};
     uint32_t code = 0;
-    if (InstallLanguageCode(scan.entries[i].c_str(), scan.languageFileBase, &code) && CheckOf(code, &all) != 0) {
+    if (InstallLanguageCode(scan.entries[i].c_str(), scan.languageFileBase, &code) && CheckOf(code, &checks) != 0) {
       file.language = Code(code);
     }
     for (size_t later = i + 1; later < scan.entries.size(); ++later) {
@@ -176,47 +160,21 @@ void Decide(const Scan& scan, const ArchivePassSummary& summary, const std::u16s
     plan->files.push_back(file);
   }
   for (const LanguageItem& item : scan.items) {
-    Run cleared;
-    RunDecisions(scan, destination, summary.mainProgramName, item.code, &cleared);
+    SimulatedInstall cleared;
+    RunDecisions(scan, destination, mainProgram, item.code, &cleared);
     std::vector<std::string> dropped;
     for (size_t i = 0; i < scan.entries.size(); ++i) {
       if (!all.paths[i].empty() && cleared.paths[i].empty()) dropped.push_back(Utf16ToUtf8(all.paths[i]));
     }
     plan->languages.push_back({item, dropped});
   }
+}
 
-  const InstallState& state = all.state;
-  char16_t record[kPathUnits];
-  JoinInstalledPath(state.destination, kRecordFileName, record, kPathUnits);
-  plan->record = Utf16ToUtf8(record);
-  plan->mainProgram = Utf16ToUtf8(state.mainProgram);
-  plan->uninstaller = Utf16ToUtf8(state.uninstaller);
-  char16_t name[kFileNameUnits], code[4];
-  NarrowToWide(scan.productName, name, kFileNameUnits);
-  NarrowToWide(summary.productCode, code, 4);
-  InstallRecordSteps steps;
-  DecideInstallRecord(&state, name, code, &steps);
-  if (!plan->error.empty()) return;  // a failed install records nothing
-  if (steps.storeDestination) {
-    plan->values.push_back({"HKCU", Utf16ToUtf8(kStoredDestinationKey), Utf16ToUtf8(code), plan->destination});
-  }
-  if (steps.uninstallEntry) {
-    UninstallValue values[kUninstallValueMax];
-    char16_t version[kFileNameUnits];
-    NarrowToWide(scan.productVersion, version, kFileNameUnits);
-    UninstallFacts facts = {name, version, false};
-    int count = UninstallEntryValues(&state, &facts, values);
-    const std::string key = Utf16ToUtf8(kUninstallKeyBase) + Utf16ToUtf8(name);
-    for (int i = 0; i < count; ++i) {
-      const UninstallValue& value = values[i];
-      plan->values.push_back({"HKLM", key, Utf16ToUtf8(value.name),
-                              value.isNumber ? std::to_string(value.number) : Utf16ToUtf8(value.text)});
-    }
-  }
+void DecideLinks(const InstallState& state, const std::string& name, const InstallRecordSteps& steps, Plan* plan) {
   char16_t program[kPathUnits], uninstaller[kPathUnits], folder[kPathUnits];
   JoinInstalledPath(state.destination, state.mainProgram, program, kPathUnits);
   JoinInstalledPath(state.destination, state.uninstaller, uninstaller, kPathUnits);
-  const std::string group = Utf16ToUtf8(name) + "\\", link = Utf16ToUtf8(name) + ".lnk";
+  const std::string group = name + "\\", link = name + ".lnk";
   if (steps.programGroup) {
     plan->links.push_back({"programs", group + link, Utf16ToUtf8(program), plan->destination});
     if (steps.uninstallLink) {
@@ -232,6 +190,66 @@ void Decide(const Scan& scan, const ArchivePassSummary& summary, const std::u16s
       plan->links.push_back({place, link, Utf16ToUtf8(program), Utf16ToUtf8(folder)});
     }
   }
+}
+
+// The record steps: registry values and shortcuts; a failed install records
+// nothing but the folder's record of the files it wrote.
+void DecideRecord(const Scan& scan, const ArchivePassSummary& summary, const SimulatedInstall& all, Plan* plan) {
+  InstallState state = all.state;
+  for (size_t i = 0; i < all.paths.size(); ++i) state.bytesWritten += all.paths[i].empty() ? 0 : scan.sizes[i];
+  char16_t record[kPathUnits];
+  JoinInstalledPath(state.destination, kRecordFileName, record, kPathUnits);
+  plan->record = Utf16ToUtf8(record);
+  plan->mainProgram = Utf16ToUtf8(state.mainProgram);
+  plan->uninstaller = Utf16ToUtf8(state.uninstaller);
+  char16_t name[kNameFieldUnits], code[4];
+  NarrowToWide(scan.productName, name, kNameFieldUnits);
+  NarrowToWide(summary.productCode, code, 4);
+  InstallRecordSteps steps;
+  DecideInstallRecord(&state, name, code, &steps);
+  if (!plan->error.empty()) return;
+  if (steps.storeDestination) {
+    plan->values.push_back({"HKCU", Utf16ToUtf8(kStoredDestinationKey), Utf16ToUtf8(code), plan->destination});
+  }
+  if (steps.uninstallEntry) {
+    char16_t version[kNameFieldUnits];
+    NarrowToWide(scan.productVersion, version, kNameFieldUnits);
+    const UninstallFacts facts = {name, version, plan->quietUninstall};
+    UninstallValue values[kUninstallValueMax];
+    const int count = UninstallEntryValues(&state, &facts, values);
+    const std::string key = Utf16ToUtf8(kUninstallKeyBase) + Utf16ToUtf8(name);
+    for (int i = 0; i < count; ++i) {
+      const std::string data = values[i].isNumber ? std::to_string(values[i].number) : Utf16ToUtf8(values[i].text);
+      plan->values.push_back({"HKLM", key, Utf16ToUtf8(values[i].name), data});
+    }
+  }
+  DecideLinks(state, Utf16ToUtf8(name), steps, plan);
+}
+
+void Decide(const Scan& scan, const ArchivePassSummary& summary, const std::u16string& destination, Plan* plan) {
+  SimulatedInstall all;
+  RunDecisions(scan, destination, summary.mainProgramName, 0, &all);
+  if (all.state.pathError != 0) {
+    plan->error = "a file's path in the destination would exceed 1023 characters: the install fails (error 206)";
+  }
+  DecideFiles(scan, all, destination, summary.mainProgramName, plan);
+  DecideRecord(scan, summary, all, plan);
+}
+
+// What the installer makes of the version installed in the folder (its record's).
+std::string VersionCase(const std::string& installed, const std::string& offered) {
+  if (installed.empty()) return "";
+  const std::u16string a = Utf8ToUtf16(installed), b = Utf8ToUtf16(offered);
+  switch (CompareVersions(a.c_str(), b.c_str())) {
+    case 1:
+      return "downgrade: the dialog asks \"Version " + installed + " of ... is installed. Install the older version " +
+             offered + "?\"; silent, it is refused (exit code 7) unless /ALLOWDOWNGRADE";
+    case 0:
+      return "same version: installs as on a first run over the files";
+    case -1:
+      return "upgrade: installs over the older version";
+  }
+  return "versions cannot be compared: installs as over any version";
 }
 
 void PrintText(const Plan& plan, std::ostream& out) {
@@ -256,8 +274,12 @@ void PrintText(const Plan& plan, std::ostream& out) {
   if (!plan.error.empty()) out << "\nInstall fails: " << plan.error << "\n";
   out << "\nMain program: " << (plan.mainProgram.empty() ? "(none)" : Printable(plan.mainProgram))
       << "\nUninstaller:  " << (plan.uninstaller.empty() ? "(none)" : Printable(plan.uninstaller))
-      << "\nRecord:       " << Printable(plan.record) << "  (the files every install wrote here, for the uninstaller)"
-      << "\n\nRegistry values\n";
+      << (plan.uninstaller.empty() ? "" : plan.quietUninstall ? "  (takes /S)" : "  (not setupkit's: no quiet command)")
+      << "\nRecord:       " << Printable(plan.record) << "  (every file installs wrote here, for the uninstaller)";
+  if (!plan.installedVersion.empty()) {
+    out << "\nInstalled:    " << Printable(plan.installedVersion) << " -> " << Printable(plan.versionCase);
+  }
+  out << "\n\nRegistry values\n";
   for (const PlannedValue& value : plan.values) {
     out << "  " << value.root << "\\" << Printable(value.key) << "  " << Printable(value.value) << " = "
         << Printable(value.data) << "\n";
@@ -269,83 +291,136 @@ void PrintText(const Plan& plan, std::ostream& out) {
   }
 }
 
-void PrintJson(const Plan& plan, std::ostream& out) {
-  out << "{\n  \"format\": 1,\n  \"caption\": " << JsonString(plan.caption) << ",\n  \"title\": "
-      << JsonString(plan.title) << ",\n  \"productName\": " << JsonString(plan.productName)
-      << ",\n  \"productCode\": " << JsonString(plan.productCode) << ",\n  \"destination\": "
-      << JsonString(plan.destination) << ",\n  \"proposed\": " << (plan.proposed ? "true" : "false")
-      << ",\n  \"mainProgram\": " << JsonString(plan.mainProgram) << ",\n  \"uninstaller\": "
-      << JsonString(plan.uninstaller) << ",\n  \"record\": " << JsonString(plan.record) << ",\n  \"error\": " << JsonString(plan.error) << ",\n  \"languages\": [";
-  // One object a line, so that a line-oriented reader (the end-to-end test) needs no JSON parser.
-  const char* separator = "\n    ";
-  for (const auto& language : plan.languages) {
-    out << separator << "{\"code\": " << JsonString(Code(language.first.code))
-        << ", \"item\": " << JsonString(Utf16ToUtf8(language.first.text)) << ", \"drops\": [";
-    for (size_t i = 0; i < language.second.size(); ++i) out << (i ? ", " : "") << JsonString(language.second[i]);
-    out << "]}";
-    separator = ",\n    ";
-  }
-  out << "\n  ],\n  \"files\": [";
-  separator = "\n    ";
-  for (const PlannedFile& file : plan.files) {
-    out << separator << "{\"stored\": " << JsonString(file.stored) << ", \"installed\": " << JsonString(file.installed)
-        << ", \"language\": " << JsonString(file.language) << ", \"overwrittenBy\": " << JsonString(file.overwrittenBy)
-        << "}";
-    separator = ",\n    ";
-  }
-  out << "\n  ],\n  \"registry\": [";
-  separator = "\n    ";
-  for (const PlannedValue& value : plan.values) {
-    out << separator << "{\"root\": " << JsonString(value.root) << ", \"key\": " << JsonString(value.key)
-        << ", \"value\": " << JsonString(value.value) << ", \"data\": " << JsonString(value.data) << "}";
-    separator = ",\n    ";
-  }
-  out << "\n  ],\n  \"shortcuts\": [";
-  separator = "\n    ";
-  for (const PlannedLink& link : plan.links) {
-    out << separator << "{\"folder\": " << JsonString(link.folder) << ", \"link\": " << JsonString(link.link)
-        << ", \"target\": " << JsonString(link.target) << ", \"workingDirectory\": "
-        << JsonString(link.workingDirectory) << "}";
-    separator = ",\n    ";
-  }
-  out << "\n  ]\n}\n";
+typedef std::vector<std::pair<const char*, std::string>> JsonTexts;
+
+// One object on one line, of text members; with `close` false more may follow.
+void JsonRow(JsonWriter* json, const JsonTexts& texts, bool close = true) {
+  JsonOpen(json, nullptr, '{', false);
+  for (const auto& text : texts) JsonText(json, text.first, text.second);
+  if (close) JsonClose(json);
 }
 
-}  // namespace
+// An array of one object a line, so that a line-oriented reader (the end-to-end test) needs no JSON parser.
+template <typename Item>
+void JsonRows(JsonWriter* json, const char* key, const std::vector<Item>& items, JsonTexts (*row)(const Item&)) {
+  JsonOpen(json, key, '[', true);
+  for (const Item& item : items) JsonRow(json, row(item));
+  JsonClose(json);
+}
 
-int PlanInstallation(const fs::path& installer, const PlanRequest& request, std::ostream& out, std::string* problem) {
-  Scan scan{};
-  scan.table = FindStringTable(request.interfaceLanguage.c_str());
-  scan.caption = Text(scan.table, kTextDialogTitle);
+JsonTexts FileRow(const PlannedFile& f) {
+  return {{"stored", f.stored}, {"installed", f.installed}, {"language", f.language}, {"overwrittenBy", f.overwrittenBy}};
+}
+
+JsonTexts ValueRow(const PlannedValue& v) {
+  return {{"root", v.root}, {"key", v.key}, {"value", v.value}, {"data", v.data}};
+}
+
+JsonTexts LinkRow(const PlannedLink& l) {
+  return {{"folder", l.folder}, {"link", l.link}, {"target", l.target}, {"workingDirectory", l.workingDirectory}};
+}
+
+void PrintJson(const Plan& plan, std::ostream& out) {
+  JsonWriter json = {&out, {}};
+  JsonOpen(&json, nullptr, '{', true);
+  JsonNumber(&json, "format", kJsonFormat);
+  const std::pair<const char*, const std::string*> head[] = {
+      {"caption", &plan.caption}, {"title", &plan.title}, {"productName", &plan.productName},
+      {"productCode", &plan.productCode}, {"destination", &plan.destination}};
+  for (const auto& text : head) JsonText(&json, text.first, *text.second);
+  JsonBool(&json, "proposed", plan.proposed);
+  JsonText(&json, "mainProgram", plan.mainProgram);
+  JsonText(&json, "uninstaller", plan.uninstaller);
+  JsonBool(&json, "quietUninstall", plan.quietUninstall);
+  JsonText(&json, "record", plan.record);
+  JsonText(&json, "productVersion", plan.productVersion);
+  JsonText(&json, "installedVersion", plan.installedVersion);
+  JsonText(&json, "versionCase", plan.versionCase);
+  JsonText(&json, "error", plan.error);
+  JsonOpen(&json, "languages", '[', true);
+  for (const auto& language : plan.languages) {
+    JsonRow(&json, {{"code", Code(language.first.code)}, {"item", Utf16ToUtf8(language.first.text)}}, false);
+    JsonOpen(&json, "drops", '[', false);
+    for (const std::string& path : language.second) JsonText(&json, nullptr, path);
+    JsonClose(&json);
+    JsonClose(&json);
+  }
+  JsonClose(&json);
+  JsonRows(&json, "files", plan.files, FileRow);
+  JsonRows(&json, "registry", plan.values, ValueRow);
+  JsonRows(&json, "shortcuts", plan.links, LinkRow);
+  JsonClose(&json);
+}
+
+// The scan pass as the dialog makes it, in the interface language's texts.
+Problem ScanInstaller(const fs::path& installer, const PlanRequest& request, Scan* scan, ArchivePassSummary* summary) {
+  scan->table = FindStringTable(request.interfaceLanguage.c_str());
+  scan->caption = Text(scan->table, kTextDialogTitle);
   // The list starts with the two built-in items, before the scan adds the product's.
   char16_t text[31];
-  LookupString(scan.table, kTextLanguageEnglish, text, 31);
-  scan.items.push_back({LanguageCode4FromNarrow("US"), text});
-  LookupString(scan.table, kTextLanguageGerman, text, 31);
-  scan.items.push_back({LanguageCode4FromNarrow("DE"), text});
-  ArchivePassSummary summary;
-  int exitCode = InspectReadingPass(installer, ScanHandler, &scan, &summary, problem);
-  if (exitCode != kExitSuccess) return exitCode;
-  if (scan.outOfMemory) throw std::bad_alloc();
+  LookupString(scan->table, kTextLanguageEnglish, text, 31);
+  scan->items.push_back({LanguageCode4FromNarrow("US"), text});
+  LookupString(scan->table, kTextLanguageGerman, text, 31);
+  scan->items.push_back({LanguageCode4FromNarrow("DE"), text});
+  return ReadingPassProblem(installer, GuardedPass(installer, ScanHandler, scan, summary), *summary);
+}
 
-  Plan plan{};
-  plan.caption = scan.caption;
-  plan.title = scan.title;
-  plan.productName = ansi::ToUtf8(scan.productName);
-  plan.productCode = ansi::ToUtf8(summary.productCode);
-  std::u16string destination = Utf8ToUtf16(request.destination);
-  plan.proposed = request.destination.empty();
-  if (plan.proposed) {
+Problem ChooseDestination(const PlanRequest& request, const Scan& scan, std::u16string* destination) {
+  *destination = Utf8ToUtf16(request.destination);
+  if (request.destination.empty()) {
     // A plain system: Program Files beside C:\Windows, no folder stored by an earlier run.
     char16_t folder[kPathUnits] = u"C:\\Windows";
     ProgramFilesBesideWindows(folder, kPathUnits);
     ProposeDestination(folder, kPathUnits, scan.productName);
-    destination = folder;
-  } else if (destination.size() > kDestinationLimit) {
-    *problem = "--dest: longer than the installer's destination field (" + std::to_string(kDestinationLimit) +
-               " characters)";
-    return kExitFailure;
+    *destination = folder;
+  } else if (destination->size() > kDestinationLimit) {
+    return Failure("--dest: longer than the installer's destination field (" + std::to_string(kDestinationLimit) +
+                   " characters)");
+  } else if (!IsFullyQualifiedPath(destination->c_str())) {
+    return Failure("--dest " + request.destination +
+                   ": not a full path; the installer refuses a folder without a drive or share (C:\\..., "
+                   "\\\\server\\share\\...)");
   }
+  return NoProblem();
+}
+
+// Whether the uninstaller the install writes carries its trailer; a second
+// pass copies it only when the product has one.
+Problem FindQuietUninstall(const fs::path& installer, const Scan& scan, bool* quiet) {
+  *quiet = false;
+  bool any = false;
+  for (const std::u16string& entry : scan.entries) {
+    char narrow[kEntryNameUnits];
+    WideToNarrow(entry.c_str(), narrow, kEntryNameUnits);
+    any = any || IsUninstallerName(narrow);
+  }
+  if (!any) return NoProblem();
+  UninstallerInfo info;
+  bool found = false;
+  Problem problem = ReadUninstallerOf(installer, &info, &found);
+  *quiet = found && info.problem.empty();
+  return problem;
+}
+
+}  // namespace
+
+Problem PlanInstallation(const fs::path& installer, const PlanRequest& request, std::ostream& out) {
+  Scan scan{};
+  ArchivePassSummary summary;
+  Problem problem = ScanInstaller(installer, request, &scan, &summary);
+  if (problem.code != kExitSuccess) return problem;
+  Plan plan{};
+  plan.caption = scan.caption;
+  plan.title = scan.title;
+  plan.productName = ansi::ToUtf8(scan.productName);
+  plan.productVersion = ansi::ToUtf8(scan.productVersion);
+  plan.installedVersion = request.installedVersion;
+  plan.versionCase = VersionCase(request.installedVersion, plan.productVersion);
+  plan.productCode = ansi::ToUtf8(summary.productCode);
+  plan.proposed = request.destination.empty();
+  std::u16string destination;
+  problem = ChooseDestination(request, scan, &destination);
+  if (problem.code != kExitSuccess) return problem;
   plan.destination = Utf16ToUtf8(destination);
   // The dialog's list shows its items sorted by their text.
   std::stable_sort(scan.items.begin(), scan.items.end(), [](const LanguageItem& a, const LanguageItem& b) {
@@ -354,11 +429,13 @@ int PlanInstallation(const fs::path& installer, const PlanRequest& request, std:
     for (char16_t& c : y) c = FoldAscii(c);
     return x < y;
   });
+  problem = FindQuietUninstall(installer, scan, &plan.quietUninstall);
+  if (problem.code != kExitSuccess) return problem;
   Decide(scan, summary, destination, &plan);
   if (request.json) {
     PrintJson(plan, out);
   } else {
     PrintText(plan, out);
   }
-  return kExitSuccess;
+  return NoProblem();
 }

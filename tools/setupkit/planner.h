@@ -10,14 +10,16 @@
 #include <ostream>
 #include <string>
 
+#include "setupkit/exit_codes.h"
+
 struct PlanRequest {
   std::string destination;        // UTF-8 as the user would type it; empty: the one proposed on a first run
   std::string interfaceLanguage;  // "US", "DE" or "IT": the texts the dialog shows
   bool json;
+  std::string installedVersion;   // the version recorded in the destination; empty: none (a first install)
 };
 
-// Prints the plan on `out`; returns the exit code of the inspect commands (0, or
-// 1 for a broken payload, 2 when the installer cannot be read or the
-// destination cannot be used), *problem naming the trouble.
-int PlanInstallation(const std::filesystem::path& installer, const PlanRequest& request, std::ostream& out,
-                     std::string* problem);
+// Prints the plan on `out`. The problem: a broken payload (kExitBrokenPayload),
+// an installer that cannot be read or a destination that cannot be used
+// (kExitFailure).
+Problem PlanInstallation(const std::filesystem::path& installer, const PlanRequest& request, std::ostream& out);
