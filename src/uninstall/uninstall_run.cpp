@@ -172,7 +172,9 @@ void RemoveLinkIn(Removal* removal, const char16_t* folder, const char16_t* name
   if (BuildShortcutPath(folder, name, link, kPathUnits)) RemoveLinkIntoFolder(removal, link);
 }
 
+// Every link and the group are named after the product: without a usable name there is nothing of ours to find.
 void RemoveShortcuts(Removal* removal) {
+  if (removal->productName[0] == 0) return;
   char16_t folder[kPathUnits];
   FindSpecialFolder(CSIDL_COMMON_PROGRAMS, folder);
   if (folder[0] == 0) FindSpecialFolder(CSIDL_PROGRAMS, folder);
