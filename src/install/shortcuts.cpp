@@ -7,6 +7,7 @@
 #include "platform/platform.h"
 #include "platform/wide.h"
 #include "text/bounded_text.h"
+#include "ui/library_search.h"
 #include "ui/setup_log.h"
 #include "ui/shell_memory.h"
 
@@ -59,9 +60,13 @@ void CreateShortcutIn(const char16_t* folder, const char16_t* target, const char
 
 void FindSpecialFolder(int csidl, char16_t* buffer) {
   buffer[0] = 0;
+  auto location = reinterpret_cast<decltype(&SHGetSpecialFolderLocation)>(ShellProcedure("SHGetSpecialFolderLocation"));
+  auto pathOf = reinterpret_cast<decltype(&SHGetPathFromIDListW)>(ShellProcedure("SHGetPathFromIDListW"));
   ShellItemIds items;
-  if (FAILED(SHGetSpecialFolderLocation(nullptr, csidl, &items.ids)) || items.ids == nullptr) return;
-  if (!SHGetPathFromIDListW(items.ids, AsWide(buffer))) buffer[0] = 0;
+  if (location == nullptr || pathOf == nullptr || FAILED(location(nullptr, csidl, &items.ids)) || items.ids == nullptr) {
+    return;
+  }
+  if (!pathOf(items.ids, AsWide(buffer))) buffer[0] = 0;
 }
 
 void FindQuickLaunchFolder(char16_t* buffer, int capacity) {

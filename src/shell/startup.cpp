@@ -22,6 +22,26 @@
 #include "ui/installer_context.h"
 #include "ui/interface_language.h"
 
+namespace {
+
+typedef LONG(WINAPI* SameMappedFilesCall)(PVOID imageView, PVOID fileView);
+
+}  // namespace
+
+bool IsRunningImageFile(PlatformFile file) {
+  SameMappedFilesCall sameFiles = reinterpret_cast<SameMappedFilesCall>(
+      reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "NtAreMappedFilesTheSame")));
+  if (sameFiles == nullptr || file == PLATFORM_INVALID_FILE) return false;
+  HANDLE mapping = CreateFileMappingW(file, nullptr, PAGE_READONLY, 0, 0, nullptr);
+  if (mapping == nullptr) return false;
+  void* view = MapViewOfFile(mapping, FILE_MAP_READ, 0, 0, 1);
+  // 0 is STATUS_SUCCESS: both views map the same file.
+  bool same = view != nullptr && sameFiles(GetModuleHandleW(nullptr), view) == 0;
+  if (view != nullptr) UnmapViewOfFile(view);
+  CloseHandle(mapping);
+  return same;
+}
+
 void InitializeContext(HINSTANCE instance) {
   InstallerContext* context = InstallerContextGet();
   if (context == nullptr) return;
@@ -35,6 +55,11 @@ void InitializeContext(HINSTANCE instance) {
   // Held until exit and shared for reading only: nobody can rename, replace or
   // change the installer between the scan that checked it and the install.
   context->moduleFile = PlatformCreateFile(context->modulePath, false);
+  // The path may name another file by now than the one the process started from.
+  if (context->moduleFile != PLATFORM_INVALID_FILE && !IsRunningImageFile(context->moduleFile)) {
+    PlatformCloseHandle(context->moduleFile);
+    context->moduleFile = PLATFORM_INVALID_FILE;
+  }
 }
 
 namespace {

@@ -14,8 +14,14 @@
 // the running executable (always terminated; a path cut at 1023 characters is
 // left cut, and the scan pass then reports the installer as broken) and opens
 // that file as moduleFile, which both archive passes read (PLATFORM_INVALID_FILE
-// when it cannot be opened: the scan then fails). Does nothing without a context.
+// when it cannot be opened or IsRunningImageFile refuses it: the scan then
+// fails). Does nothing without a context.
 void InitializeContext(HINSTANCE instance);
+
+// True when file is the very file the running program was started from, as the
+// system compares its mappings (NtAreMappedFilesTheSame), not a file put at the
+// program's path since, however alike. False when that cannot be established.
+bool IsRunningImageFile(PlatformFile file);
 
 // The whole program for the command line arguments (without the program's
 // name; see install/setup_options.h): allocates the context, initialises OLE

@@ -3,6 +3,7 @@
 #include "archive/file_routines.h"
 #include "platform/wide.h"
 #include "text/bounded_text.h"
+#include "ui/library_search.h"
 #include "ui/shell_memory.h"
 
 namespace {
@@ -26,8 +27,9 @@ int CALLBACK BrowseCallback(HWND browser, UINT message, LPARAM, LPARAM data) {
 }
 
 LPITEMIDLIST BrowseStartItem(HWND owner, char16_t* path) {
+  auto desktopFolder = reinterpret_cast<decltype(&SHGetDesktopFolder)>(ShellProcedure("SHGetDesktopFolder"));
   IShellFolder* desktop = nullptr;
-  if (FAILED(SHGetDesktopFolder(&desktop))) return nullptr;
+  if (desktopFolder == nullptr || FAILED(desktopFolder(&desktop))) return nullptr;
   MakeFullPath(path);
   LPITEMIDLIST start = ParseFolder(desktop, owner, path);
   if (start == nullptr) {
@@ -54,8 +56,11 @@ void BrowseForDestination(HWND dialog, int editId) {
     browse.lParam = reinterpret_cast<LPARAM>(start.ids);
   }
 
-  ShellItemIds picked(SHBrowseForFolderW(&browse));
-  if (picked.ids != nullptr && SHGetPathFromIDListW(picked.ids, AsWide(path))) {
+  auto browseFor = reinterpret_cast<decltype(&SHBrowseForFolderW)>(ShellProcedure("SHBrowseForFolderW"));
+  auto pathOf = reinterpret_cast<decltype(&SHGetPathFromIDListW)>(ShellProcedure("SHGetPathFromIDListW"));
+  if (browseFor == nullptr || pathOf == nullptr) return;
+  ShellItemIds picked(browseFor(&browse));
+  if (picked.ids != nullptr && pathOf(picked.ids, AsWide(path))) {
     SetDlgItemTextW(dialog, editId, AsWide(path));
   }
 }

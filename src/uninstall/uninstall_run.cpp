@@ -14,6 +14,8 @@
 #include "ui/messages.h"
 #include "ui/product_closer.h"
 #include "text/bounded_text.h"
+#include "uninstall/uninstall_decisions.h"
+#include "uninstall/uninstall_files.h"
 #include "uninstall/uninstall_texts.h"
 #include "archive/uninstall_trailer.h"
 
@@ -30,11 +32,13 @@ const int kProcessesMax = 16;
 // After the uninstaller has ended, the system may hold its image a moment longer.
 const int kDeleteTries = 50;
 const DWORD kDeletePauseMs = 100;
+const DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
 
 struct Removal {
   char16_t self[kPathUnits];    // the running program
   char16_t folder[kPathUnits];  // where it was installed
-  char16_t productName[kNameFieldUnits];
+  char16_t shownName[kNameFieldUnits];    // the trailer's product name, for the messages
+  char16_t productName[kNameFieldUnits];  // the same when usable as a path component, else empty
   Trailer trailer;
   const StringTable* table;
   char16_t atRestart[kListUnits];   // names scheduled for deletion, one a line
@@ -121,14 +125,14 @@ void CloseProduct(const char* windowClass) {
   for (DWORD i = 0; i < count; ++i) CloseHandle(processes[i]);
 }
 
-// Deletes a file; one in use is scheduled for deletion at restart. Either way
-// that cannot be done now is noted under name for the final message.
+// Deletes a file (see RemoveInstalledFile); one that goes at the next restart
+// or stays is noted under name for the final message.
 void RemoveFile(Removal* removal, const char16_t* path, const char16_t* name) {
-  if (DeleteFileW(AsWide(path))) return;
-  if (MoveFileExW(AsWide(path), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT)) {
+  int removed = RemoveInstalledFile(path);
+  if (removed == kFileAtRestart) {
     AddLine(name, removal->atRestart);
     removal->scheduled += 1;
-  } else {
+  } else if (removed == kFileKept) {
     AddLine(name, removal->notDeleted);
   }
 }
@@ -136,8 +140,8 @@ void RemoveFile(Removal* removal, const char16_t* path, const char16_t* name) {
 // Deletes folder\name when it is a file there, never the program itself.
 void RemoveListedFile(Removal* removal, const char16_t* name) {
   char16_t path[kPathUnits];
-  // Only names inside the folder: a name with a folder or drive in it is not the installer's.
-  if (FileNameOffset(name) != 0 || FindText(name, u":") != nullptr) return;
+  // Only plain names of the folder, as the installer writes them: no folder, drive, stream or device.
+  if (!IsUsableMainProgramName(name)) return;
   if (SetWide(removal->folder, path, kPathUnits) != 0 || AppendPathComponent(name, path, kPathUnits) != 0) return;
   if (lstrcmpiW(AsWide(path), AsWide(removal->self)) == 0) return;
   DWORD attributes = GetFileAttributesW(AsWide(path));
@@ -163,8 +167,7 @@ void DeleteListedFiles(Removal* removal) {
   char name[kTrailerNameMax + 1];
   char16_t wide[kPathUnits];
   while (TrailerNextFile(&removal->trailer, &cursor, name, sizeof(name))) {
-    NarrowToWide(name, wide, kPathUnits);
-    RemoveListedFile(removal, wide);
+    if (TrailerFileName(name, wide, kPathUnits)) RemoveListedFile(removal, wide);
   }
   uint8_t* block = nullptr;
   RecordView record;
@@ -212,7 +215,9 @@ void RemoveLinkIn(Removal* removal, const char16_t* folder, const char16_t* name
   if (BuildShortcutPath(folder, name, link, kPathUnits)) RemoveLinkIntoFolder(removal, link);
 }
 
+// Every link and the group are named after the product: without a usable name there is nothing of ours to find.
 void RemoveShortcuts(Removal* removal) {
+  if (removal->productName[0] == 0) return;
   char16_t folder[kPathUnits];
   FindSpecialFolder(CSIDL_COMMON_PROGRAMS, folder);
   if (folder[0] == 0) FindSpecialFolder(CSIDL_PROGRAMS, folder);
@@ -233,15 +238,23 @@ void NoteRegistryResult(Removal* removal, LONG result, const char16_t* name) {
   if (result != ERROR_SUCCESS && result != ERROR_FILE_NOT_FOUND) AddLine(name, removal->notDeleted);
 }
 
-void RemoveRegistration(Removal* removal) {
-  if (removal->productName[0] != 0) {
-    char16_t key[kKeyUnits];
-    SetWide(u"HKEY_LOCAL_MACHINE\\", key, kKeyUnits);
-    const int rootLength = WideLength(key);
-    if (AppendWide(kUninstallKeyBase, key, kKeyUnits) == 0 && AppendWide(removal->productName, key, kKeyUnits) == 0) {
-      NoteRegistryResult(removal, RegDeleteKeyW(HKEY_LOCAL_MACHINE, AsWide(key + rootLength)), key);
-    }
+// The uninstall key goes only when its program is this folder's: a copy of the
+// product installed elsewhere keeps its own.
+void RemoveUninstallKey(Removal* removal) {
+  char16_t key[kKeyUnits], command[kPathUnits], owner[kPathUnits];
+  SetWide(u"HKEY_LOCAL_MACHINE\\", key, kKeyUnits);
+  const char16_t* subKey = key + WideLength(key);
+  AppendWide(kUninstallKeyBase, key, kKeyUnits);
+  if (removal->productName[0] == 0 || AppendWide(removal->productName, key, kKeyUnits) != 0 ||
+      !ReadRegistryText(HKEY_LOCAL_MACHINE, subKey, u"UninstallString", command, kPathUnits) ||
+      !UninstallCommandFolder(command, owner, kPathUnits) || !SameFolder(owner, removal->folder)) {
+    return;
   }
+  NoteRegistryResult(removal, RegDeleteKeyW(HKEY_LOCAL_MACHINE, AsWide(subKey)), key);
+}
+
+void RemoveRegistration(Removal* removal) {
+  RemoveUninstallKey(removal);
   char16_t code[4], stored[kPathUnits];
   NarrowToWide(removal->trailer.productCode, code, 4);
   if (code[0] == 0 || !ReadRegistryText(HKEY_CURRENT_USER, kStoredDestinationKey, code, stored, kPathUnits) ||
@@ -288,19 +301,21 @@ bool FolderKeepsOthers(const Removal* removal) {
   return entries > removal->scheduled;
 }
 
-// Starts a copy of the program in the temporary folder, handing it this
-// process; the copy deletes the program once this process has ended.
+// Starts a copy of the program in a folder of its own in the temporary folder,
+// handing it this process; the copy deletes the program once this process has
+// ended. The copy is held unchangeable until its process runs.
 bool StartSelfRemoval(const char16_t* self) {
-  char16_t temp[kPathUnits], copy[kPathUnits];
-  DWORD length = GetTempPathW(kPathUnits, AsWide(temp));
-  if (length == 0 || length >= kPathUnits - 14 || !GetTempFileNameW(AsWide(temp), L"uni", 0, AsWide(copy))) {
-    return false;
-  }
+  char16_t copy[kPathUnits], temp[kPathUnits];
+  HANDLE held = CopyProgramHeld(self, copy);
+  if (held == INVALID_HANDLE_VALUE) return false;
+  SetWide(copy, temp, kPathUnits);
+  StripFileName(temp);
   HANDLE me = nullptr;
-  if (!CopyFileW(AsWide(self), AsWide(copy), FALSE) ||
-      !DuplicateHandle(GetCurrentProcess(), GetCurrentProcess(), GetCurrentProcess(), &me,
+  if (!DuplicateHandle(GetCurrentProcess(), GetCurrentProcess(), GetCurrentProcess(), &me,
                        SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION, TRUE, 0)) {
+    CloseHandle(held);
     DeleteFileW(AsWide(copy));
+    RemoveDirectoryW(AsWide(temp));
     return false;
   }
   wchar_t command[kPathUnits + 40];
@@ -312,8 +327,10 @@ bool StartSelfRemoval(const char16_t* self) {
   bool ok = CreateProcessW(AsWide(copy), command, nullptr, nullptr, TRUE, 0, nullptr, AsWide(temp), &startup,
                            &started) != FALSE;
   CloseHandle(me);
+  CloseHandle(held);
   if (!ok) {
     DeleteFileW(AsWide(copy));
+    RemoveDirectoryW(AsWide(temp));
     return false;
   }
   CloseHandle(started.hThread);
@@ -323,7 +340,7 @@ bool StartSelfRemoval(const char16_t* self) {
 
 void ShowReport(const Removal* removal, UINT icon) {
   char16_t text[kReportUnits], part[kListUnits];
-  ComposeText(removal->table, kTextUninstallDone, removal->productName, text, kReportUnits);
+  ComposeText(removal->table, kTextUninstallDone, removal->shownName, text, kReportUnits);
   if (FolderKeepsOthers(removal)) {
     ComposeText(removal->table, kTextUninstallFolderKept, removal->folder, part, kListUnits);
     AppendWide(u"\n\n", text, kReportUnits);
@@ -373,11 +390,12 @@ int RunUninstall(bool silent) {
   }
   SetWide(removal->self, removal->folder, kPathUnits);
   StripFileName(removal->folder);
-  NarrowToWide(removal->trailer.productName, removal->productName, kNameFieldUnits);
+  NarrowToWide(removal->trailer.productName, removal->shownName, kNameFieldUnits);
+  TrailerProductName(removal->trailer.productName, removal->productName, kNameFieldUnits);
 
   int result = kUninstallDeclined;
   char16_t question[kListUnits];
-  ComposeText(removal->table, kTextUninstallConfirm, removal->productName, question, kListUnits);
+  ComposeText(removal->table, kTextUninstallConfirm, removal->shownName, question, kListUnits);
   if (silent || ShowMessage(nullptr, question, caption, MB_YESNO | MB_ICONQUESTION) == IDYES) {
     CloseProduct(removal->trailer.windowClass);
     HRESULT com = CoInitialize(nullptr);
@@ -405,54 +423,50 @@ int FinishSelfRemoval(HANDLE original) {
   char16_t path[kPathUnits] = {}, self[kPathUnits] = {};
   DWORD size = kPathUnits;
   bool named = QueryFullProcessImageNameW(original, 0, AsWide(path), &size) != FALSE;
+  // Held from the start: the program and its folder are deleted through these
+  // handles, so a folder renamed meanwhile is still the one removed, and a
+  // decoy put at the old path is not.
+  HANDLE program = named ? CreateFileW(AsWide(path), GENERIC_READ | DELETE, kShareAll, nullptr, OPEN_EXISTING, 0,
+                                       nullptr)
+                         : INVALID_HANDLE_VALUE;
+  StripFileName(path);
+  HANDLE folder = program != INVALID_HANDLE_VALUE ? OpenFolderToDelete(path) : INVALID_HANDLE_VALUE;
   WaitForSingleObject(original, INFINITE);
   CloseHandle(original);
   GetModuleFileNameW(nullptr, AsWide(self), kPathUnits);
   MoveFileExW(AsWide(self), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
-  if (!named) return 1;
+  StripFileName(self);
+  MoveFileExW(AsWide(self), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
+  GetModuleFileNameW(nullptr, AsWide(self), kPathUnits);
 
   // The original must be this very program: same size, same trailer footer.
   uint8_t footers[2][kTrailerFooterSize];
   uint32_t sizes[2] = {};
-  const char16_t* files[2] = {path, self};
-  for (int i = 0; i < 2; ++i) {
-    PlatformFile file = PLATFORM_INVALID_FILE;
-    if (OpenFileHandle(files[i], false, &file) != 0) return 1;
-    sizes[i] = FileSizeOrZero(file);
-    bool read =
-        sizes[i] >= kTrailerFooterSize && ReadAt(file, sizes[i] - kTrailerFooterSize, footers[i], kTrailerFooterSize);
-    CloseFileHandle(file);
-    if (!read) return 1;
+  PlatformFile own = PLATFORM_INVALID_FILE;
+  bool same = program != INVALID_HANDLE_VALUE && OpenFileHandle(self, false, &own) == 0;
+  PlatformFile files[2] = {program, own};
+  for (int i = 0; same && i < 2; ++i) {
+    sizes[i] = FileSizeOrZero(files[i]);
+    same = sizes[i] >= kTrailerFooterSize && ReadAt(files[i], sizes[i] - kTrailerFooterSize, footers[i],
+                                                    kTrailerFooterSize);
   }
+  if (own != PLATFORM_INVALID_FILE) CloseFileHandle(own);
   uint32_t bodySize = 0;
-  bool same = sizes[0] == sizes[1] && TrailerBodySize(footers[0], sizes[0], &bodySize) == kTrailerOk;
+  same = same && sizes[0] == sizes[1] && TrailerBodySize(footers[0], sizes[0], &bodySize) == kTrailerOk;
   for (uint32_t i = 0; same && i < kTrailerFooterSize; ++i) same = footers[0][i] == footers[1][i];
-  if (!same) return 1;
+  FILE_DISPOSITION_INFO disposition = {TRUE};
   bool deleted = false;
-  for (int tries = 0; tries < kDeleteTries && !(deleted = DeleteFileW(AsWide(path)) != FALSE); ++tries) {
+  for (int tries = 0; same && tries < kDeleteTries; ++tries) {
+    deleted = SetFileInformationByHandle(program, FileDispositionInfo, &disposition, sizeof(disposition)) != FALSE;
+    if (deleted) break;
     Sleep(kDeletePauseMs);
   }
-  if (!deleted) MoveFileExW(AsWide(path), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
-  StripFileName(path);
-  RemoveDirectoryW(AsWide(path));
-  return deleted ? 0 : 1;
-}
-
-void ParseUninstallCommand(const wchar_t* commandLine, bool* silent, HANDLE* original) {
-  *silent = false;
-  *original = nullptr;
-  for (const wchar_t* at = commandLine; at != nullptr && *at != 0;) {
-    while (*at == L' ' || *at == L'\t') ++at;
-    const wchar_t* word = at;
-    while (*at != 0 && *at != L' ' && *at != L'\t') ++at;
-    int length = static_cast<int>(at - word);
-    if (length == 2 && word[0] == L'/' && (word[1] == L'S' || word[1] == L's')) *silent = true;
-    if (length > 3 && word[0] == L'/' && word[1] == L'X' && word[2] == L'=') {
-      ULONG_PTR value = 0;
-      for (const wchar_t* digit = word + 3; digit < at && *digit >= L'0' && *digit <= L'9'; ++digit) {
-        value = value * 10 + static_cast<ULONG_PTR>(*digit - L'0');
-      }
-      *original = reinterpret_cast<HANDLE>(value);
-    }
+  // The program goes when its handle closes, and then the folder, when nothing else is left in it.
+  if (program != INVALID_HANDLE_VALUE) CloseHandle(program);
+  if (deleted) {
+    DeleteHeldFolder(folder);
+  } else if (folder != INVALID_HANDLE_VALUE) {
+    CloseHandle(folder);
   }
+  return deleted ? 0 : 1;
 }

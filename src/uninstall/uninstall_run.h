@@ -13,26 +13,28 @@ enum UninstallExit : int {
   kUninstallDeclined = kExitDeclined,       // the user answered No: nothing changed
   kUninstallDamaged = kExitDamaged,         // no whole trailer (missing, cut, checksum): nothing changed
   kUninstallIncomplete = kExitRestartNeeded,  // removed, but a file stays until the next restart or could not be deleted
+  kUninstallBadCommandLine = kExitBadCommandLine,  // a switch not understood, or a /X= handle that is no other
+                                                   // process: nothing changed
 };
 
+// Switches: uninstall/uninstall_decisions.h.
+//
 // The whole removal, steps in this order: read the trailer (a damaged one ends
 // here with a message), ask (unless silent; No ends here), close the running
 // product and wait for its processes, delete the listed files found in the
 // program's own folder (a file in use is scheduled for deletion at restart),
 // remove the shortcuts that point into that folder and then the program group
-// folder when empty, remove the uninstall key and the stored destination when
-// it names that folder, start the copy that removes the program and its folder,
+// folder when empty, remove the uninstall key whose UninstallString starts a
+// program of that folder and the stored destination when it names that folder
+// (a product name that IsUsableProductName refuses touches no group, shortcut
+// or key), start the copy that removes the program and its folder,
 // and say what was done (unless silent). Returns an UninstallExit.
 int RunUninstall(bool silent);
 
-// The part of the temporary copy: waits for the process `original` (an
-// inherited handle) to end, then deletes its program file, provided that file
-// carries this program's own trailer, and the folder that held it when empty.
-// The copy's own file goes at the next restart. Returns 0, or 1 when the
-// original could not be identified or deleted.
+// The part of the temporary copy: holds the program file of the process
+// `original` (an inherited handle, IsOtherProcess) and its folder open, waits
+// for the process to end, then deletes that file through its handle, provided
+// it carries this program's own trailer, and the folder that held it when
+// empty. The copy's own file and folder go at the next restart. Returns 0, or 1
+// when the original could not be identified or deleted.
 int FinishSelfRemoval(HANDLE original);
-
-// The switches of a command line (without the program's name): /S (any case)
-// sets *silent; /X=<number> is the copy's inherited process handle, null when
-// absent. Other words are ignored.
-void ParseUninstallCommand(const wchar_t* commandLine, bool* silent, HANDLE* original);

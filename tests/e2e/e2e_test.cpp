@@ -539,9 +539,21 @@ TEST(Uninstall, DamagedOrNoChangesNothingYesClosesTheProductAndLeavesNothing) {
   EXPECT_EQ(L"", Leftovers());
 }
 
-// /S, for deployment tools: no window, exit code 0, nothing left.
+// /S, for deployment tools: no window, exit code 0, nothing left. Before, a
+// switch not understood changes nothing (exit code 5), and neither does a copy
+// of the uninstaller in another folder: the entry is not its own.
 TEST(Uninstall, SilentRemovesWithoutAWindow) {
   InstallEverything();
+  const std::wstring everything = Leftovers(), other = L"C:\\Other";
+  for (const wchar_t* refused : {L"/Q", L"/X=4294967295", L"/X=12344"}) {
+    ProgramRun run(UninstallProgram(), refused);
+    EXPECT_EQ(5, UiWaitExit(run.process, 3000)) << refused;
+  }
+  CreateDirectoryW(other.c_str(), nullptr);
+  ASSERT_TRUE(CopyFileW(UninstallProgram().c_str(), (other + L"\\UnInst.exe").c_str(), FALSE));
+  EXPECT_EQ(0, ProgramRun(other + L"\\UnInst.exe", L"/S").WaitExit());
+  EXPECT_EQ(everything, Leftovers());
+
   ProgramRun silent(UninstallCommand(L"QuietUninstallString"));
   EXPECT_EQ(nullptr, silent.WaitMessage(3000).window) << "a window showed";
   EXPECT_EQ(0, silent.WaitExit());
@@ -549,38 +561,50 @@ TEST(Uninstall, SilentRemovesWithoutAWindow) {
   EXPECT_EQ(L"", Leftovers());
 }
 
-// A file of the user's stays, and so does its folder; a file in use stays until
-// the next restart. The last message says both, and the exit code says so.
+// A file of the user's stays, and so does its folder; a program in use (mapped
+// here) goes at the next restart, renamed so that the restart cannot hit a
+// file installed under its name since; a file held open without delete sharing
+// cannot be renamed and stays. The last message says all, and the exit code too.
 TEST(Uninstall, TheUsersFileAndOneInUseStayAndTheMessageSaysSo) {
   InstallEverything();
   const std::wstring folder = ProposedFolder();
   std::ofstream((folder + L"\\My notes.txt").c_str()) << "mine";
-  HANDLE inUse = CreateFileW((folder + L"\\Readme.txt").c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                             OPEN_EXISTING, 0, nullptr);
-  ASSERT_NE(INVALID_HANDLE_VALUE, inUse);
+  HANDLE held = CreateFileW((folder + L"\\Readme.txt").c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                            OPEN_EXISTING, 0, nullptr);
+  ASSERT_NE(INVALID_HANDLE_VALUE, held);
+  HMODULE inUse = LoadLibraryExW((folder + L"\\Pebble.exe").c_str(), nullptr, LOAD_LIBRARY_AS_IMAGE_RESOURCE);
+  ASSERT_NE(nullptr, inUse);
   ProgramRun run(UninstallCommand());
   EXPECT_TRUE(UiAnswer(run.WaitMessage(), IDYES));
   UiMessageBox box = run.WaitMessage();
   EXPECT_EQ(L"Pebble Notes has been removed from this computer.\n\nThe folder " + folder +
                 L" stays: it holds files that were not installed.\n\n"
-                L"These files are in use and will be deleted when Windows restarts:\nReadme.txt",
+                L"These files are in use and will be deleted when Windows restarts:\nPebble.exe\n\n"
+                L"These files could not be deleted:\nReadme.txt",
             box.text);
   EXPECT_TRUE(UiAnswer(box, IDOK));
   EXPECT_EQ(3, run.WaitExit());
-  CloseHandle(inUse);
+  CloseHandle(held);
+  FreeLibrary(inUse);
   EXPECT_TRUE(WaitGone(folder + L"\\UnInst.exe"));
   EXPECT_EQ(folder + L"\n", Leftovers());
   std::vector<std::wstring> left;
   for (const auto& entry : std::filesystem::directory_iterator(folder)) {
     left.push_back(entry.path().filename().wstring());
   }
-  EXPECT_EQ(std::vector<std::wstring>({L"My notes.txt", L"Readme.txt"}), left);
+  std::sort(left.begin(), left.end());
+  ASSERT_EQ(3u, left.size());
+  const std::wstring parked = left[2];
+  EXPECT_EQ(std::vector<std::wstring>({L"My notes.txt", L"Readme.txt", parked}), left);
+  EXPECT_EQ(L"del", parked.substr(0, 3));
   wchar_t pending[4096] = {0};
   DWORD size = sizeof(pending) - sizeof(wchar_t);
   RegGetValueW(HKEY_LOCAL_MACHINE, L"SYSTEM\\CurrentControlSet\\Control\\Session Manager",
                L"PendingFileRenameOperations", RRF_RT_REG_MULTI_SZ, nullptr, pending, &size);
   std::wstring renames(pending, size / sizeof(wchar_t));
-  EXPECT_NE(std::wstring::npos, renames.find(folder + L"\\Readme.txt")) << "not scheduled for the restart";
+  EXPECT_NE(std::wstring::npos, renames.find(folder + L"\\" + parked)) << "not scheduled for the restart";
+  EXPECT_EQ(std::wstring::npos, renames.find(folder + L"\\Pebble.exe")) << "scheduled under the name a later install uses";
+  EXPECT_EQ(std::wstring::npos, renames.find(folder + L"\\Readme.txt")) << "scheduled though not in use by a program";
 }
 
 // The uninstaller asks and answers in the system's language too.
@@ -609,10 +633,13 @@ TEST(ItalianSystem, BrokenFileMessageThenFirstInstallThenUninstall) {
 
 // The installer's search for DLLs (hardening_dll_search): a DLL built under the
 // name of a system DLL (tests/hardening/planted_dll.c) lies in the installer's
-// folder, as a download folder might hold one, and Wine is told to prefer a
-// native DLL of that name to its own. A program that leaves the search order
-// alone takes the planted copy; the installer, asked to load that DLL by name
-// once it runs, takes the system folder's.
+// folder, as a download folder might hold one, and in the folder of the
+// uninstaller's temporary copy; Wine is told to prefer a native DLL of that
+// name to its own. It is shcore.dll, which shell32 imports: a program that
+// imported shell32 took the planted copy as it started. A program that leaves
+// the search order alone takes the planted copy; the installer and the
+// uninstaller's copy, asked to load that DLL by name once they run, take the
+// system folder's.
 //
 // Wine's own late loads cannot serve as the trigger: its user32 loads
 // uxtheme.dll while COMCTL32 starts, before the installer's code runs, and its
@@ -623,7 +650,7 @@ TEST(ItalianSystem, BrokenFileMessageThenFirstInstallThenUninstall) {
 // does on Windows; LoadLibraryW lies at the same address in every process.
 namespace {
 
-const wchar_t kPlanted[] = L"dwmapi.dll";
+const wchar_t kPlanted[] = L"shcore.dll";
 
 // A folder with the planted DLL and a copy of the program named by `variable`; the copy's path.
 std::wstring PlantBeside(const std::wstring& folder, const wchar_t* variable) {
@@ -634,17 +661,18 @@ std::wstring PlantBeside(const std::wstring& folder, const wchar_t* variable) {
   return copy;
 }
 
-// Loads the planted DLL's name inside the process and gives the path, in
-// lower case, of the module of that name the process then holds.
-std::wstring LoadByNameInside(HANDLE process) {
-  void* remote = VirtualAllocEx(process, nullptr, sizeof(kPlanted), MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE);
-  void* loadLibrary = reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "LoadLibraryW"));
-  HANDLE thread = remote != nullptr && WriteProcessMemory(process, remote, kPlanted, sizeof(kPlanted), nullptr)
-                      ? CreateRemoteThread(process, nullptr, 0, reinterpret_cast<LPTHREAD_START_ROUTINE>(loadLibrary),
-                                           remote, 0, nullptr)
-                      : nullptr;
+// Runs kernel32's function with argument in a new thread of the process and
+// waits for it. A new thread runs only once the process has loaded its imports.
+void RunInside(HANDLE process, const char* function, void* argument) {
+  void* call = reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"kernel32.dll"), function));
+  HANDLE thread = CreateRemoteThread(process, nullptr, 0, reinterpret_cast<LPTHREAD_START_ROUTINE>(call), argument,
+                                     0, nullptr);
   EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(thread, kUiWaitMs)) << "no thread ran in the process";
   if (thread != nullptr) CloseHandle(thread);
+}
+
+// The path, in lower case, of the process's module named as the planted DLL; empty when there is none.
+std::wstring PlantedNameInside(HANDLE process) {
   HMODULE modules[1024];
   DWORD size = 0;
   EnumProcessModules(process, modules, sizeof(modules), &size);
@@ -657,29 +685,57 @@ std::wstring LoadByNameInside(HANDLE process) {
   return L"";
 }
 
+// Loads the planted DLL's name inside the process and gives the path of the module of that name it then holds.
+std::wstring LoadByNameInside(HANDLE process) {
+  void* remote = VirtualAllocEx(process, nullptr, sizeof(kPlanted), MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE);
+  EXPECT_TRUE(remote != nullptr && WriteProcessMemory(process, remote, kPlanted, sizeof(kPlanted), nullptr));
+  RunInside(process, "LoadLibraryW", remote);
+  return PlantedNameInside(process);
+}
+
 std::wstring Lower(std::wstring text) { return CharLowerW(&text[0]); }
 
 }  // namespace
 
 TEST(DllSearchOrder, PlantedDllIsTakenByAProgramButNotByTheInstaller) {
   std::wstring overrides = _wgetenv(L"WINEDLLOVERRIDES") != nullptr ? _wgetenv(L"WINEDLLOVERRIDES") : L"";
-  SetEnvironmentVariableW(L"WINEDLLOVERRIDES", (overrides + L";dwmapi=n,b").c_str());  // for programs started here
+  SetEnvironmentVariableW(L"WINEDLLOVERRIDES", (overrides + L";shcore=n,b").c_str());  // for programs started here
+  wchar_t system[MAX_PATH] = {0};
+  GetSystemDirectoryW(system, MAX_PATH);
+  const std::wstring systemCopy = Lower(system + std::wstring(L"\\") + kPlanted);
 
   // The premise: without it the installer's check would pass whatever the installer did.
   const std::wstring programFolder = L"C:\\planted-beside-a-program";
-  {
-    ProgramRun product(PlantBeside(programFolder, L"E2E_PRODUCT"));
-    UiWaitWindow(product.process.id, L"PebbleNotesWindow");
-    EXPECT_EQ(Lower(programFolder + L"\\" + kPlanted), LoadByNameInside(product.process.process))
-        << "Wine did not take the planted DLL from the program's folder: the premise of this test is gone";
-  }
+  ProgramRun product(PlantBeside(programFolder, L"E2E_PRODUCT"));
+  UiWaitWindow(product.process.id, L"PebbleNotesWindow");
+  EXPECT_EQ(Lower(programFolder + L"\\" + kPlanted), LoadByNameInside(product.process.process))
+      << "Wine did not take the planted DLL from the program's folder: the premise of this test is gone";
+
+  // The uninstaller's copy as the uninstaller starts it: /X= names an inherited process handle.
+  HANDLE original = nullptr;
+  ASSERT_TRUE(DuplicateHandle(GetCurrentProcess(), product.process.process, GetCurrentProcess(), &original,
+                              SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION, TRUE, 0));
+  std::wstring copy = PlantBeside(L"C:\\temporary-copy", L"E2E_UNINSTALLER");
+  std::wstring command = L"\"" + copy + L"\" /X=" + std::to_wstring(reinterpret_cast<ULONG_PTR>(original));
+  STARTUPINFOW startup = {};
+  startup.cb = sizeof(startup);
+  PROCESS_INFORMATION copyRun = {};
+  ASSERT_TRUE(CreateProcessW(copy.c_str(), &command[0], nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup,
+                             &copyRun));
+  CloseHandle(original);
+  // The copy shows no window to wait for, and a name it loads is not its load-time imports: those are checked.
+  RunInside(copyRun.hProcess, "Sleep", nullptr);
+  EXPECT_NE(Lower(copy.substr(0, copy.find_last_of(L'\\') + 1) + kPlanted), PlantedNameInside(copyRun.hProcess))
+      << "the uninstaller's copy took the planted DLL as it started";
+  UiRelease(&product.process);
+  EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(copyRun.hProcess, kUiWaitMs)) << "the copy did not end with the product";
+  CloseHandle(copyRun.hProcess);
+  CloseHandle(copyRun.hThread);
 
   ProgramRun run(PlantBeside(L"C:\\downloads", L"E2E_SAMPLE_INSTALLER"));
   HWND dialog = run.WaitDialog();
   ASSERT_NE(nullptr, dialog) << "no setup dialog";
-  wchar_t system[MAX_PATH] = {0};
-  GetSystemDirectoryW(system, MAX_PATH);
-  EXPECT_EQ(Lower(system + std::wstring(L"\\") + kPlanted), LoadByNameInside(run.process.process));
+  EXPECT_EQ(systemCopy, LoadByNameInside(run.process.process)) << "in the installer";
 
   ASSERT_TRUE(UiPress(dialog, kCancelButtonId));
   EXPECT_EQ(0, run.WaitExit());

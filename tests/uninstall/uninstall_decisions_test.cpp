@@ -1,0 +1,71 @@
+#include "uninstall/uninstall_decisions.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+namespace {
+
+std::string Ascii(const char16_t* text) {
+  std::string ascii;
+  for (; *text != 0; ++text) ascii += static_cast<char>(*text);
+  return ascii;
+}
+
+std::u16string Wide(const std::string& text) { return std::u16string(text.begin(), text.end()); }
+
+// "silent handle" for a line understood, "-" for one refused.
+std::string Parse(const char* line) {
+  UninstallCommand command;
+  if (ParseUninstallCommand(Wide(line).c_str(), &command) != 0) return "-";
+  return std::to_string(command.silent) + " " + std::to_string(command.original);
+}
+
+std::string Owner(const char* command) {
+  char16_t folder[64];
+  return UninstallCommandFolder(Wide(command).c_str(), folder, 64) ? Ascii(folder) : "-" + Ascii(folder);
+}
+
+}  // namespace
+
+TEST(UninstallCommandLine, OnlySilentAndAProcessHandleAreUnderstood) {
+  EXPECT_EQ("0 0", Parse(""));
+  EXPECT_EQ("1 0", Parse("/S"));
+  EXPECT_EQ("1 0", Parse(" /s\t/S "));
+  EXPECT_EQ("0 12344", Parse("/X=12344"));
+  EXPECT_EQ("1 4294967292", Parse("/x=4294967292 /S"));
+  // Pseudo handles, odd values and what does not fit in a handle never reach a wait.
+  for (const char* refused : {"/X=12345", "/X=4294967295", "/X=4294967294", "/X=4294967296", "/X=0", "/X=",
+                              "/X=-4", "/X=+4", "/X=4x", "/X=4 /X=8", "/Silent", "/D=C:\\x", "S", "/S /Q", "/?"}) {
+    EXPECT_EQ("-", Parse(refused)) << refused;
+  }
+  UninstallCommand command;
+  EXPECT_EQ(0, ParseUninstallCommand(nullptr, &command));
+}
+
+TEST(UninstallEntryOwner, TheProgramFolderOfQuotedQuietAndOldBareCommands) {
+  EXPECT_EQ("C:\\Apps\\Tool", Owner("\"C:\\Apps\\Tool\\UnInst.exe\""));
+  EXPECT_EQ("C:\\Apps\\Tool", Owner("\"C:\\Apps\\Tool\\UnInst.exe\" /S"));
+  EXPECT_EQ("C:\\Program Files\\Tool", Owner("C:\\Program Files\\Tool\\UnInst.exe"));
+  EXPECT_EQ("C:\\", Owner("\"C:\\UnInst.exe\""));
+  for (const char* none : {"", "\"\"", "\"C:\\Apps\\Tool\\UnInst.exe", "UnInst.exe", "\"UnInst.exe\" /S",
+                           "\"C:\\a-folder-name-far-longer-than-the-sixty-four-unit-buffer\\UnInst.exe\""}) {
+    EXPECT_EQ("-", Owner(none)) << none;
+  }
+}
+
+TEST(UninstallTrailerNames, NamesThatWouldLeaveTheFolderOrNameADeviceAreRefused) {
+  char16_t out[64];
+  for (const char* name : {"..\\..\\..\\..\\..\\..\\vd", "a\\b", "C:x", "\\x", "CON", "NUL", "COM1", "PRN.txt",
+                           "..", ".", "...", " ", ""}) {
+    TrailerProductName(name, out, 64);
+    EXPECT_EQ("", Ascii(out)) << name;
+    EXPECT_FALSE(TrailerFileName(name, out, 64)) << name;
+    EXPECT_EQ("", Ascii(out)) << name;
+  }
+  EXPECT_FALSE(TrailerFileName("a.", out, 64)) << "Windows drops the dot: another file";
+  TrailerProductName("Pebble Notes", out, 64);
+  EXPECT_EQ("Pebble Notes", Ascii(out));
+  EXPECT_TRUE(TrailerFileName("Readme.txt", out, 64));
+  EXPECT_EQ("Readme.txt", Ascii(out));
+}
