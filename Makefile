@@ -43,7 +43,7 @@ test: build
 demo: build
 	@bash scripts/demo.sh
 
-# The peers measured against (7zz, makensis, xz) are the bench's own dependencies.
+# The peers measured against (7zz, makensis, xz) and Wine are the bench's own dependencies.
 bench: build
 	@bash scripts/bench-deps.sh
 	@bash bench/run.sh

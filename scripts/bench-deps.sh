@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
-# Installs the peers `make bench` measures against (7zz, makensis, xz); only what is
-# missing. Idempotent and non-interactive; `make test` never needs these.
+# Installs the peers `make bench` measures against (7zz, makensis, xz) and the Wine
+# its silent install runs under (the 64-bit loader; the 32-bit one comes with
+# scripts/deps.sh); only what is missing. Idempotent and non-interactive.
 set -euo pipefail
 
-packages=(xz-utils 7zip nsis)
+packages=(xz-utils 7zip nsis wine wine64)
 
 sudo_() { if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi; }
 

@@ -37,6 +37,14 @@ ChildRun RunChild(const std::vector<std::string>& args, const ChildIo& io) {
   pid_t pid = fork();
   if (pid < 0) return run;
   if (pid == 0) {
+    for (const std::string& e : io.environment) {
+      size_t equals = e.find('=');
+      if (equals == std::string::npos) {
+        unsetenv(e.c_str());
+      } else {
+        setenv(e.substr(0, equals).c_str(), e.c_str() + equals + 1, 1);
+      }
+    }
     int in = open(io.input.c_str(), O_RDONLY);
     int out = open(io.output.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
     if (in < 0 || out < 0 || (!io.directory.empty() && chdir(io.directory.c_str()) != 0)) _exit(127);

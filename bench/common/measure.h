@@ -11,6 +11,8 @@ struct ChildIo {
   std::string output = "/dev/null";  // stdout, truncated
   std::string errors;                // stderr, truncated; empty: the bench's own
   std::string directory;             // working folder; empty: the bench's
+  // Changes to the child's environment only: "NAME=value" sets, a bare "NAME" removes.
+  std::vector<std::string> environment;
 };
 
 struct ChildRun {

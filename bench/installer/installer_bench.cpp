@@ -5,8 +5,10 @@
 //            pack speed         against 7zz a
 //   memory   setupkit verify's peak resident size
 //   stub     setup.exe's size   against the LZMA stub the nsis package ships
+//   silent   setup.exe /S /D=   against an NSIS installer of the same files, under Wine:
+//            wall time of the whole install, for each SILENT_SETUP (a setup.exe build)
 //
-//   installer_bench CACHE_DIR JSON_OUT SETUPKIT [STUB]
+//   installer_bench CACHE_DIR JSON_OUT SETUPKIT [STUB [SILENT_SETUP...]]
 //
 // The product (at least 64 MiB of whole files from /usr/lib) is built once below
 // CACHE_DIR; everything else is remade in CACHE_DIR/installer on every run.
@@ -40,6 +42,8 @@ const char* const kProductVersion = "v2";
 // or two: pack is run fewer times so that a whole `make bench` stays near ten minutes.
 const int kPackRuns = 3;
 const int kDecodeRuns = 9;
+// A silent install takes seconds under Wine, and its wall time swings on a shared machine.
+const int kSilentRuns = 7;
 const char* const kDate = "2024-05-01";
 const char* const kSevenZipMethod = "-m0=lzma:d=16m";
 const char* const kNsisStub = "/usr/share/nsis/Stubs/lzma_solid-x86-unicode";
@@ -241,6 +245,153 @@ bool Check(const ChildRun& run, const char* what, const std::string& errors = ""
   return false;
 }
 
+// Writes stem.nsi for stem.exe: solid LZMA with a 16 MiB dictionary, one
+// section with fileLine; target is a makensis Target (empty: the default, x86-unicode).
+std::string WriteNsisScript(const std::string& stem, const std::string& target, const std::string& fileLine) {
+  std::ofstream nsi(stem + ".nsi");
+  nsi << "Unicode true\n" << (target.empty() ? "" : "Target " + target + "\n")
+      << "SetCompressor /SOLID lzma\nSetCompressorDictSize 16\n"
+      << "OutFile \"" << stem << ".exe\"\n"
+      << "RequestExecutionLevel user\nInstallDir \"$TEMP\\bench\"\n"
+      << "Section\nSetOutPath $INSTDIR\n" << fileLine << "\nSectionEnd\n";
+  return stem + ".nsi";
+}
+
+// The PE header's machine field (0x14C i386, 0x8664 x86-64), or 0.
+uint32_t PeMachine(const std::string& path) {
+  uint8_t b[4];
+  if (!ReadAt(path, 0x3C, b, 4)) return 0;
+  const uint32_t header = b[0] | b[1] << 8 | b[2] << 16 | static_cast<uint32_t>(b[3]) << 24;
+  if (!ReadAt(path, header + 4, b, 2)) return 0;
+  return b[0] | b[1] << 8;
+}
+
+// The files a silent install leaves in the destination: setup.exe puts every file
+// into that one folder, so files of one name (letters compared without case) end as one.
+uint32_t InstalledFileNames(const std::string& product) {
+  std::set<std::string> names;
+  for (const auto& e : fs::recursive_directory_iterator(product)) {
+    if (!e.is_regular_file()) continue;
+    std::string name = e.path().filename().string();
+    for (char& c : name) c = static_cast<char>(tolower(static_cast<unsigned char>(c)));
+    names.insert(name);
+  }
+  return static_cast<uint32_t>(names.size());
+}
+
+uint32_t CountFiles(const std::string& dir) {
+  uint32_t count = 0;
+  std::error_code error;
+  for (auto e = fs::recursive_directory_iterator(dir, error); !error && e != fs::recursive_directory_iterator();
+       e.increment(error))
+    count += e->is_regular_file();
+  return count;
+}
+
+// Wine as scripts/wine-env.sh (use_wine_for) and the end-to-end tests set it up, with
+// its prefix and HOME below root, and no display: /S opens no window.
+std::vector<std::string> WineEnvironment(const std::string& root, bool x64) {
+  std::vector<std::string> env = {"HOME=" + root + "/home", "WINEPREFIX=" + root + "/prefix", "WINEDEBUG=-all",
+                                  "WINEDLLOVERRIDES=mscoree,mshtml=;winemenubuilder.exe=d;winedbg.exe=d",
+                                  "DISPLAY", "WAYLAND_DISPLAY"};
+  if (x64) {
+    const char* path = getenv("PATH");
+    env.push_back(std::string("PATH=") + BENCH_WINE64_DIR + ":" + (path != nullptr ? path : "/usr/bin:/bin"));
+    env.push_back("WINELOADER=/usr/lib/wine/wine64");
+    env.push_back("WINEARCH=win64");
+  }
+  return env;
+}
+
+// Runs `program /S /D=C:\silent\NAME` under Wine into a fresh folder; false unless it
+// exits 0 and leaves `files` files there. The folder is removed again afterwards.
+bool SilentInstall(const std::string& root, const std::vector<std::string>& env, const std::string& program,
+                   const std::string& name, uint32_t files, ChildRun* run) {
+  const std::string folder = root + "/prefix/drive_c/silent/" + name;
+  std::error_code error;
+  fs::remove_all(folder, error);
+  sync();
+  ChildIo io;
+  io.environment = env;
+  io.errors = root + "/wine-errors.txt";
+  *run = RunChild({"wine", program, "/S", "/D=C:\\silent\\" + name}, io);
+  const std::string what = "silent install (" + name + ")";
+  if (!Check(*run, what.c_str(), io.errors)) return false;
+  const uint32_t found = CountFiles(folder);
+  fs::remove_all(folder, error);
+  if (found == files) return true;
+  fprintf(stderr, "installer: %s left %u files in C:\\silent\\%s instead of %u\n", what.c_str(), found,
+          name.c_str(), files);
+  return false;
+}
+
+// The silent-install row for one setup.exe: an installer packed on it against an NSIS
+// installer of the same width and files, alternating, in one Wine prefix that a
+// persistent wineserver keeps up between runs (so no run pays the prefix's start-up).
+bool SilentInstallRow(const std::string& work, const std::string& setup, const std::string& setupkit,
+                      const std::string& makensis, const Product& product, BenchFigure* figure) {
+  if (!fs::is_regular_file(setup)) {
+    fprintf(stderr, "installer: %s is missing; build it first\n", setup.c_str());
+    return false;
+  }
+  const uint32_t machine = PeMachine(setup);
+  if (machine != 0x8664 && machine != 0x14C) {
+    fprintf(stderr, "installer: %s is not an i386 or x86-64 program\n", setup.c_str());
+    return false;
+  }
+  const bool x64 = machine == 0x8664;
+  const std::string root = work + (x64 ? "/silent-x64" : "/silent-x86");
+  const std::string target = x64 ? "amd64-unicode" : "x86-unicode";
+  *figure = BenchFigure(std::string("silent install, ") + (x64 ? "64-bit" : "32-bit"), "s wall", 2,
+                        "NSIS " + target + " /S /D=", BenchTarget::kRatioAtMost, 1.0);
+  std::error_code error;
+  fs::create_directories(root + "/home", error);
+  fs::create_directories(root + "/prefix", error);
+
+  const std::string ours = root + "/ours.exe", theirs = root + "/nsis.exe";
+  ChildIo io;
+  io.output = root + "/pack.txt";
+  io.errors = root + "/pack-errors.txt";
+  ChildRun pack = RunChild({setupkit, "pack", "--stub", setup, "--out", ours, "--product-code", "BEN", "--date",
+                            kDate, "--from", product.dir},
+                           io);
+  if (!Check(pack, "setupkit pack (silent install)", io.errors)) return false;
+  if (!makensis.empty()) {
+    io.output = io.errors = root + "/makensis.log";
+    ChildRun nsis = RunChild(
+        {makensis, "-V2", WriteNsisScript(root + "/nsis", target, "File /r \"" + product.dir + "/*\"")}, io);
+    if (!Check(nsis, "makensis (silent install)", io.output)) return false;
+  }
+
+  const std::vector<std::string> env = WineEnvironment(root, x64);
+  ChildIo wine;
+  wine.environment = env;
+  wine.output = wine.errors = root + "/wineboot.log";
+  if (!Check(RunChild({"wineserver", "-p"}, wine), "wineserver -p", wine.errors)) return false;
+  bool ok = Check(RunChild({"wineboot", "-i"}, wine), "wineboot -i", wine.errors);
+  std::vector<double> oursCpu, theirsCpu;
+  const uint32_t oursFiles = InstalledFileNames(product.dir);
+  for (int run = 0; ok && run < kSilentRuns; ++run) {
+    ChildRun r;
+    ok = SilentInstall(root, env, ours, "ours", oursFiles, &r);
+    if (!ok) break;
+    figure->ours.push_back(r.wallSeconds);
+    oursCpu.push_back(r.cpuSeconds);
+    if (makensis.empty()) continue;
+    ok = SilentInstall(root, env, theirs, "nsis", product.files, &r);
+    if (!ok) break;
+    figure->theirs.push_back(r.wallSeconds);
+    theirsCpu.push_back(r.cpuSeconds);
+  }
+  wine.output = wine.errors = "/dev/null";
+  RunChild({"wineserver", "-k"}, wine);
+  char text[120];
+  snprintf(text, sizeof(text), "CPU %.2f vs %.2f s; %u vs %u files", Median(oursCpu), Median(theirsCpu), oursFiles,
+           product.files);
+  figure->comment = text;
+  return ok;
+}
+
 uint32_t CountLines(const std::string& path, const std::string& containing) {
   std::ifstream in(path);
   std::string line;
@@ -252,8 +403,8 @@ uint32_t CountLines(const std::string& path, const std::string& containing) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc != 4 && argc != 5) {
-    fprintf(stderr, "usage: installer_bench CACHE_DIR JSON_OUT SETUPKIT [STUB]\n");
+  if (argc < 4) {
+    fprintf(stderr, "usage: installer_bench CACHE_DIR JSON_OUT SETUPKIT [STUB [SILENT_SETUP...]]\n");
     return 2;
   }
   setvbuf(stdout, nullptr, _IOLBF, 0);
@@ -276,12 +427,12 @@ int main(int argc, char** argv) {
               " bytes, whole files <= 4 MiB from /usr/lib (fixed selection), " + product.dir);
 
   // The stub: the real one when it has been built, else a stand-in of the same kind.
-  std::string stub = argc == 5 ? argv[4] : "";
+  std::string stub = argc >= 5 ? argv[4] : "";
   const bool realStub = !stub.empty() && fs::is_regular_file(stub);
   if (!realStub) {
     stub = work + "/fake-stub.exe";
     if (!WriteFakeStub(stub)) return 1;
-    report.Note(std::string("stub: ") + (argc == 5 ? argv[4] : "setup.exe") +
+    report.Note(std::string("stub: ") + (argc >= 5 ? argv[4] : "setup.exe") +
                 " is not built; a fake 1024-byte PE stub is used (padded to offset 89999: payload sizes are unaffected)");
   }
   report.Input("stub", stub);
@@ -350,13 +501,7 @@ int main(int argc, char** argv) {
     const std::string one = work + "/nsis/one.bin";
     std::ofstream(one) << 'x';
     auto script = [&](const std::string& name, const std::string& fileLine) {
-      std::string path = work + "/nsis/" + name + ".nsi";
-      std::ofstream nsi(path);
-      nsi << "Unicode true\nSetCompressor /SOLID lzma\nSetCompressorDictSize 16\n"
-          << "OutFile \"" << work << "/nsis/" << name << ".exe\"\n"
-          << "RequestExecutionLevel user\nInstallDir \"$TEMP\\bench\"\n"
-          << "Section\nSetOutPath $INSTDIR\n" << fileLine << "\nSectionEnd\n";
-      return path;
+      return WriteNsisScript(work + "/nsis/" + name, "", fileLine);
     };
     ChildIo io;
     io.output = work + "/nsis/makensis.log";
@@ -465,6 +610,14 @@ int main(int argc, char** argv) {
   snprintf(text, sizeof(text), "wall %.3f vs %.3f s", Median(extractWall), Median(sevenWall));
   extract.comment = text;
 
+  // Silent install under Wine, one row per setup.exe build; ours and NSIS alternating.
+  std::vector<BenchFigure> silent;
+  for (int i = 5; i < argc; ++i) {
+    BenchFigure figure("silent install", "s wall", 2);
+    if (!SilentInstallRow(work, fs::absolute(argv[i]).string(), setupkit, makensis, product, &figure)) return 1;
+    silent.push_back(figure);
+  }
+
   snprintf(text, sizeof(text), "payload = installer - %llu; stream %llu bytes",
            static_cast<unsigned long long>(payloadOffset), static_cast<unsigned long long>(streamSize));
   sizeSeven.comment = std::string(text) + "; peer: the whole .7z";
@@ -489,6 +642,7 @@ int main(int argc, char** argv) {
     if (FileSize(kNsisStub) > 0) stubSizeFigure.theirs.push_back(static_cast<double>(FileSize(kNsisStub)));
     report.Add(stubSizeFigure);
   }
+  for (const BenchFigure& figure : silent) report.Add(figure);
 
   report.Note("times: CPU seconds (user + system) of each child from wait4, median of " +
               std::to_string(kDecodeRuns) + " runs for verify and extract and " + std::to_string(kPackRuns) +
@@ -499,6 +653,14 @@ int main(int argc, char** argv) {
               "properties bytes, unpacked size as 64-bit LE), decoded by xz --format=lzma -d: the same stream");
   report.Note("sizes: setupkit payload = magic + header + stream; 7z = whole archive; NSIS = installer minus one "
               "of a 1-byte product; pack sizes are identical across runs, so their median is the size");
+  if (!silent.empty()) {
+    report.Note("silent install: setup.exe /S /D=C:\\silent\\ours of an installer packed on that build, against "
+                "an NSIS installer of the same files (makensis Target of the same width, SetCompressor /SOLID lzma, "
+                "DictSize 16) run as /S /D=C:\\silent\\nsis; wall seconds from fork to exit of the Wine process, "
+                "median of " + std::to_string(kSilentRuns) + " runs alternating, each into a fresh folder after a sync; "
+                "one fresh Wine prefix per row (wineboot once, wineserver -p kept up, no display); every run must "
+                "exit 0 and leave the product's files (ours: one folder, files of one name end as one)");
+  }
   // A forked child starts with the bench's resident size as its peak; below the
   // child's own peak that start does not show in ru_maxrss.
   const double benchPeak = static_cast<double>(BenchPeakKib()) / 1024;
