@@ -307,3 +307,28 @@ TEST(SetupDialogDpi, TextsFitAndTitleScalesInEveryLanguage) {
     InstallerContextSet(nullptr);
   }
 }
+
+// After a move to a screen of another DPI the system scales the dialog but not
+// what the code sized in pixels: the dialog's message to itself sets the title
+// font and the language column again for the dialog's DPI.
+TEST(SetupDialogDpi, FitToDpiMessageRestoresTitleFontAndColumn) {
+  InstallerContext context = {};
+  StartContext(&context, WriteInstaller());
+  HWND dialog = CreateDialogParamW(SetupExeModule(), MAKEINTRESOURCEW(kSetupDialogId), nullptr, SetupDialog, 0);
+  ASSERT_NE(nullptr, dialog);
+  HWND list = GetDlgItem(dialog, kLanguageListId);
+  int fitted = ListView_GetColumnWidth(list, 0);
+  ListView_SetColumnWidth(list, 0, 20);
+  LOGFONTW stale = {};
+  ProductNameFont(&stale, 48);
+  SendDlgItemMessageW(dialog, kTitleLineId, WM_SETFONT, reinterpret_cast<WPARAM>(CreateFontIndirectW(&stale)), FALSE);
+
+  SendMessageW(dialog, kFitToDpiMessage, 0, 0);
+  LOGFONTW title = {};
+  GetObjectW(reinterpret_cast<HFONT>(SendDlgItemMessageW(dialog, kTitleLineId, WM_GETFONT, 0, 0)), sizeof title, &title);
+  EXPECT_EQ(-MulDiv(18, ConfiguredDpi(), 72), title.lfHeight);
+  EXPECT_EQ(fitted, ListView_GetColumnWidth(list, 0));
+  DestroyWindow(dialog);
+  PlatformCloseHandle(context.moduleFile);
+  InstallerContextSet(nullptr);
+}
