@@ -1,7 +1,7 @@
 // The dots per inch a window is drawn at, and pixel sizes scaled to it. Both
 // programs declare themselves per-monitor aware in their manifests, so sizes
 // that the code gives in pixels (rather than dialog units) follow the window's
-// screen through these. Costs about 200 bytes of code and texts.
+// screen through these. Costs about 340 bytes of code and texts in the 32-bit stub.
 #pragma once
 
 #include <windows.h>
