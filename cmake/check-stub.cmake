@@ -5,7 +5,8 @@
 # - a PE image of the build's own width (PE32 i386 or PE32+ x86-64) for the GUI subsystem;
 # - the resources the dialog and the shell need: icons with icon group 1, dialog
 #   1000, the version record and a manifest naming the build's architecture,
-#   asking for administrator rights and common controls v6;
+#   asking for administrator rights and common controls v6, and declaring DPI
+#   awareness (per monitor where the system has it, system-wide before);
 # - the maker's texts in the version record, each right after its name;
 # - no copy of the payload magic B6 2C B6 91 at or after offset 89999, where the
 #   payload search starts (an early copy would be taken for the payload);
@@ -90,7 +91,8 @@ foreach(resource IN LISTS resources)
   endif()
 endforeach()
 foreach(text "processorArchitecture=\"${MANIFEST_ARCH}\"" "level=\"requireAdministrator\""
-             "name=\"Microsoft.Windows.Common-Controls\" version=\"6.0.0.0\"")
+             "name=\"Microsoft.Windows.Common-Controls\" version=\"6.0.0.0\"" ">true/pm</dpiAware>"
+             ">PerMonitorV2, PerMonitor</dpiAwareness>")
   file(STRINGS "${STUB}" found REGEX "${text}" LIMIT_COUNT 1)
   if(NOT found)
     message(FATAL_ERROR "the manifest lacks ${text}")

@@ -3,7 +3,9 @@
 # The Wine prefix and HOME live in the build folder that holds the program, so
 # nothing a test writes (registry, shortcuts, Desktop) reaches the user's own.
 # The prefix is made once per build folder; a virtual display is started per run.
-# A 64-bit program runs under 64-bit Wine (scripts/wine-env.sh).
+# A 64-bit program runs under 64-bit Wine (scripts/wine-env.sh). With SETUP_WINE_DPI
+# (144, 192, ...) the program runs in a prefix of its own whose screen has that DPI:
+# the LogPixels setting, which Wine reads when a program starts.
 set -euo pipefail
 source "$(dirname "$0")/wine-env.sh"
 
@@ -16,7 +18,7 @@ use_wine_for "$exe"
 state="$build/wine"
 mkdir -p "$state/home"
 export HOME="$state/home"
-export WINEPREFIX="${SETUP_WINEPREFIX:-$state/prefix}"
+export WINEPREFIX="${SETUP_WINEPREFIX:-$state/prefix${SETUP_WINE_DPI:+-dpi$SETUP_WINE_DPI}}"
 export WINEDEBUG=-all
 # winemenubuilder reads every link a test writes into the Start menu and can hold it open while
 # the test removes it (no test needs desktop menu entries); a crash ends the test at once
@@ -28,6 +30,9 @@ make_prefix() {
   wineboot -i >/dev/null 2>&1
   # Xvfb has no window manager: unmanaged windows are hidden and destroyed without a 2 s stall.
   wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
+  if [ -n "${SETUP_WINE_DPI:-}" ]; then
+    wine reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d "$SETUP_WINE_DPI" /f >/dev/null 2>&1
+  fi
   wineserver -w
   touch "$WINEPREFIX/.ready"
 }

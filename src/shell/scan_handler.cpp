@@ -8,6 +8,7 @@
 #include "ui/installer_context.h"
 #include "ui/language_list.h"
 #include "ui/product_closer.h"
+#include "ui/window_dpi.h"
 
 namespace {
 
@@ -117,13 +118,7 @@ void ParseProductDescription(HWND dialog, const uint8_t* data, uint32_t count) {
   line[0] = 0;
   AppendProductTitle(&description, line, kTitleCapacity);
 
-  LOGFONTW font;
-  HDC dc = GetDC(dialog);
-  ProductNameFont(&font, GetDeviceCaps(dc, LOGPIXELSY));
-  ReleaseDC(dialog, dc);
-  // Never deleted: the title line shows it until the program ends.
-  HFONT handle = CreateFontIndirectW(&font);
-  if (handle != nullptr) SendDlgItemMessageW(dialog, kTitleLineId, WM_SETFONT, reinterpret_cast<WPARAM>(handle), FALSE);
+  SetTitleFont(dialog);
   SetDlgItemTextA(dialog, kTitleLineId, line);
 
   AdoptDescription(description);
@@ -146,5 +141,19 @@ void ProductNameFont(LOGFONTW* font, int pixelsPerInchY) {
   font->lfClipPrecision = CLIP_STROKE_PRECIS;
   font->lfQuality = DRAFT_QUALITY;
   font->lfPitchAndFamily = VARIABLE_PITCH | FF_SWISS;
-  CopyWide(u"MS Sans Serif", AsUtf16(font->lfFaceName), LF_FACESIZE);
+  CopyWide(u"Microsoft Sans Serif", AsUtf16(font->lfFaceName), LF_FACESIZE);
+}
+
+void SetTitleFont(HWND dialog) {
+  HWND title = GetDlgItem(dialog, kTitleLineId);
+  LOGFONTW font;
+  ProductNameFont(&font, WindowDpi(dialog));
+  HFONT handle = title != nullptr ? CreateFontIndirectW(&font) : nullptr;
+  if (handle == nullptr) return;
+  HGDIOBJ previous = reinterpret_cast<HGDIOBJ>(SendMessageW(title, WM_GETFONT, 0, 0));
+  SendMessageW(title, WM_SETFONT, reinterpret_cast<WPARAM>(handle), TRUE);
+  // The title line's last font stays until the program ends; one it had before was an earlier title's.
+  if (previous != nullptr && previous != reinterpret_cast<HGDIOBJ>(SendMessageW(dialog, WM_GETFONT, 0, 0))) {
+    DeleteObject(previous);
+  }
 }

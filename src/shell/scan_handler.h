@@ -41,7 +41,13 @@ void ParseProductDescription(HWND dialog, const uint8_t* data, uint32_t count);
 // the file is no language file.
 void AddLanguageEntry(HWND dialog, const uint8_t* data, uint32_t count, const char16_t* name);
 
-// Fills font with the title line's font: "MS Sans Serif", 18 points at
+// Fills font with the title line's font: "Microsoft Sans Serif" (the scalable
+// face of the dialog's own design, sharp at any DPI), 18 points at
 // pixelsPerInchY (height -24 at 96), normal weight, ANSI character set, variable
 // pitch, Swiss family.
 void ProductNameFont(LOGFONTW* font, int pixelsPerInchY);
+
+// Gives the title line ProductNameFont at the dialog's WindowDpi, deleting the
+// title line's previous font unless that is the dialog's own. Does nothing when
+// the font cannot be created.
+void SetTitleFont(HWND dialog);

@@ -58,8 +58,21 @@ INT_PTR CALLBACK SetupDialog(HWND dialog, UINT message, WPARAM wParam, LPARAM lP
     case WM_COMMAND:
       OnCommand(dialog, LOWORD(wParam));
       return TRUE;
+    case WM_DPICHANGED:
+      // The system's own scaling of the dialog and its controls runs after this returns.
+      PostMessageW(dialog, kFitToDpiMessage, 0, 0);
+      return FALSE;
+    case kFitToDpiMessage:
+      FitToDpi(dialog);
+      return TRUE;
   }
   return FALSE;
+}
+
+void FitToDpi(HWND dialog) {
+  HWND title = GetDlgItem(dialog, kTitleLineId);
+  if (SendMessageW(title, WM_GETFONT, 0, 0) != SendMessageW(dialog, WM_GETFONT, 0, 0)) SetTitleFont(dialog);
+  FitLanguageColumns(GetDlgItem(dialog, kLanguageListId));
 }
 
 void InitDialog(HWND dialog, const SetupOptions* options) {

@@ -17,12 +17,24 @@
 //   WM_INITDIALOG   InitDialog, its lParam the SetupOptions (or 0 for none)
 //   WM_CLOSE        EndDialog(dialog, 0); every way of closing arrives here
 //   WM_CONTEXTMENU  the language menu, when the click names the language list
+//   WM_DPICHANGED   FALSE, so the system scales the dialog to the new screen;
+//                   kFitToDpiMessage posted to fit what it does not scale
+//   kFitToDpiMessage  FitToDpi
 //   WM_COMMAND      by id (the notification code is not looked at):
 //                   99 RunInstall, WM_CLOSE posted when it returns 0;
 //                   2 (Cancel, Escape) WM_CLOSE posted;
 //                   136/137/138 check all / uncheck all / invert the languages;
 //                   1033 the folder browser for the destination.
 INT_PTR CALLBACK SetupDialog(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
+
+// Posted by the dialog to itself after the system has moved it to a screen of
+// another DPI.
+const UINT kFitToDpiMessage = WM_APP + 1;
+
+// What the system does not scale when a per-monitor aware dialog changes DPI:
+// the title line's own font (when it has one) and the language list's column
+// widths, which are in pixels, set again for the dialog's present DPI.
+void FitToDpi(HWND dialog);
 
 // Centres the dialog, sets the class icon and the texts, prepares the language
 // list and runs the scan pass. Then starts the closer, only when the scan pass succeeded (a

@@ -9,6 +9,7 @@
 #include "text/string_tables.h"
 #include "ui/installer_context.h"
 #include "ui/interface_language.h"
+#include "ui/window_dpi.h"
 
 namespace {
 
@@ -26,30 +27,41 @@ const ListColumn kLanguageColumns[] = {
     {0, 0, 0},
 };
 
-int ListColumnWidth(const ListColumn* columns, int index, int clientWidth, int scrollBarWidth) {
-  if (columns[index].width >= 0) return columns[index].width;
+int ListColumnWidth(const ListColumn* columns, int index, int clientWidth, int scrollBarWidth, int dpi) {
+  if (columns[index].width >= 0) return ScaleToDpi(columns[index].width, dpi);
   int taken = 0;
   for (const ListColumn* column = columns; column->textId != 0; ++column) {
-    if (column->width > 0) taken += column->width;
+    if (column->width > 0) taken += ScaleToDpi(column->width, dpi);
   }
-  int width = clientWidth - taken - (scrollBarWidth + 4);
-  return width < 100 ? 100 : width;
+  int width = clientWidth - taken - (scrollBarWidth + ScaleToDpi(4, dpi));
+  int least = ScaleToDpi(100, dpi);
+  return width < least ? least : width;
+}
+
+void FitLanguageColumns(HWND list) {
+  if (list == nullptr) return;
+  RECT client = {};
+  GetClientRect(list, &client);
+  int dpi = WindowDpi(list);
+  int scrollBar = SystemMetricForDpi(SM_CXVSCROLL, dpi);
+  for (int i = 0; kLanguageColumns[i].textId != 0; ++i) {
+    int width = ListColumnWidth(kLanguageColumns, i, client.right - client.left, scrollBar, dpi);
+    SendMessageW(list, LVM_SETCOLUMNWIDTH, i, MAKELPARAM(width, 0));
+  }
 }
 
 void PrepareLanguageList(HWND list) {
   if (list == nullptr) return;
-  RECT client = {};
-  GetClientRect(list, &client);
   wchar_t empty[1] = {0};
   for (int i = 0; kLanguageColumns[i].textId != 0; ++i) {
     LVCOLUMNW column = {};
-    column.mask = LVCF_FMT | LVCF_WIDTH | LVCF_TEXT | LVCF_SUBITEM;
+    column.mask = LVCF_FMT | LVCF_TEXT | LVCF_SUBITEM;
     column.fmt = static_cast<int>(kLanguageColumns[i].format & 3);
-    column.cx = ListColumnWidth(kLanguageColumns, i, client.right - client.left, GetSystemMetrics(SM_CXVSCROLL));
     column.pszText = empty;
     column.iSubItem = 0;
     SendMessageW(list, LVM_INSERTCOLUMNW, i, reinterpret_cast<LPARAM>(&column));
   }
+  FitLanguageColumns(list);
 
   const StringTable* table = CurrentStringTable();
   char16_t text[63];

@@ -30,9 +30,9 @@ enum LanguageCommand : int {
   kCommandInvertChecks = 138,
 };
 
-// One column of a list: its header text id, its width in pixels (negative:
-// fill what the other columns leave) and its format (low two bits: 0 left,
-// 1 right, 2 centre). A table of columns ends with text id 0.
+// One column of a list: its header text id, its width in pixels at 96 DPI
+// (negative: fill what the other columns leave) and its format (low two bits:
+// 0 left, 1 right, 2 centre). A table of columns ends with text id 0.
 struct ListColumn {
   int16_t textId;
   int32_t width;
@@ -41,15 +41,20 @@ struct ListColumn {
 
 extern const ListColumn kLanguageColumns[];
 
-// The width column index of columns gets in a list whose client area is
-// clientWidth wide: a filling column takes what the positive widths and a
-// vertical scroll bar (plus 4) leave, but never less than 100.
-int ListColumnWidth(const ListColumn* columns, int index, int clientWidth, int scrollBarWidth);
+// The width column index of columns gets at dpi in a list whose client area is
+// clientWidth wide (both in pixels at dpi): a positive width scaled from 96 DPI;
+// a filling column takes what the scaled positive widths and a vertical scroll
+// bar of scrollBarWidth (plus 4 at 96 DPI) leave, but never less than 100 at 96 DPI.
+int ListColumnWidth(const ListColumn* columns, int index, int clientWidth, int scrollBarWidth, int dpi);
 
 // Column, extended styles (check boxes, full-row select, info tips) and the two
 // built-in items English "US" and German "DE", both checked. Called once before
 // the scan pass.
 void PrepareLanguageList(HWND list);
+
+// Sets the widths of kLanguageColumns for the list's present size and DPI (at
+// preparation and again when the dialog moves to a screen of another DPI).
+void FitLanguageColumns(HWND list);
 
 // Inserts a checked item; returns its index (sorted by text), or -1 when the list
 // refuses it.

@@ -963,3 +963,41 @@ TEST(Upgrade, ADamagedRecordFallsBackToTheUninstallersList) {
   WaitGone(std::wstring(kToolFolder) + L"\\UnInst.exe");
   EXPECT_EQ(L"Old1.1.txt", ToolFiles()) << "only what the damaged record alone knew should remain";
 }
+
+// The installer on screens of 100 %, 150 % and 200 % (the LogPixels setting,
+// which Wine reads when a program starts): the dialog and the title line's text
+// grow in proportion, and a picture of each is kept.
+TEST(HighDpi, DialogAndTitleGrowWithTheScreen) {
+  const int kDpis[] = {96, 144, 192};
+  SIZE client[3] = {}, title[3] = {};
+  for (int i = 0; i < 3; ++i) {
+    SCOPED_TRACE(kDpis[i]);
+    DWORD dpi = static_cast<DWORD>(kDpis[i]);
+    ASSERT_EQ(ERROR_SUCCESS, RegSetKeyValueW(HKEY_CURRENT_USER, L"Control Panel\\Desktop", L"LogPixels", REG_DWORD,
+                                             &dpi, sizeof dpi));
+    ProgramRun run(E2eInput(L"E2E_SAMPLE_INSTALLER"));
+    HWND dialog = run.WaitDialog();
+    ASSERT_NE(nullptr, dialog);
+    EXPECT_EQ(kEnglish.texts, DialogTexts(dialog));
+    RECT rect = {};
+    GetClientRect(dialog, &rect);
+    client[i] = {rect.right, rect.bottom};
+    EXPECT_TRUE(UiCaptureWindow(dialog, E2eInput(L"E2E_SCREENSHOTS") + L"\\dialog-dpi" + std::to_wstring(dpi) + L".bmp"));
+    title[i] = UiInkSize(GetDlgItem(dialog, kTitleLineId));
+    UiPress(dialog, kCancelButtonId);
+    EXPECT_EQ(0, run.WaitExit());
+  }
+  ASSERT_GT(title[0].cy, 0) << "no text in the title line";
+  // The dialog manager measures its font at each DPI in whole pixels (8 points
+  // are 11 pixels at 96 DPI but 21, not 22, at 192) and rounds the average
+  // character size again, so the dialog's sides follow the DPI within about a
+  // tenth; glyphs are fitted to the pixel grid, a pixel or two per line of text.
+  for (int i = 1; i < 3; ++i) {
+    SCOPED_TRACE(kDpis[i]);
+    double scale = kDpis[i] / 96.0;
+    EXPECT_NEAR(client[0].cx * scale, client[i].cx, client[0].cx * scale * 0.1) << "dialog width";
+    EXPECT_NEAR(client[0].cy * scale, client[i].cy, client[0].cy * scale * 0.1) << "dialog height";
+    EXPECT_NEAR(title[0].cx * scale, title[i].cx, title[0].cx * scale * 0.05 + 2) << "title width";
+    EXPECT_NEAR(title[0].cy * scale, title[i].cy, title[0].cy * scale * 0.05 + 2) << "title height";
+  }
+}

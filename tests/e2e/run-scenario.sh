@@ -7,6 +7,7 @@
 #
 # A crash ends the program at once instead of waiting in the debugger. A
 # passing scenario's prefix is removed; a failing one's stays in wine/NAME.
+# E2E_SCREEN sets the virtual screen (default 1024x768x24).
 set -euo pipefail
 source "$(dirname "$0")/../../scripts/wine-env.sh"
 
@@ -30,7 +31,7 @@ cp -a "$template" "$prefix"
 export WINEPREFIX="$prefix"
 
 status=0
-xvfb-run -a -s '-screen 0 1024x768x24' bash -c \
+xvfb-run -a -s "-screen 0 ${E2E_SCREEN:-1024x768x24}" bash -c \
   'env LC_ALL="$3" wine "$1" --gtest_filter="$2" --gtest_brief=1; status=$?; wineserver -k; exit $status' \
   _ "$program" "$filter" "$locale" || status=$?
 

@@ -43,6 +43,57 @@ void Scan(HWND dialog, const char16_t* name, const std::string& data) {
                            dialog));
 }
 
+// The DPI this run's Wine prefix gives the screen: SETUP_WINE_DPI (tests/CMakeLists.txt), else 96.
+int ConfiguredDpi() {
+  const char* value = getenv("SETUP_WINE_DPI");
+  return value != nullptr && value[0] != 0 ? atoi(value) : 96;
+}
+
+// What of a static's, button's or check box's text does not fit the control, as
+// "id: text needs WxH in WxH", or "": its extent in the control's own font, beside
+// a check box's box, against the client rectangle.
+std::string Clipped(HWND control, int dpi) {
+  wchar_t text[256] = {0};
+  GetWindowTextW(control, text, 256);
+  std::wstring shown;
+  for (const wchar_t* c = text; *c != 0; ++c) {
+    if (*c != L'&') shown += *c;
+  }
+  RECT client = {};
+  GetClientRect(control, &client);
+  LONG_PTR style = GetWindowLongPtrW(control, GWL_STYLE);
+  wchar_t kind[32] = {0};
+  GetClassNameW(control, kind, 32);
+  if (shown.empty() || (_wcsicmp(kind, L"Static") == 0 && (style & SS_TYPEMASK) > SS_RIGHT)) return "";
+  int room = client.right;
+  if (_wcsicmp(kind, L"Button") == 0 && (style & BS_TYPEMASK) == BS_AUTOCHECKBOX) {
+    room -= GetSystemMetrics(SM_CXMENUCHECK) + MulDiv(4, dpi, 96);
+  } else if (_wcsicmp(kind, L"Button") == 0) {
+    room -= 2 * GetSystemMetrics(SM_CXEDGE);
+  }
+  HDC dc = GetDC(control);
+  HGDIOBJ old = SelectObject(dc, reinterpret_cast<HGDIOBJ>(SendMessageW(control, WM_GETFONT, 0, 0)));
+  SIZE size = {};
+  GetTextExtentPoint32W(dc, shown.c_str(), static_cast<int>(shown.size()), &size);
+  SelectObject(dc, old);
+  ReleaseDC(control, dc);
+  if (size.cx <= room && size.cy <= client.bottom) return "";
+  return std::to_string(GetDlgCtrlID(control)) + ": " + TestUtf8(AsUtf16(text)) + " needs " + std::to_string(size.cx) +
+         "x" + std::to_string(size.cy) + " in " + std::to_string(room) + "x" + std::to_string(client.bottom);
+}
+
+struct ClippedControls {
+  int dpi;
+  std::string found;
+};
+
+BOOL CALLBACK NoteClipped(HWND control, LPARAM controls) {
+  auto* clipped = reinterpret_cast<ClippedControls*>(controls);
+  std::string found = Clipped(control, clipped->dpi);
+  if (!found.empty()) clipped->found += found + "; ";
+  return TRUE;
+}
+
 }  // namespace
 
 TEST(SetupResources, IconAndManifest) {
@@ -61,10 +112,16 @@ TEST(SetupResources, IconAndManifest) {
 #endif
   // Administrator rights for the machine-wide uninstall entry and program group;
   // version 6 of the common controls for the list's check boxes.
+  // DPI awareness per monitor where the system has it, system-wide before, so
+  // the dialog is drawn at the screen's DPI instead of stretched as a bitmap.
   for (const std::string& field : {"name=\"Setup.exe\" version=\"5.1.0.0\" " + architecture,
                                    std::string("level=\"requireAdministrator\""),
                                    std::string("name=\"Microsoft.Windows.Common-Controls\" version=\"6.0.0.0\""),
-                                   std::string("publicKeyToken=\"6595b64144ccf1df\"")}) {
+                                   std::string("publicKeyToken=\"6595b64144ccf1df\""),
+                                   std::string("<dpiAware xmlns=\"http://schemas.microsoft.com/SMI/2005/WindowsSettings\">"
+                                               "true/pm</dpiAware>"),
+                                   std::string("<dpiAwareness xmlns=\"http://schemas.microsoft.com/SMI/2016/"
+                                               "WindowsSettings\">PerMonitorV2, PerMonitor</dpiAwareness>")}) {
     EXPECT_NE(std::string::npos, manifest.find(field)) << field;
   }
 }
@@ -92,7 +149,7 @@ TEST(SetupDialog, InitDialogFillsTheRealTemplate) {
   HDC dc = GetDC(dialog);
   EXPECT_EQ(-MulDiv(18, GetDeviceCaps(dc, LOGPIXELSY), 72), title.lfHeight);
   ReleaseDC(dialog, dc);
-  EXPECT_STREQ(L"MS Sans Serif", title.lfFaceName);
+  EXPECT_STREQ(L"Microsoft Sans Serif", title.lfFaceName);
 
   // A new destination: every box checked, the Quick Launch box hidden without its folder.
   for (int id : {kStartMenuBoxId, kDesktopBoxId, kQuickLaunchBoxId}) EXPECT_TRUE(IsDlgButtonChecked(dialog, id)) << id;
@@ -185,4 +242,93 @@ TEST(LanguageList, MarkInstalledLanguagesUnchecksMissingFiles) {
   TestWriteFile(destination + "\\Tool_FR.LNG", TestBytes("["));
   MarkInstalledLanguages(d.dialog, TestWidePath(destination).c_str());
   EXPECT_EQ("English[x] Fran\xC3\xA7" "ais[x] German[x] Italiano[ ]", d.Items());
+}
+
+// The real dialog in each interface language at the DPI of this run (96, and 144
+// and 192 in prefixes of their own): the title line's font is 18 points at that
+// DPI, every text fits its control and every control the dialog, and the
+// language list's column holds its header and items beside the scroll bar.
+TEST(SetupDialogDpi, TextsFitAndTitleScalesInEveryLanguage) {
+  // The installer is DPI aware by its manifest; this test program has none.
+  SetProcessDPIAware();
+  const int dpi = ConfiguredDpi();
+  for (const char* language : {"US", "DE", "IT"}) {
+    SCOPED_TRACE(language);
+    InstallerContext context = {};
+    std::string installer = WriteInstaller();
+    StartContext(&context, installer);
+    strcpy(context.languageCode, language);
+    SelectInterfaceLanguage();
+    HWND dialog = CreateDialogParamW(SetupExeModule(), MAKEINTRESOURCEW(kSetupDialogId), nullptr, SetupDialog, 0);
+    ASSERT_NE(nullptr, dialog);
+    HDC dc = GetDC(dialog);
+    EXPECT_EQ(dpi, GetDeviceCaps(dc, LOGPIXELSY)) << "the prefix's LogPixels did not take";
+    ReleaseDC(dialog, dc);
+
+    LOGFONTW title = {};
+    GetObjectW(reinterpret_cast<HFONT>(SendDlgItemMessageW(dialog, kTitleLineId, WM_GETFONT, 0, 0)), sizeof title, &title);
+    EXPECT_EQ(-MulDiv(18, dpi, 72), title.lfHeight);
+
+    ClippedControls clipped = {dpi, ""};
+    EnumChildWindows(dialog, NoteClipped, reinterpret_cast<LPARAM>(&clipped));
+    EXPECT_EQ("", clipped.found);
+    RECT client, control;
+    GetClientRect(dialog, &client);
+    MapWindowPoints(dialog, nullptr, reinterpret_cast<POINT*>(&client), 2);
+    for (HWND child = GetWindow(dialog, GW_CHILD); child != nullptr; child = GetWindow(child, GW_HWNDNEXT)) {
+      GetWindowRect(child, &control);
+      EXPECT_TRUE(control.left >= client.left && control.top >= client.top && control.right <= client.right &&
+                  control.bottom <= client.bottom)
+          << "control " << GetDlgCtrlID(child) << " leaves the dialog";
+    }
+
+    HWND list = GetDlgItem(dialog, kLanguageListId);
+    RECT listClient;
+    GetClientRect(list, &listClient);
+    int column = ListView_GetColumnWidth(list, 0);
+    EXPECT_LE(column + GetSystemMetrics(SM_CXVSCROLL), listClient.right) << "the column needs a horizontal scroll bar";
+    int box = 0, boxHeight = 0;
+    ImageList_GetIconSize(ListView_GetImageList(list, LVSIL_STATE), &box, &boxHeight);
+    EXPECT_GT(box, 0) << "the list has no check boxes";
+    wchar_t header[64] = {0};
+    LVCOLUMNW headerColumn = {};
+    headerColumn.mask = LVCF_TEXT;
+    headerColumn.pszText = header;
+    headerColumn.cchTextMax = 64;
+    ListView_GetColumn(list, 0, &headerColumn);
+    EXPECT_LE(ListView_GetStringWidth(list, header) + MulDiv(12, dpi, 96), column) << TestUtf8(AsUtf16(header));
+    for (int i = 0; i < ListView_GetItemCount(list); ++i) {
+      wchar_t text[64] = {0};
+      ListView_GetItemText(list, i, 0, text, 64);
+      EXPECT_LE(ListView_GetStringWidth(list, text) + box + MulDiv(12, dpi, 96), column) << TestUtf8(AsUtf16(text));
+    }
+    DestroyWindow(dialog);
+    PlatformCloseHandle(context.moduleFile);
+    InstallerContextSet(nullptr);
+  }
+}
+
+// After a move to a screen of another DPI the system scales the dialog but not
+// what the code sized in pixels: the dialog's message to itself sets the title
+// font and the language column again for the dialog's DPI.
+TEST(SetupDialogDpi, FitToDpiMessageRestoresTitleFontAndColumn) {
+  InstallerContext context = {};
+  StartContext(&context, WriteInstaller());
+  HWND dialog = CreateDialogParamW(SetupExeModule(), MAKEINTRESOURCEW(kSetupDialogId), nullptr, SetupDialog, 0);
+  ASSERT_NE(nullptr, dialog);
+  HWND list = GetDlgItem(dialog, kLanguageListId);
+  int fitted = ListView_GetColumnWidth(list, 0);
+  ListView_SetColumnWidth(list, 0, 20);
+  LOGFONTW stale = {};
+  ProductNameFont(&stale, 48);
+  SendDlgItemMessageW(dialog, kTitleLineId, WM_SETFONT, reinterpret_cast<WPARAM>(CreateFontIndirectW(&stale)), FALSE);
+
+  SendMessageW(dialog, kFitToDpiMessage, 0, 0);
+  LOGFONTW title = {};
+  GetObjectW(reinterpret_cast<HFONT>(SendDlgItemMessageW(dialog, kTitleLineId, WM_GETFONT, 0, 0)), sizeof title, &title);
+  EXPECT_EQ(-MulDiv(18, ConfiguredDpi(), 72), title.lfHeight);
+  EXPECT_EQ(fitted, ListView_GetColumnWidth(list, 0));
+  DestroyWindow(dialog);
+  PlatformCloseHandle(context.moduleFile);
+  InstallerContextSet(nullptr);
 }

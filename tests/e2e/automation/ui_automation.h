@@ -277,26 +277,59 @@ inline bool UiChooseFromContextMenu(DWORD processId, HWND dialog, HWND list, int
   return UiWaitGone(menu, 5000);
 }
 
+// What the screen shows of the rectangle (screen coordinates), as a top-down
+// 32-bit DIB: info describes it, pixels holds its BGRA values, alpha opaque.
+inline bool UiScreenPixels(const RECT& rect, BITMAPINFOHEADER* info, std::vector<uint8_t>* pixels) {
+  *info = {sizeof(*info), rect.right - rect.left, rect.top - rect.bottom, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
+  pixels->assign(static_cast<size_t>(info->biWidth) * -info->biHeight * 4, 0);
+  HDC screen = GetDC(nullptr), memory = CreateCompatibleDC(screen);
+  HBITMAP bitmap = CreateCompatibleBitmap(screen, info->biWidth, -info->biHeight);
+  HGDIOBJ old = SelectObject(memory, bitmap);
+  bool ok = BitBlt(memory, 0, 0, info->biWidth, -info->biHeight, screen, rect.left, rect.top, SRCCOPY) != 0;
+  SelectObject(memory, old);
+  ok = ok && !pixels->empty() &&
+       GetDIBits(memory, bitmap, 0, -info->biHeight, pixels->data(), reinterpret_cast<BITMAPINFO*>(info),
+                 DIB_RGB_COLORS) != 0;
+  for (size_t i = 3; i < pixels->size(); i += 4) (*pixels)[i] = 0xFF;  // viewers take the fourth byte as alpha
+  DeleteObject(bitmap);
+  DeleteDC(memory);
+  ReleaseDC(nullptr, screen);
+  return ok;
+}
+
+// The box around the dark pixels (every channel below 0x80) that the screen
+// shows inside the window, as its width and height: the ink of a control's text.
+inline SIZE UiInkSize(HWND window) {
+  RECT rect = {};
+  GetWindowRect(window, &rect);
+  BITMAPINFOHEADER info;
+  std::vector<uint8_t> pixels;
+  SIZE ink = {0, 0};
+  if (!UiScreenPixels(rect, &info, &pixels)) return ink;
+  LONG left = info.biWidth, top = -info.biHeight, right = -1, bottom = -1;
+  for (LONG y = 0; y < -info.biHeight; ++y) {
+    for (LONG x = 0; x < info.biWidth; ++x) {
+      const uint8_t* pixel = &pixels[(static_cast<size_t>(y) * info.biWidth + x) * 4];
+      if (pixel[0] >= 0x80 || pixel[1] >= 0x80 || pixel[2] >= 0x80) continue;
+      left = x < left ? x : left;
+      right = x > right ? x : right;
+      top = y < top ? y : top;
+      bottom = y > bottom ? y : bottom;
+    }
+  }
+  if (right >= left) ink = {right - left + 1, bottom - top + 1};
+  return ink;
+}
+
 // Saves what the screen shows of the window (frame included) as a 32-bit BMP.
 inline bool UiCaptureWindow(HWND window, const std::wstring& bmpPath) {
   RECT rect = {};
   GetWindowRect(window, &rect);
   UiSend(window, WM_NULL, 0, 0);  // lets the window finish painting
   Sleep(150);
-  BITMAPINFOHEADER info = {sizeof(info), rect.right - rect.left, rect.top - rect.bottom, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
-  std::vector<uint8_t> pixels(static_cast<size_t>(info.biWidth) * -info.biHeight * 4);
-  HDC screen = GetDC(nullptr), memory = CreateCompatibleDC(screen);
-  HBITMAP bitmap = CreateCompatibleBitmap(screen, info.biWidth, -info.biHeight);
-  HGDIOBJ old = SelectObject(memory, bitmap);
-  bool ok = BitBlt(memory, 0, 0, info.biWidth, -info.biHeight, screen, rect.left, rect.top, SRCCOPY) != 0;
-  SelectObject(memory, old);
-  ok = ok && !pixels.empty() &&
-       GetDIBits(memory, bitmap, 0, -info.biHeight, pixels.data(), reinterpret_cast<BITMAPINFO*>(&info),
-                 DIB_RGB_COLORS) != 0;
-  for (size_t i = 3; i < pixels.size(); i += 4) pixels[i] = 0xFF;  // opaque: viewers take the fourth byte as alpha
-  DeleteObject(bitmap);
-  DeleteDC(memory);
-  ReleaseDC(nullptr, screen);
+  BITMAPINFOHEADER info;
+  std::vector<uint8_t> pixels;
+  bool ok = UiScreenPixels(rect, &info, &pixels);
   DWORD offset = sizeof(BITMAPFILEHEADER) + sizeof(info);
   BITMAPFILEHEADER header = {0x4D42, static_cast<DWORD>(offset + pixels.size()), 0, 0, offset};
   FILE* file = ok ? _wfopen(bmpPath.c_str(), L"wb") : nullptr;
