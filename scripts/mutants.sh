@@ -78,7 +78,7 @@ options-rest @ native @ ^install_tests$ @ src/install/setup_options.cpp @ p[2] =
 options-relative @ native @ ^install_tests$ @ src/install/setup_options.cpp @ IsFullyQualifiedPath(options->destination); @ true;
 record-merge @ native @ ^install_tests$ @ src/install/folder_record.cpp @ if (HasName(builder, name)) return; @ // every name again
 version-numbers @ native @ ^install_tests$ @ src/install/folder_record.cpp @ if (x != y) return x > y ? 1 : -1; @ if (x != y) return x < y ? 1 : -1;
-silent-exit @ e2e @ ^e2e_deploy$ @ src/shell/startup.cpp @ return InstallExitCode(RunInstallChoices @ return 0 * InstallExitCode(RunInstallChoices
+silent-exit @ e2e @ ^e2e_deploy$ @ src/shell/startup.cpp @ code = InstallExitCode(RunInstallChoices @ code = 0 * InstallExitCode(RunInstallChoices
 entry-quoted @ e2e @ ^e2e_deploy$ @ src/install/install_record.cpp @ SetWide(u"\"", out, kPathUnits); @ SetWide(u"", out, kPathUnits);
 uninst-record @ e2e @ ^e2e_upgrade$ @ src/uninstall/uninstall_run.cpp @ if (!TrailerListsName(&removal->trailer, wide)) RemoveListedFile(removal, wide); @ (void)wide;
 uninst-self @ e2e @ ^e2e_uninstall$ @ src/uninstall/uninstall_run.cpp @ if (lstrcmpiW(AsWide(path), AsWide(removal->self)) == 0) return; @ // the program itself too

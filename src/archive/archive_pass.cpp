@@ -1,5 +1,6 @@
 #include "archive/archive_pass.h"
 
+#include <stdlib.h>
 #include <string.h>
 
 #include "archive/decoder.h"
@@ -9,6 +10,64 @@
 namespace {
 
 const int kBrokenPayload = -1;
+// The parser's chunks when a kept stream is parsed again, as the decoder hands them out.
+const uint32_t kKeptChunk = 1u << 16;
+
+struct Tee {
+  EntryParserState* state;
+  KeptStream* kept;
+  bool dropped;  // the stream did not fit: nothing is kept
+};
+
+// Room for length more bytes, doubling the block up to the capacity; false
+// (and nothing kept any more) when the stream outgrows it or memory runs out.
+bool Reserve(KeptStream* kept, uint32_t length) {
+  if (length > kept->capacity - kept->size) return false;
+  if (length <= kept->reserved - kept->size) return true;
+  uint32_t want = kept->reserved > kKeptChunk ? kept->reserved : kKeptChunk;
+  while (want < kept->size + length) want = want > kept->capacity / 2 ? kept->capacity : want * 2;
+  uint8_t* grown = static_cast<uint8_t*>(realloc(kept->bytes, want));
+  if (grown == nullptr) return false;
+  kept->bytes = grown;
+  kept->reserved = want;
+  return true;
+}
+
+// Keeps a copy of each chunk before the parser unscrambles it in place.
+int KeepAndParse(uint8_t* bytes, uint32_t length, void* context) {
+  Tee* tee = static_cast<Tee*>(context);
+  KeptStream* kept = tee->kept;
+  if (!tee->dropped && !Reserve(kept, length)) {
+    ReleaseKeptStream(kept);
+    tee->dropped = true;
+  }
+  if (!tee->dropped) {
+    memcpy(kept->bytes + kept->size, bytes, length);
+    kept->size += length;
+  }
+  return EntryParser(bytes, length, tee->state);
+}
+
+void FillSummary(const EntryParserState& state, bool whole, int decoded, ArchivePassSummary* summary) {
+  if (summary == nullptr) return;
+  memcpy(summary->productCode, state.productCode, sizeof summary->productCode);
+  memcpy(summary->productWindowClass, state.productWindowClass, sizeof summary->productWindowClass);
+  memcpy(summary->mainProgramName, state.mainProgramName, sizeof summary->mainProgramName);
+  summary->archiveDate = state.archiveDate;
+  summary->expectedChecksum = state.expectedChecksum;
+  summary->actualChecksum = state.runningChecksum;
+  summary->entryCount = state.entryNumber;
+  summary->limitBroken = state.broken;
+  summary->endedInsideRecord = !whole && !state.broken;
+  summary->decoderResult = decoded;
+}
+
+// The result of a pass whose decoding gave `decoded`, from what the parser saw.
+int PassResult(const EntryParserState& state, int decoded, bool whole) {
+  int result = decoded != 0 ? -decoded : state.firstError;
+  if (result != 0) return result;
+  return !whole || state.runningChecksum != state.expectedChecksum ? kBrokenPayload : 0;
+}
 
 }  // namespace
 
@@ -24,45 +83,66 @@ int ArchivePassReport(const char16_t* executablePath, EntryHandler handler, void
 }
 
 int ArchivePassOnFile(PlatformFile file, EntryHandler handler, void* handlerContext, ArchivePassSummary* summary) {
+  return ArchivePassKeeping(file, handler, handlerContext, summary, nullptr);
+}
+
+int ArchivePassKeeping(PlatformFile file, EntryHandler handler, void* handlerContext, ArchivePassSummary* summary,
+                       KeptStream* kept) {
   if (summary != nullptr) memset(summary, 0, sizeof *summary);
+  if (kept != nullptr) {
+    uint32_t capacity = kept->capacity;
+    *kept = KeptStream{nullptr, 0, 0, capacity, false};
+  }
   if (file == PLATFORM_INVALID_FILE) return kErrorInvalidHandle;
-  int result = 0;
+  int result = kBrokenPayload;
   PlatformSetFilePointer(file, 0);
 
   // About 5 KiB; the pass runs on the dialog's thread, whose stack holds it easily.
   EntryParserState state;
-  bool whole = false;
   uint32_t size = FileSizeOrZero(file);
   uint32_t offset = size == 0 ? 0 : PayloadLocator(file, size);
-  if (offset == 0) {
-    result = kBrokenPayload;
-  } else {
+  if (offset != 0) {
     EntryParserReset(&state, handler, handlerContext);
     PlatformSetFilePointer(file, offset);
-    int decoded = DecodePayload(file, EntryParser, &state);
-    result = decoded != 0 ? -decoded : state.firstError;
-    whole = EntryParserFinish(&state);
-    if (summary != nullptr) {
-      memcpy(summary->productCode, state.productCode, sizeof summary->productCode);
-      memcpy(summary->productWindowClass, state.productWindowClass, sizeof summary->productWindowClass);
-      memcpy(summary->mainProgramName, state.mainProgramName, sizeof summary->mainProgramName);
-      summary->archiveDate = state.archiveDate;
-      summary->expectedChecksum = state.expectedChecksum;
-      summary->actualChecksum = state.runningChecksum;
-      summary->entryCount = state.entryNumber;
-      summary->limitBroken = state.broken;
-      summary->endedInsideRecord = !whole && !state.broken;
-      summary->decoderResult = decoded;
-    }
+    Tee tee = {&state, kept, false};
+    int decoded = kept != nullptr ? DecodePayload(file, KeepAndParse, &tee) : DecodePayload(file, EntryParser, &state);
+    bool whole = EntryParserFinish(&state);
+    FillSummary(state, whole, decoded, summary);
+    result = PassResult(state, decoded, whole);
   }
   if (summary != nullptr) {
     summary->fileSize = size;
     summary->payloadOffset = offset;
   }
-  if (result != 0) return result;
+  if (kept != nullptr) {
+    kept->whole = result == 0 && kept->bytes != nullptr;
+    if (!kept->whole) ReleaseKeptStream(kept);
+  }
+  return result;
+}
 
-  if (!whole || state.runningChecksum != state.expectedChecksum) return kBrokenPayload;
-  return 0;
+int ArchivePassOnKept(KeptStream* kept, EntryHandler handler, void* handlerContext, ArchivePassSummary* summary) {
+  if (summary != nullptr) memset(summary, 0, sizeof *summary);
+  if (kept == nullptr || !kept->whole) return kBrokenPayload;
+  EntryParserState state;
+  EntryParserReset(&state, handler, handlerContext);
+  for (uint32_t at = 0; at < kept->size; at += kKeptChunk) {
+    uint32_t length = kept->size - at < kKeptChunk ? kept->size - at : kKeptChunk;
+    EntryParser(kept->bytes + at, length, &state);
+  }
+  bool whole = EntryParserFinish(&state);
+  FillSummary(state, whole, 0, summary);
+  ReleaseKeptStream(kept);
+  return PassResult(state, 0, whole);
+}
+
+void ReleaseKeptStream(KeptStream* kept) {
+  if (kept == nullptr) return;
+  free(kept->bytes);
+  kept->bytes = nullptr;
+  kept->size = 0;
+  kept->reserved = 0;
+  kept->whole = false;
 }
 
 int ArchivePass(const char16_t* executablePath, EntryHandler handler, void* handlerContext) {

@@ -48,3 +48,28 @@ int ArchivePassReport(const char16_t* executablePath, EntryHandler handler, void
 // gives 6 (invalid handle).
 int ArchivePassOnFile(PlatformFile executable, EntryHandler handler, void* handlerContext,
                       ArchivePassSummary* summary);
+
+// The decoded entry stream as a pass saw it, kept so that a second pass over
+// the same payload parses it again without decoding: a silent install's scan
+// and install read the payload once. A stream larger than capacity is not kept.
+struct KeptStream {
+  uint8_t* bytes;     // malloc'ed, null when nothing is kept
+  uint32_t size;      // bytes kept
+  uint32_t reserved;  // bytes allocated, grown as the stream comes
+  uint32_t capacity;  // the most that may be kept; set by the caller
+  bool whole;         // the pass that kept it succeeded, and all of it is here
+};
+
+// ArchivePassOnFile that also keeps the decoded stream in *kept (capacity set by
+// the caller; the rest is reset). Same results; kept->whole tells whether a
+// later ArchivePassOnKept may stand in for another pass over the file.
+int ArchivePassKeeping(PlatformFile executable, EntryHandler handler, void* handlerContext,
+                       ArchivePassSummary* summary, KeptStream* kept);
+
+// The pass over a whole kept stream instead of the file: the same calls of
+// handler and the same results as ArchivePassOnFile would give. The parser
+// works on the kept bytes in place, so the stream is released afterwards.
+int ArchivePassOnKept(KeptStream* kept, EntryHandler handler, void* handlerContext, ArchivePassSummary* summary);
+
+// Frees the kept bytes; the record is left empty.
+void ReleaseKeptStream(KeptStream* kept);

@@ -55,18 +55,29 @@ void Append(RecordBuilder* builder, const char16_t* text) {
   }
 }
 
-bool HasName(const RecordBuilder* builder, const char16_t* name) {
-  RecordView view = {};
-  uint32_t header = 0;
-  if (!StartsWith(builder->bytes, builder->size, 0, kHeader, &header)) return false;
-  uint32_t line = LineEnd(builder->bytes, builder->size, header) + 4;
-  view.names = builder->bytes + line;
-  view.namesSize = builder->size - line;
-  char16_t existing[kPathUnits];
-  for (uint32_t cursor = 0; RecordNextName(&view, &cursor, existing, kPathUnits);) {
-    if (SameTextFolded(existing, name)) return true;
+uint32_t NameHash(const char16_t* name) {
+  uint32_t hash = 2166136261u;
+  for (; *name != 0; ++name) hash = (hash ^ FoldAscii(*name)) * 16777619u;
+  return hash;
+}
+
+// True when the name stored at offset (up to its CR) equals name, ASCII case folded.
+bool StoredNameIs(const RecordBuilder* builder, uint32_t offset, const char16_t* name) {
+  for (; *name != 0; ++name, offset += 2) {
+    if (offset + 2 > builder->size || FoldAscii(UnitAt(builder->bytes, offset)) != FoldAscii(*name)) return false;
   }
-  return false;
+  return offset + 2 <= builder->size && UnitAt(builder->bytes, offset) == u'\r';
+}
+
+// The slot that holds name, or the free one where it would go; null when the index is full.
+uint32_t* FindSlot(RecordBuilder* builder, const char16_t* name) {
+  const uint32_t mask = kRecordIndexSlots - 1;
+  uint32_t at = NameHash(name) & mask;
+  for (uint32_t probes = 0; probes < kRecordIndexSlots; ++probes, at = (at + 1) & mask) {
+    uint32_t slot = builder->index[at];
+    if (slot == 0 || StoredNameIs(builder, slot - 1, name)) return &builder->index[at];
+  }
+  return nullptr;
 }
 
 }  // namespace
@@ -111,8 +122,9 @@ bool RecordNextName(const RecordView* view, uint32_t* cursor, char16_t* name, in
   return true;
 }
 
-void RecordBegin(RecordBuilder* builder, uint8_t* bytes, uint32_t capacity, const char16_t* version) {
-  *builder = RecordBuilder{bytes, capacity, 0, false};
+void RecordBegin(RecordBuilder* builder, uint8_t* bytes, uint32_t capacity, uint32_t* index, const char16_t* version) {
+  *builder = RecordBuilder{bytes, capacity < kRecordMax ? capacity : kRecordMax, 0, false, index};
+  for (uint32_t i = 0; i < kRecordIndexSlots; ++i) index[i] = 0;
   Append(builder, kHeader);
   Append(builder, kVersionKey);
   char16_t line[kRecordVersionUnits];
@@ -130,10 +142,13 @@ void RecordAddName(RecordBuilder* builder, const char16_t* name) {
   for (const char16_t* c = name; *c != 0; ++c) {
     if (IsSeparator(*c) || *c < 32) return;
   }
-  if (HasName(builder, name)) return;
+  uint32_t* slot = FindSlot(builder, name);
+  if (slot == nullptr || *slot != 0) return;
   Append(builder, kFileKey);
+  const uint32_t offset = builder->size;
   Append(builder, name);
   Append(builder, u"\r\n");
+  if (!builder->full) *slot = offset + 1;
 }
 
 uint32_t RecordFinish(RecordBuilder* builder) {

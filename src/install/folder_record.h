@@ -47,16 +47,23 @@ int RecordParse(const uint8_t* bytes, uint32_t size, RecordView* view);
 bool RecordNextName(const RecordView* view, uint32_t* cursor, char16_t* name, int capacity);
 
 // A record being built in a caller's buffer: names are added once each (ASCII
-// case folded), the end line is added by RecordFinish.
+// case folded), the end line is added by RecordFinish. The index finds a name
+// already added in one probe or a few, so building stays linear.
 struct RecordBuilder {
   uint8_t* bytes;
   uint32_t capacity;
   uint32_t size;
-  bool full;  // a line did not fit: the record would lose it
+  bool full;        // a line did not fit: the record would lose it
+  uint32_t* index;  // kRecordIndexSlots slots: 0 free, else 1 + the offset of a name
 };
 
-// Starts a record for version in bytes (capacity in bytes).
-void RecordBegin(RecordBuilder* builder, uint8_t* bytes, uint32_t capacity, const char16_t* version);
+// A record holds at most kRecordMax / 16 names (the shortest line is 16
+// bytes); twice as many slots keep the probes short.
+const uint32_t kRecordIndexSlots = kRecordMax / 8;
+
+// Starts a record for version in bytes (capacity in bytes, at most kRecordMax
+// used) with index, kRecordIndexSlots slots the builder clears.
+void RecordBegin(RecordBuilder* builder, uint8_t* bytes, uint32_t capacity, uint32_t* index, const char16_t* version);
 
 // Adds "file<TAB>name" unless an equal name (ASCII case folded) is there or
 // the name is empty or holds a separator; a line that does not fit sets full.

@@ -17,7 +17,9 @@ int InstallHandler(char16_t* name, const uint8_t* data, uint32_t size, void* con
   const char16_t* base = installer != nullptr ? installer->languageFileBase : u"";
   if (DecideInstallEntry(name, base, pass->checkOf, pass->checks, &pass->state) != kInstallWrite) return 0;
 
-  if (PathExists(name)) DeleteFileW(AsWide(name));
+  // No test for the file first: a missing one just fails the call, and each lookup
+  // of a name scans the whole folder on some file systems.
+  DeleteFileW(AsWide(name));
   pass->state.bytesWritten += size;
   if (pass->record.bytes != nullptr) RecordAddName(&pass->record, name + FileNameOffset(name));
   SetupLogSize(u"file", name, size);

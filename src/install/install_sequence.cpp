@@ -77,11 +77,13 @@ bool MayInstallOver(HWND owner, const RecordView* record, const InstallChoices* 
 // memory for it the install goes on unrecorded.
 void BeginRecord(const RecordView* old, InstallPassContext* pass) {
   InstallerContext* context = InstallerContextGet();
-  uint8_t* bytes = static_cast<uint8_t*>(HeapAlloc(GetProcessHeap(), 0, kRecordMax));
+  // One block: the record's bytes, then its index.
+  const SIZE_T indexBytes = kRecordIndexSlots * sizeof(uint32_t);
+  uint8_t* bytes = static_cast<uint8_t*>(HeapAlloc(GetProcessHeap(), 0, kRecordMax + indexBytes));
   if (bytes == nullptr) return;
   char16_t version[kRecordVersionUnits];
   NarrowToWide(context->productVersion, version, kRecordVersionUnits);
-  RecordBegin(&pass->record, bytes, kRecordMax, version);
+  RecordBegin(&pass->record, bytes, kRecordMax, reinterpret_cast<uint32_t*>(bytes + kRecordMax), version);
   char16_t name[kPathUnits];
   for (uint32_t cursor = 0; RecordNextName(old, &cursor, name, kPathUnits);) RecordAddName(&pass->record, name);
 }
@@ -120,6 +122,7 @@ int RunInstallWith(HWND dialog, MessageFunction show) {
   choices.checkOf = LanguageListCheckOf;
   choices.checks = GetDlgItem(dialog, kLanguageListId);
   choices.allowDowngrade = false;
+  choices.kept = nullptr;
   return RunInstallChoices(dialog, &choices, show);
 }
 
@@ -160,7 +163,9 @@ int RunInstallChoices(HWND owner, const InstallChoices* choices, MessageFunction
   SetErrorMode(SEM_FAILCRITICALERRORS);
   CreateDirectoryTree(state.destination);
   SetAsidePsapi(state.destination);
-  int result = ArchivePassOnFile(context->moduleFile, InstallHandler, &pass, nullptr);
+  int result = choices->kept != nullptr && choices->kept->whole
+                   ? ArchivePassOnKept(choices->kept, InstallHandler, &pass, nullptr)
+                   : ArchivePassOnFile(context->moduleFile, InstallHandler, &pass, nullptr);
   if (result == 0) result = static_cast<int>(state.pathError);
   // Also after a failure: the files written so far are in the folder now.
   StoreRecord(state.destination, &pass.record);

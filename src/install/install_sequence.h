@@ -5,6 +5,7 @@
 
 #include <windows.h>
 
+#include "archive/archive_pass.h"
 #include "install/install_decisions.h"
 #include "install/setup_options.h"
 #include "install/system_error.h"
@@ -47,6 +48,7 @@ struct InstallChoices {
   LanguageCheckQuery checkOf;
   void* checks;          // checkOf's queryContext
   bool allowDowngrade;   // install over a newer version without asking
+  KeptStream* kept;      // the scan's decoded stream, parsed instead of the file when whole; may be null
 };
 
 // Win32's ERROR_PRODUCT_VERSION: what RunInstallChoices gives when a newer

@@ -59,11 +59,11 @@ int ChoicesScanHandler(char16_t* name, const uint8_t* data, uint32_t size, void*
   return 0;
 }
 
-int ScanPassWith(EntryHandler handler, void* handlerContext) {
+int ScanPassWith(EntryHandler handler, void* handlerContext, KeptStream* kept) {
   InstallerContext* context = InstallerContextGet();
   if (context == nullptr) return -1;
   ArchivePassSummary summary;
-  int result = ArchivePassOnFile(context->moduleFile, handler, handlerContext, &summary);
+  int result = ArchivePassKeeping(context->moduleFile, handler, handlerContext, &summary, kept);
   if (result != 0) return result;
   // Only a whole payload names the product; a broken one leaves the fields as they were.
   SetText(summary.productCode, context->productCode, sizeof context->productCode);
@@ -77,13 +77,13 @@ int ScanPassWith(EntryHandler handler, void* handlerContext) {
 
 }  // namespace
 
-int ScanPass(HWND dialog) { return ScanPassWith(ScanHandler, dialog); }
+int ScanPass(HWND dialog) { return ScanPassWith(ScanHandler, dialog, nullptr); }
 
-int ScanPassForChoices(LanguageChoices* choices) {
+int ScanPassForChoices(LanguageChoices* choices, KeptStream* kept) {
   *choices = LanguageChoices{};
   AddLanguageChoice(choices, kLanguageCodeEnglish);
   AddLanguageChoice(choices, kLanguageCodeGerman);
-  return ScanPassWith(ChoicesScanHandler, choices);
+  return ScanPassWith(ChoicesScanHandler, choices, kept);
 }
 
 int ScanHandler(char16_t* name, const uint8_t* data, uint32_t size, void* context) {

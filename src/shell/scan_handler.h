@@ -10,6 +10,7 @@
 
 #include <stdint.h>
 
+#include "archive/archive_pass.h"
 #include "install/install_decisions.h"
 #include "ui/control_ids.h"
 
@@ -24,8 +25,10 @@ int ScanPass(HWND dialog);
 // The scan pass of a run without a dialog: the same reading of the product
 // description and the identity texts into the context, the languages into
 // *choices (reset first; English and German, then one checked item per
-// language file, as the dialog's list would hold them). Same results as ScanPass.
-int ScanPassForChoices(LanguageChoices* choices);
+// language file, as the dialog's list would hold them). Same results as
+// ScanPass. The decoded stream is kept in *kept as ArchivePassKeeping keeps it,
+// so the install can parse it again instead of decoding the payload twice.
+int ScanPassForChoices(LanguageChoices* choices, KeptStream* kept);
 
 // The EntryHandler of the scan pass; context is the dialog. Looks only at data
 // calls and always returns 0, so nothing is written.

@@ -101,7 +101,8 @@ void LogStart(const InstallerContext* context) {
 int RunSilent(const SetupOptions* options) {
   InstallerContext* context = InstallerContextGet();
   LanguageChoices languages;
-  if (ScanPassForChoices(&languages) != 0) {
+  KeptStream kept = {nullptr, 0, 0, kSilentKeptMax, false};
+  if (ScanPassForChoices(&languages, &kept) != 0) {
     char16_t text[kStringMessageUnits];
     LookupString(context->stringTable, kTextBrokenFile, text, kStringMessageUnits);
     ShowInstallerMessage(nullptr, text, context->modulePath, MB_ICONERROR);
@@ -124,16 +125,20 @@ int RunSilent(const SetupOptions* options) {
   choices.checkOf = LanguageChoiceCheckOf;
   choices.checks = &languages;
   choices.allowDowngrade = options->allowDowngrade;
+  choices.kept = &kept;
+  int code = kExitSuccess;
   if (choices.destination[0] == 0) {
     SetupLog(u"result", u"no destination folder: give one with /D=");
-    return kExitInstallFailed;
+    code = kExitInstallFailed;
   }
-  context->closer = StartInstanceCloser(context->productWindowClass);
+  context->closer = code == kExitSuccess ? StartInstanceCloser(context->productWindowClass) : nullptr;
   if (context->closer != nullptr && WaitForSingleObject(context->closer, kSilentCloseWaitMs) != WAIT_OBJECT_0) {
     SetupLog(u"result", u"the running product could not be closed");
-    return kExitInstallFailed;
+    code = kExitInstallFailed;
   }
-  return InstallExitCode(RunInstallChoices(nullptr, &choices, ShowInstallerMessage));
+  if (code == kExitSuccess) code = InstallExitCode(RunInstallChoices(nullptr, &choices, ShowInstallerMessage));
+  ReleaseKeptStream(&kept);
+  return code;
 }
 
 int RunWithOptions(HINSTANCE instance, const SetupOptions* options, int parsed) {

@@ -30,6 +30,10 @@ bool IsRunningImageFile(PlatformFile file);
 // Returns an ExitCode (ui/exit_codes.h).
 int RunSetup(HINSTANCE instance, const char16_t* arguments);
 
+// The most of the decoded payload a silent run keeps from its scan for its
+// install, rather than decode it twice; a larger product is decoded again.
+const uint32_t kSilentKeptMax = 256u << 20;
+
 // A silent run's wait for the running product to close; after it the install
 // fails rather than wait without a window.
 const DWORD kSilentCloseWaitMs = 15000;

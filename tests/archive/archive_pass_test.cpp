@@ -59,3 +59,50 @@ TEST(ArchivePass, ResultsFilesAndSummary) {
     EXPECT_TRUE(c.result != 0 || (summary.archiveDate == date && summary.expectedChecksum == summary.actualChecksum));
   }
 }
+
+namespace {
+
+// Every call a handler gets, as one line: name, data or none, size.
+int RecordCalls(char16_t* name, const uint8_t* data, uint32_t size, void* log) {
+  std::string& text = *static_cast<std::string*>(log);
+  for (const char16_t* c = name; *c != 0; ++c) text += static_cast<char>(*c);
+  text += (data != nullptr ? " data " : " entry ") + std::to_string(size) + (data != nullptr ? std::to_string(data[0]) : "");
+  text += "\n";
+  return 0;
+}
+
+}  // namespace
+
+// A second pass over the kept stream makes the very calls and gives the very
+// result of a pass over the file; a stream that does not fit, or is broken, is not kept.
+TEST(ArchivePass, AKeptStreamStandsInForTheFile) {
+  const std::vector<EntryStreamEntry> entries = {
+      {"FILE_ID.DIZ", TestRandomBytes(300, 1, true)}, {"empty", {}}, {"big.bin", TestRandomBytes(200000, 2)}};
+  std::vector<uint8_t> stream = BuildEntryStream({"HVX", "Hvx", "hvx.exe"}, 40, entries), broken = stream;
+  broken[3] ^= 1;
+  const std::string installer = TestWriteStreamInstaller(stream);
+  PlatformFile file = PlatformCreateFile(TestWidePath(installer).c_str(), false);
+  std::string first, again, fromFile;
+  KeptStream kept = {nullptr, 0, 0, 1u << 20, false};
+  ASSERT_EQ(0, ArchivePassKeeping(file, RecordCalls, &first, nullptr, &kept));
+  ASSERT_TRUE(kept.whole);
+  EXPECT_EQ(stream.size(), kept.size);
+  ArchivePassSummary summary;
+  EXPECT_EQ(0, ArchivePassOnKept(&kept, RecordCalls, &again, &summary));
+  EXPECT_EQ(first, again);
+  EXPECT_EQ(std::string("HVX|3"), std::string(summary.productCode) + "|" + std::to_string(summary.entryCount));
+  EXPECT_EQ(nullptr, kept.bytes) << "the kept stream is released after its pass";
+  EXPECT_EQ(-1, ArchivePassOnKept(&kept, RecordCalls, &again, nullptr)) << "a released stream stands for nothing";
+
+  kept = {nullptr, 0, 0, static_cast<uint32_t>(stream.size() - 1), false};
+  EXPECT_EQ(0, ArchivePassKeeping(file, RecordCalls, &fromFile, nullptr, &kept));
+  EXPECT_FALSE(kept.whole);
+  EXPECT_EQ(nullptr, kept.bytes);
+  PlatformCloseHandle(file);
+
+  file = PlatformCreateFile(TestWidePath(TestWriteStreamInstaller(broken)).c_str(), false);
+  kept = {nullptr, 0, 0, 1u << 20, false};
+  EXPECT_EQ(-1, ArchivePassKeeping(file, nullptr, nullptr, nullptr, &kept));
+  EXPECT_FALSE(kept.whole);
+  PlatformCloseHandle(file);
+}

@@ -9,8 +9,9 @@ namespace {
 
 std::vector<uint8_t> Build(const char16_t* version, std::vector<const char16_t*> names, uint32_t capacity = 4096) {
   std::vector<uint8_t> bytes(capacity);
+  std::vector<uint32_t> index(kRecordIndexSlots);
   RecordBuilder builder;
-  RecordBegin(&builder, bytes.data(), capacity, version);
+  RecordBegin(&builder, bytes.data(), capacity, index.data(), version);
   for (const char16_t* name : names) RecordAddName(&builder, name);
   bytes.resize(RecordFinish(&builder));
   return bytes;
@@ -44,6 +45,28 @@ TEST(FolderRecord, NamesAreMergedOnceAndOnlyWholeRecordsRead) {
     EXPECT_EQ("damaged", Read(changed)) << i;
   }
   EXPECT_TRUE(Build(u"1", {u"A-name-too-long-for-the-buffer.txt"}, 80).empty()) << "a record that lost a line";
+
+  // Thousands of names, each added again in other letters: every one kept once.
+  std::vector<std::u16string> names;
+  for (int i = 0; i < 20000; ++i) names.push_back(u"file" + std::u16string(1, u'a' + i % 26) + u"." + [&] {
+    std::u16string digits;
+    for (int n = i; n > 0 || digits.empty(); n /= 10) digits.insert(digits.begin(), u'0' + n % 10);
+    return digits;
+  }());
+  std::vector<const char16_t*> added;
+  for (const auto& name : names) added.push_back(name.c_str());
+  std::vector<std::u16string> upper = names;
+  for (auto& name : upper) {
+    for (auto& c : name) c = c >= u'a' && c <= u'z' ? c - 32 : c;
+    added.push_back(name.c_str());
+  }
+  std::vector<uint8_t> many = Build(u"2", added, kRecordMax);
+  RecordView view;
+  ASSERT_EQ(kRecordOk, RecordParse(many.data(), static_cast<uint32_t>(many.size()), &view));
+  char16_t name[kPathUnits];
+  size_t count = 0;
+  for (uint32_t cursor = 0; RecordNextName(&view, &cursor, name, kPathUnits);) EXPECT_EQ(names[count++], name);
+  EXPECT_EQ(names.size(), count);
 }
 
 TEST(FolderRecord, VersionsCompareAsDottedNumbers) {
