@@ -5,6 +5,7 @@
 
 #include "archive/decoder.h"
 #include "archive/file_routines.h"
+#include "archive/payload_format.h"
 #include "archive/payload_locator.h"
 
 namespace {
@@ -24,13 +25,27 @@ struct Tee {
 bool Reserve(KeptStream* kept, uint32_t length) {
   if (length > kept->capacity - kept->size) return false;
   if (length <= kept->reserved - kept->size) return true;
-  uint32_t want = kept->reserved > kKeptChunk ? kept->reserved : kKeptChunk;
-  while (want < kept->size + length) want = want > kept->capacity / 2 ? kept->capacity : want * 2;
-  uint8_t* grown = static_cast<uint8_t*>(realloc(kept->bytes, want));
+  uint64_t want = 2ull * kept->reserved > kKeptChunk ? 2ull * kept->reserved : kKeptChunk;
+  if (want < uint64_t(kept->size) + length) want = uint64_t(kept->size) + length;
+  if (want > kept->capacity) want = kept->capacity;
+  uint8_t* grown = static_cast<uint8_t*>(realloc(kept->bytes, static_cast<size_t>(want)));
   if (grown == nullptr) return false;
   kept->bytes = grown;
-  kept->reserved = want;
+  kept->reserved = static_cast<uint32_t>(want);
   return true;
+}
+
+// Takes the block for the whole stream at once when the container header's
+// unpacked size fits the capacity: no copying as it grows. The file pointer is
+// back at offset afterwards.
+void ReserveWhole(PlatformFile file, uint32_t offset, KeptStream* kept) {
+  uint8_t header[kContainerHeaderSize];
+  uint32_t got = 0;
+  if (PlatformReadFile(file, header, kContainerHeaderSize, &got) && got == kContainerHeaderSize) {
+    uint32_t size = ContainerUnpackedSize(header);
+    if (size != 0 && size <= kept->capacity) Reserve(kept, size);
+  }
+  PlatformSetFilePointer(file, offset);
 }
 
 // Keeps a copy of each chunk before the parser unscrambles it in place.
@@ -105,6 +120,7 @@ int ArchivePassKeeping(PlatformFile file, EntryHandler handler, void* handlerCon
     EntryParserReset(&state, handler, handlerContext);
     PlatformSetFilePointer(file, offset);
     Tee tee = {&state, kept, false};
+    if (kept != nullptr) ReserveWhole(file, offset, kept);
     int decoded = kept != nullptr ? DecodePayload(file, KeepAndParse, &tee) : DecodePayload(file, EntryParser, &state);
     bool whole = EntryParserFinish(&state);
     FillSummary(state, whole, decoded, summary);
