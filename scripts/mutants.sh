@@ -25,7 +25,7 @@ codepage-1252 @ native @ ^text_tests$ @ src/platform/platform_posix.cpp @ (s[i] 
 posix-errno @ native @ ^platform_tests$ @ src/platform/platform_posix.cpp @ S_ISDIR(st.st_mode)) return kErrorFileNotFound; @ S_ISDIR(st.st_mode)) return kErrorPathNotFound;
 describe-version @ native @ ^text_tests$ @ src/text/product_description.cpp @ AppendNarrow(marker + sizeof(kMarker) - 1, @ AppendNarrow(marker + sizeof(kMarker),
 language-bom @ native @ ^text_tests$ @ src/text/product_description.cpp @ for (uint32_t i = 2; i < n @ for (uint32_t i = 0; i < n
-strings-blank @ native @ ^text_tests$ @ src/text/string_tables.cpp @ {kTextInstalled, " wurde erfolgreich @ {kTextInstalled, "wurde erfolgreich
+strings-blank @ native @ ^text_tests$ @ src/text/installer_texts.cpp @ {kTextInstalled, " wurde erfolgreich @ {kTextInstalled, "wurde erfolgreich
 interface-swiss @ native @ ^text_tests$ @ src/text/string_tables.cpp @ case 0x0410: case 0x0810: @ case 0x0410:
 format-shift @ native @ ^archive_tests$ @ src/archive/entry_format.h @ (static_cast<uint32_t>(p[1]) << 16) @ (static_cast<uint32_t>(p[1]) << 8)
 format-text @ native @ ^setupkit_tests$ @ src/archive/entry_format.h @ kTextShift = 0x7F; @ kTextShift = 0x80;
