@@ -29,19 +29,6 @@ std::vector<uint8_t> Stream(const std::vector<EntryStreamEntry>& entries) {
   return BuildEntryStream({"ABC", "", ""}, 32, entries);
 }
 
-// A crafted installer: stub, payload and enough zeros behind it for the locator;
-// `flip` inverts bits in the middle of the LZMA stream.
-std::string Crafted(const std::vector<uint8_t>& stream, uint8_t flip = 0, uint32_t dictionary = 1u << 16) {
-  TestLzma lzma = TestLzmaEncode(stream, false, dictionary);
-  lzma.stream[lzma.stream.size() / 2] ^= flip;
-  std::vector<uint8_t> bytes = TestFakeStub(kPayloadSearchStart), container = TestContainer(lzma, stream.size());
-  bytes.insert(bytes.end(), container.begin(), container.end());
-  bytes.resize(std::max<uint64_t>(bytes.size(), PackFindableSize(kPayloadSearchStart)), 0);
-  std::string path = TestTempDir() + "/crafted.exe";
-  TestWriteFile(path, bytes);
-  return path;
-}
-
 #ifndef _WIN32
 // Runs the setupkit program under `ulimit -v` of `limitMiB`, its output
 // discarded. Returns the exit code, and in *peakKiB its peak resident memory.
@@ -114,15 +101,15 @@ TEST(Extract, RefusesNamesThatLeaveTheFolderAndWritesTheRest) {
   // Windows reads "..." as "..", and opens device names as devices, with an extension and in a
   // folder too (¹ is B9). The scan already breaks on such a last component; folders are setupkit's.
   const std::string installer =
-      Crafted(Stream({{"..\\evil", {'e'}}, {"a/../../evil", {}}, {"...\\evil", {}}, {"\\evil", {}}, {"C:\x1b[2K\\x", {}},
+      TestCrafted(Stream({{"..\\evil", {'e'}}, {"a/../../evil", {}}, {"...\\evil", {}}, {"\\evil", {}}, {"C:\x1b[2K\\x", {}},
                       {"COM1\\x", {}}, {"a\\nul.txt\\x", {}}, {"lpt\xB9\\x", {}}, {"a..b\\..c\\ok", {'o', 'k'}}}));
   const std::string parent = TestTempDir(), target = parent + "/out";
   TestRun run = TestSetupkit({"extract", installer, target});
   EXPECT_EQ(1, run.code);
   for (const char* line : {"entry \"..\\evil\" would leave the folder (\"..\"); not extracted\n",
-                           "entry \"C:\\x1b[2K\\x\" names a drive or a stream (':'); not extracted\n",
-                           "entry \"COM1\\x\" uses a Windows device name (CON, NUL, COM1, ...); not extracted\n",
-                           "entry \"lpt\u00b9\\x\" uses a Windows device name", "8 of 9 entries refused\n"})
+                           "entry \"C:\\x1b[2K\\\\x\" names a drive or a stream (':'); not extracted\n",
+                           "entry \"COM1\\\\x\" uses a Windows device name (CON, NUL, COM1, ...); not extracted\n",
+                           "entry \"lpt\u00b9\\\\x\" uses a Windows device name", "8 of 9 entries refused\n"})
     EXPECT_TRUE(TestHasText(run.err, "setupkit: " + installer + ": " + line)) << run.err;
   EXPECT_EQ(target + ": 1 of 9 entries extracted, 2 bytes\n", run.out);
   EXPECT_EQ((std::map<std::string, std::string>{{"out/a..b/..c/ok", "ok"}}), TestReadTree(parent));
@@ -133,14 +120,14 @@ TEST(Verify, NamesWhatIsBroken) {
   std::vector<uint8_t> wrongByte = stream;
   wrongByte.back() ^= 1;
   const struct { std::string installer; int code; std::string message; } cases[] = {
-      {Crafted(stream), 0, ": ok, 2 entries, 3001 bytes\n"},
+      {TestCrafted(stream), 0, ": ok, 2 entries, 3001 bytes\n"},
       {TestWriteStub(100000), 1, ": no payload found\n"},
-      {Crafted(wrongByte), 1, ": checksum mismatch (stored "},
-      {Crafted(stream, 0x55), 1, ": LZMA data error"},
+      {TestCrafted(wrongByte), 1, ": checksum mismatch (stored "},
+      {TestCrafted(stream, 0x55), 1, ": LZMA data error"},
       // A name longer than the format allows breaks the stream, whatever the checksum says.
-      {Crafted(Stream({{"ok", {'1'}}, {std::string(1020, 'n'), {'x'}}})), 1, ": the entry stream breaks a limit"},
+      {TestCrafted(Stream({{"ok", {'1'}}, {std::string(1020, 'n'), {'x'}}})), 1, ": the entry stream breaks a limit"},
       // A stream, whole as LZMA data, that ends one byte into the last entry's data.
-      {Crafted(std::vector<uint8_t>(stream.begin(), stream.end() - 1)), 1, ": the entry stream ends inside an entry"},
+      {TestCrafted(std::vector<uint8_t>(stream.begin(), stream.end() - 1)), 1, ": the entry stream ends inside an entry"},
       {TestTempDir() + "/missing.exe", 2, ": cannot be read (" + std::string(kTestNoSuchFile) + ")\n"},
   };
   for (const auto& c : cases) {
@@ -155,7 +142,7 @@ TEST(Verify, NamesWhatIsBroken) {
 // line of its own is printed escaped; the C1 control U+009D (stored 9D) too.
 TEST(List, EscapesControlCharacters) {
   const std::string installer =
-      Crafted(BuildEntryStream({"A\tB", "W\x1b[2J", "M\x9D"}, 32, {{"fake\n           9  other.txt\r", {'x'}}}));
+      TestCrafted(BuildEntryStream({"A\tB", "W\x1b[2J", "M\x9D"}, 32, {{"fake\n           9  other.txt\r", {'x'}}}));
   EXPECT_EQ("product name  (none)\nversion       (none)\nproduct code  A\\tB\nwindow class  W\\x1b[2J\nmain program  M\\u009d\narchive date  2012-01-01\n"
             "entries       1, 1 bytes\n           1  fake\\n           9  other.txt\\r\n",
             TestSetupkit({"list", installer}).out);
@@ -167,7 +154,7 @@ TEST(List, EscapesControlCharacters) {
 
 // The parser keeps one error: that of the file "a" stands in the way of, which is named.
 TEST(Extract, NamesTheEntryItCannotWriteAndWritesNothing) {
-  const std::string installer = Crafted(Stream({{"a", {'1'}}, {"a\\b", {'2'}}, {"c", {'3'}}})), target = TestTempDir();
+  const std::string installer = TestCrafted(Stream({{"a", {'1'}}, {"a\\b", {'2'}}, {"c", {'3'}}})), target = TestTempDir();
   const TestRun run = TestSetupkit({"extract", installer, target});
   EXPECT_EQ(2, run.code);
   EXPECT_TRUE(TestHasText(run.err, target + ": entry \"a\\b\" cannot be written (")) << run.err;
@@ -184,7 +171,7 @@ TEST(Extract, WritesThroughNoLinkInTheFolder) {
   fs::create_symlink("../outside/secret.txt", target + "/filelink.txt");
   fs::create_symlink("../../outside", target + "/ok/lnk");
   fs::create_symlink("../outside/new.txt", target + "/dangling.txt");
-  const std::string installer = Crafted(Stream({{"filelink.txt", {'x'}}, {"ok\\lnk\\inside.txt", {'y'}},
+  const std::string installer = TestCrafted(Stream({{"filelink.txt", {'x'}}, {"ok\\lnk\\inside.txt", {'y'}},
                                                 {"ok\\new\\fine.txt", {'z'}}, {"dangling.txt", {'d'}}}));
   const TestRun run = TestSetupkit({"extract", installer, target});
   EXPECT_EQ(1, run.code);
@@ -211,7 +198,7 @@ TEST(Memory, BoundedWhateverTheEntryCount) {
     for (uint32_t i = 0; i < count; ++i)
       AppendEntryHeader(&stream, count == 20000 ? longName + "\\" + std::string(248, 'c') : "x:" + std::to_string(i) + "\\f",
                         0);
-    const std::string installer = Crafted(stream, 0, 1u << 24);
+    const std::string installer = TestCrafted(stream, 0, 1u << 24);
     stream = std::vector<uint8_t>();
     // A child's peak counts the pages it shares with this process from the fork on.
     malloc_trim(0);

@@ -41,10 +41,13 @@ const char kListHelp[] =
     "what that uninstaller will remove (JSON key uninstaller: productCode,\n"
     "productName, windowClass, mainProgram, files; or problem, when its trailer\n"
     "is missing or damaged).\n"
-    "Control characters in names and texts are printed escaped (\\x1b, \\n; in JSON\n"
-    "as JSON escapes them). Writes no files. Prints nothing but the error when the\n"
-    "payload is broken: the payload is decoded twice, once to check it and once to\n"
-    "print the entries, so memory does not grow with their number.\n";
+    "Control characters in names and texts are printed escaped (\\x1b, \\n), and\n"
+    "so are characters that hide or reorder text (\\u202e, \\u200b) and bytes that\n"
+    "are no UTF-8 (\\xff); a backslash that would read as such an escape is doubled\n"
+    "(\\\\x1b). JSON escapes the same characters as \\u and is always valid UTF-8.\n"
+    "Writes no files. Prints nothing but the error when the payload is broken: the\n"
+    "payload is decoded twice, once to check it and once to print the entries, so\n"
+    "memory does not grow with their number.\n";
 
 const char kVerifyHelp[] =
     "usage: setupkit verify INSTALLER [--json]\n"

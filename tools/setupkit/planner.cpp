@@ -112,10 +112,11 @@ void RunDecisions(const Scan& scan, const std::u16string& destination, const cha
   SimulateInstall(scan.entries, destination, mainProgram, scan.languageFileBase, CheckOf, &checks, install);
 }
 
+// The code as the stored name spells it (Windows-1252), in UTF-8.
 std::string Code(uint32_t code) {
   char narrow[5];
   LanguageCode4ToNarrow(code, narrow);
-  return narrow;
+  return ansi::ToUtf8(narrow);
 }
 
 bool SamePath(const std::u16string& a, const std::u16string& b) { return SameTextFolded(a.c_str(), b.c_str()); }
@@ -259,7 +260,7 @@ void PrintText(const Plan& plan, std::ostream& out) {
       << "\n  destination:  " << Printable(plan.destination) << (plan.proposed ? "  (proposed on a first run)" : "")
       << "\n\nLanguages (a cleared box drops)\n";
   for (const auto& language : plan.languages) {
-    out << "  " << Code(language.first.code) << " " << Printable(Utf16ToUtf8(language.first.text)) << ":";
+    out << "  " << Printable(Code(language.first.code)) << " " << Printable(Utf16ToUtf8(language.first.text)) << ":";
     if (language.second.empty()) out << " nothing";
     for (const std::string& path : language.second) out << " " << Printable(path);
     out << "\n";
@@ -267,7 +268,7 @@ void PrintText(const Plan& plan, std::ostream& out) {
   out << "\nFiles\n";
   for (const PlannedFile& file : plan.files) {
     out << "  " << Printable(file.installed) << "  <- " << Printable(file.stored);
-    if (!file.language.empty()) out << "  [" << file.language << "]";
+    if (!file.language.empty()) out << "  [" << Printable(file.language) << "]";
     if (!file.overwrittenBy.empty()) out << "  (overwritten by " << Printable(file.overwrittenBy) << ")";
     out << "\n";
   }
