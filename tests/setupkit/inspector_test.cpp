@@ -9,6 +9,7 @@
 #ifndef _WIN32
 #include <fcntl.h>
 #include <malloc.h>
+#include <signal.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -186,6 +187,34 @@ TEST(Extract, WritesThroughNoLinkInTheFolder) {
   EXPECT_EQ(TestBytes("z"), TestReadFile(target + "/ok/new/fine.txt"));
   EXPECT_EQ(PLATFORM_INVALID_FILE, TestFile(target + "/filelink.txt", true).file) << "opened through the link";
 }
+
+#ifndef _WIN32
+// An extract ended by SIGTERM while it decodes a big entry into its staging
+// folder, below which earlier entries made folders: the process ends by that
+// signal and leaves nothing in the folder it was given.
+TEST(Extract, InterruptedExtractLeavesNoStagingFolder) {
+  const std::string target = TestTempDir() + "/out";
+  const std::string installer = TestCrafted(
+      Stream({{"a\\b\\c\\one.txt", {'1'}}, {"a\\two.txt", {'2'}}, {"big.bin", std::vector<uint8_t>(96u << 20)}}), 0,
+      1u << 20);
+  std::vector<std::string> args = {SETUPKIT_PROGRAM, "extract", installer, target};
+  std::vector<char*> argv = {&args[0][0], &args[1][0], &args[2][0], &args[3][0], nullptr};
+  const pid_t child = fork();
+  if (child == 0) _exit(signal(SIGTERM, SIG_DFL) != SIG_ERR ? execv(argv[0], argv.data()) : 127);
+  bool staged = false;
+  while (!staged && waitpid(child, nullptr, WNOHANG) == 0) {
+    std::error_code error;
+    for (fs::recursive_directory_iterator it(target, error), end; !error && it != end; it.increment(error))
+      staged = staged || it->path().filename() == "one.txt";
+  }
+  kill(child, SIGTERM);
+  int status = 0;
+  waitpid(child, &status, 0);
+  EXPECT_TRUE(staged);
+  EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGTERM) << status;
+  EXPECT_EQ(0, std::distance(fs::directory_iterator(target), {}));
+}
+#endif
 
 // A million entries with short names, and 20,000 with names of 750 bytes, with a
 // 16 MiB dictionary, the most the bound holds for. Extract refuses the first ones

@@ -13,6 +13,7 @@
 #include "archive/file_routines.h"
 #include "setupkit/ansi_text.h"
 #include "setupkit/file_io.h"
+#include "setupkit/interrupt_cleanup.h"
 #include "setupkit/reading_pass.h"
 #include "setupkit/stored_text.h"
 #include "setupkit/stub_check.h"
@@ -106,10 +107,12 @@ Problem CheckForList(const fs::path& installer, ListCheck* check, ArchivePassSum
   }
   const fs::path copy = folder / "entry";
   *check = ListCheck{VerifyReport(), copy.u16string(), false};
+  RemoveOnInterrupt(folder);
   const int result = GuardedPass(installer, ListCheckHandler, check, summary);
   const Problem problem = ReadingPassProblem(installer, result, *summary);
   if (problem.code == kExitSuccess && check->copied) *uninstaller = ReadUninstallerInfo(copy);
   fs::remove_all(folder, error);
+  RemoveOnInterrupt(fs::path());
   return problem;
 }
 
@@ -440,13 +443,16 @@ Problem InspectExtract(const fs::path& installer, const fs::path& folder, Extrac
                         staging.u16string(), {}, {}};
   int result = 0;
   std::error_code error;
+  RemoveOnInterrupt(staging);
   try {
     problem = ExtractInto(installer, folder, staging, &state, &result);
   } catch (const std::bad_alloc&) {
     fs::remove_all(staging, error);
+    RemoveOnInterrupt(fs::path());
     throw;
   }
   fs::remove_all(staging, error);
+  RemoveOnInterrupt(fs::path());
   const std::string removal = error ? "the staging folder " + ShowPath(staging) + " could not be removed (" +
                                           error.message() + ")"
                                     : "the staging folder was removed";
