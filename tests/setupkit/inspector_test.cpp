@@ -15,10 +15,12 @@
 #include <unistd.h>
 #endif
 
+#include "archive/decoder.h"
 #include "archive/lzma_test_util.h"
 #include "setupkit/entry_stream_writer.h"
 #include "setupkit/file_io.h"
 #include "setupkit/packer.h"
+#include "setupkit/reading_pass.h"
 #include "setupkit/text_output.h"
 #include "setupkit_test_util.h"
 
@@ -186,6 +188,36 @@ TEST(Extract, WritesThroughNoLinkInTheFolder) {
   EXPECT_TRUE(fs::is_symlink(target + "/filelink.txt"));
   EXPECT_EQ(TestBytes("z"), TestReadFile(target + "/ok/new/fine.txt"));
   EXPECT_EQ(PLATFORM_INVALID_FILE, TestFile(target + "/filelink.txt", true).file) << "opened through the link";
+}
+
+// The decoder takes the dictionary the header claims, cut to the unpacked size:
+// above --memlimit every command that decodes refuses the installer before it
+// decodes anything, with 2. A claim of 4 GiB is refused by default, and the
+// default admits pack's largest dictionary with the largest probability table.
+TEST(MemoryLimit, RefusesWhatTheHeaderClaimsBeforeDecoding) {
+  const std::string installer = TestCrafted(Stream({{"zeros", std::vector<uint8_t>(3u << 20)}}), 0, 1u << 22);
+  const std::string target = TestTempDir() + "/out";
+  for (std::vector<std::string> args : {std::vector<std::string>{"list"}, {"verify"}, {"plan"}, {"extract"}}) {
+    args.push_back(installer);
+    if (args[0] == "extract") args.push_back(target);
+    args.insert(args.end(), {"--memlimit", "2M"});
+    const TestRun refused = TestSetupkit(args);
+    EXPECT_EQ(2, refused.code) << args[0];
+    EXPECT_TRUE(TestHasText(refused.err, ": its LZMA dictionary needs 3.0 MiB of memory, more than the limit of 2.0 MiB"))
+        << refused.err;
+    args.back() = "4M";
+    EXPECT_EQ(0, TestSetupkit(args).code) << args[0];
+  }
+  std::vector<uint8_t> bytes = TestReadFile(installer);
+  std::fill(bytes.begin() + kPayloadSearchStart + 5, bytes.begin() + kPayloadSearchStart + 13, 0xFF);
+  TestWriteFile(installer, bytes);
+  EXPECT_TRUE(TestHasText(TestSetupkit({"verify", installer}).err, "needs 4096.0 MiB of memory, more than the limit of 80.0"));
+  for (const char* bad : {"0", "1x", "2P", ""})
+    EXPECT_TRUE(TestHasText(TestSetupkit({"list", installer, "--memlimit", bad}).err, ": not a size")) << bad;
+  uint8_t largest[kPayloadMagicSize + kContainerHeaderSize];
+  WriteContainerHeader((2 * 5 + 4) * 9 + 8, kPackDictionaryMax, 0xFFFFFFFF, largest);  // pb 2, lp 4, lc 8
+  EXPECT_GT(DecoderMemory(largest + kPayloadMagicSize), kPackDictionaryMax + (6u << 20));
+  EXPECT_LE(DecoderMemory(largest + kPayloadMagicSize), kDefaultMemoryLimit);
 }
 
 #ifndef _WIN32

@@ -5,7 +5,9 @@
 #include "setupkit/file_io.h"
 #include "setupkit/inspector.h"
 #include "setupkit/pack_command.h"
+#include "setupkit/packer.h"
 #include "setupkit/planner.h"
+#include "setupkit/reading_pass.h"
 
 namespace fs = std::filesystem;
 
@@ -25,11 +27,19 @@ const char kToolHelpTail[] =
     "prints the version.\n"
     "\n"
     "Exit codes: 0 success; 1 the installer's payload is broken or absent, or\n"
-    "extract refused an entry; 2 usage error, unreadable input, unwritable output\n"
-    "or another system error. Each error is one line on stderr naming the file.\n";
+    "extract refused an entry; 2 usage error, unreadable input, unwritable output,\n"
+    "an installer whose decoding needs more memory than --memlimit allows, or\n"
+    "another system error. Each error is one line on stderr naming the file.\n"
+    "\n"
+    "list, verify, extract and plan take --memlimit SIZE (bytes, or with K, M or\n"
+    "G), as xz does: an installer whose LZMA dictionary (cut to its unpacked size)\n"
+    "and probability table need more is refused before anything is decoded, with\n"
+    "exit code 2, since the file is not broken but this run will not process it.\n"
+    "The default, 80M, admits every installer pack makes (its largest dictionary\n"
+    "is 64M); the tool's memory beyond the decoder's stays a few MiB.\n";
 
 const char kListHelp[] =
-    "usage: setupkit list INSTALLER [--json]\n"
+    "usage: setupkit list INSTALLER [--json] [--memlimit SIZE]\n"
     "\n"
     "Decodes the installer's payload and prints its product name and version\n"
     "(FILE_ID.DIZ's first line as the installer reads it; \"(none)\" without one),\n"
@@ -50,7 +60,7 @@ const char kListHelp[] =
     "memory does not grow with their number.\n";
 
 const char kVerifyHelp[] =
-    "usage: setupkit verify INSTALLER [--json]\n"
+    "usage: setupkit verify INSTALLER [--json] [--memlimit SIZE]\n"
     "\n"
     "Decodes the installer's whole payload as the installer does, writing nothing,\n"
     "checks the checksum and that the stub is a setup.exe of a setupkit build.\n"
@@ -60,7 +70,7 @@ const char kVerifyHelp[] =
     "problem or entries, bytes, productName and productVersion.\n";
 
 const char kExtractHelp[] =
-    "usage: setupkit extract INSTALLER DIR\n"
+    "usage: setupkit extract INSTALLER DIR [--memlimit SIZE]\n"
     "\n"
     "Writes every entry of the installer below DIR (created when missing) at its\n"
     "stored relative path, creating folders, with the archive date (noon, local\n"
@@ -76,6 +86,7 @@ const char kExtractHelp[] =
 
 const char kPlanHelp[] =
     "usage: setupkit plan INSTALLER [--dest DIR] [--language en|de|it] [--installed-version V] [--json]\n"
+    "                     [--memlimit SIZE]\n"
     "\n"
     "Tells what the installer will do when Install is pressed, decided by the\n"
     "installer's own rules: the dialog's caption and title line, the language\n"
@@ -97,16 +108,29 @@ const char kPlanHelp[] =
     "                   record's): says whether the install is an upgrade, the\n"
     "                   same version or a downgrade, which the installer asks about\n"
     "  --json           one JSON object (format 1); each language, file, value and\n"
-    "                   shortcut is one object on a line of its own\n";
+    "                   shortcut is one object on a line of its own\n"
+    "  --memlimit SIZE  the most memory the decoder may take (see 'setupkit --help')\n";
+
+// --memlimit, or the default; false after reporting a usage error.
+bool MemoryLimit(const char* command, const Options& options, const Console& console, uint64_t* limit) {
+  *limit = kDefaultMemoryLimit;
+  if (!options.memLimit.given || (ParseByteSize(options.memLimit.text, limit) && *limit != 0)) return true;
+  ReportUsage(console, command, "--memlimit " + options.memLimit.text + ": not a size (bytes, or with K, M or G)");
+  return false;
+}
 
 int RunList(const Options& options, const Console& console) {
-  return Report(console, InspectList(fs::u8path(options.positional[0]), options.json.given, console.out));
+  uint64_t limit;
+  if (!MemoryLimit("list", options, console, &limit)) return kExitFailure;
+  return Report(console, InspectList(fs::u8path(options.positional[0]), options.json.given, limit, console.out));
 }
 
 int RunVerify(const Options& options, const Console& console) {
   const fs::path installer = fs::u8path(options.positional[0]);
   VerifyReport report;
-  const Problem problem = InspectVerify(installer, &report);
+  uint64_t limit;
+  if (!MemoryLimit("verify", options, console, &limit)) return kExitFailure;
+  const Problem problem = InspectVerify(installer, limit, &report);
   const bool ok = problem.code == kExitSuccess;
   if (options.json.given) {
     PrintVerifyJson(ShowPath(installer), ok ? &report : nullptr, problem.text, console.out);
@@ -120,8 +144,10 @@ int RunExtract(const Options& options, const Console& console) {
   const fs::path installer = fs::u8path(options.positional[0]);
   const fs::path folder = fs::u8path(options.positional[1]);
   ExtractReport report;
+  uint64_t limit;
+  if (!MemoryLimit("extract", options, console, &limit)) return kExitFailure;
   // One write a line: stderr is unbuffered, and an installer may hold millions of refused names.
-  const Problem problem = InspectExtract(installer, folder, &report, [&console](const std::string& line) {
+  const Problem problem = InspectExtract(installer, folder, limit, &report, [&console](const std::string& line) {
     console.err << "setupkit: " + line + "\n";
   });
   if (problem.code == kExitSuccess || report.refused != 0) {
@@ -132,7 +158,8 @@ int RunExtract(const Options& options, const Console& console) {
 }
 
 int RunPlan(const Options& options, const Console& console) {
-  PlanRequest request = {options.dest.text, "US", options.json.given, options.installedVersion.text};
+  PlanRequest request = {options.dest.text, "US", options.json.given, options.installedVersion.text, 0};
+  if (!MemoryLimit("plan", options, console, &request.memoryLimit)) return kExitFailure;
   if (options.dest.given && request.destination.empty()) return ReportUsage(console, "plan", "--dest is empty");
   if (options.language.given) {
     const char* const languages[][2] = {{"en", "US"}, {"de", "DE"}, {"it", "IT"}};
@@ -146,6 +173,9 @@ int RunPlan(const Options& options, const Console& console) {
 }
 
 const OptionSpec kJsonOption = {"--json", &Options::json, false};
+const OptionSpec kMemLimitOption = {"--memlimit", &Options::memLimit, true};
+static_assert(kDefaultMemoryLimit >= kPackDictionaryMax + (8u << 20),
+              "the default admits pack's largest dictionary and the largest probability table (6 MiB)");
 
 const Command kCommands[] = {
     {"pack", "write an installer: a stub followed by the product's files", kPackHelp,
@@ -162,14 +192,15 @@ const Command kCommands[] = {
       {"--uninstaller", &Options::uninstaller, false},
       {"--strict", &Options::strict, false}},
      0, RunPack},
-    {"list", "print an installer's identity texts, archive date and entries", kListHelp, {kJsonOption}, 1, RunList},
-    {"verify", "decode an installer's whole payload and check it", kVerifyHelp, {kJsonOption}, 1, RunVerify},
-    {"extract", "write an installer's files into a folder", kExtractHelp, {}, 2, RunExtract},
+    {"list", "print an installer's identity texts, archive date and entries", kListHelp, {kJsonOption, kMemLimitOption}, 1, RunList},
+    {"verify", "decode an installer's whole payload and check it", kVerifyHelp, {kJsonOption, kMemLimitOption}, 1, RunVerify},
+    {"extract", "write an installer's files into a folder", kExtractHelp, {kMemLimitOption}, 2, RunExtract},
     {"plan", "tell what the installer will do, without running it", kPlanHelp,
      {{"--dest", &Options::dest, true},
       {"--language", &Options::language, true},
       {"--installed-version", &Options::installedVersion, true},
-      kJsonOption},
+      kJsonOption,
+      kMemLimitOption},
      1,
      RunPlan},
 };

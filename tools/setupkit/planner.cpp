@@ -150,6 +150,7 @@ struct FilePass {
   uint32_t entries;
   uint64_t bytesWritten;
   size_t destinationLength;
+  uint64_t memoryLimit;
   std::unordered_map<std::string, LastWriter> writers;
   std::map<uint32_t, std::vector<std::string>> drops;  // by language code
   PlanOutput* output;                                   // null while deciding
@@ -190,7 +191,7 @@ Problem RunFilePass(const fs::path& installer, const InstallState& start, const 
   pass->state = start;
   pass->entries = 0;
   ArchivePassSummary summary;
-  Problem problem = ReadingPassProblem(installer, GuardedPass(installer, FileHandler, pass, &summary), summary);
+  Problem problem = ReadingPass(installer, pass->memoryLimit, FileHandler, pass, &summary);
   if (problem.code == kExitSuccess && (summary.actualChecksum != scanned.actualChecksum ||
                                        (pass->output != nullptr && pass->entries != decided))) {
     problem = Broken(ShowPath(installer) + ": changed while being planned");
@@ -408,7 +409,7 @@ Problem ScanInstaller(const fs::path& installer, const PlanRequest& request, Sca
   AddItem(scan, text, LanguageCode4FromNarrow("US"));
   LookupString(scan->table, kTextLanguageGerman, text, 31);
   AddItem(scan, text, LanguageCode4FromNarrow("DE"));
-  return ReadingPassProblem(installer, GuardedPass(installer, ScanHandler, scan, summary), *summary);
+  return ReadingPass(installer, request.memoryLimit, ScanHandler, scan, summary);
 }
 
 Problem ChooseDestination(const PlanRequest& request, const Scan& scan, std::u16string* destination) {
@@ -432,12 +433,12 @@ Problem ChooseDestination(const PlanRequest& request, const Scan& scan, std::u16
 
 // Whether the uninstaller the install writes carries its trailer; a second
 // pass copies it only when the product has one.
-Problem FindQuietUninstall(const fs::path& installer, const Scan& scan, bool* quiet) {
+Problem FindQuietUninstall(const fs::path& installer, uint64_t memoryLimit, const Scan& scan, bool* quiet) {
   *quiet = false;
   if (!scan.hasUninstaller) return NoProblem();
   UninstallerInfo info;
   bool found = false;
-  Problem problem = ReadUninstallerOf(installer, &info, &found);
+  Problem problem = ReadUninstallerOf(installer, memoryLimit, &info, &found);
   *quiet = found && info.problem.empty();
   return problem;
 }
@@ -490,11 +491,11 @@ Problem PlanInstallation(const fs::path& installer, const PlanRequest& request, 
     for (char16_t& c : y) c = FoldAscii(c);
     return x < y;
   });
-  problem = FindQuietUninstall(installer, scan, &plan.quietUninstall);
+  problem = FindQuietUninstall(installer, request.memoryLimit, scan, &plan.quietUninstall);
   if (problem.code != kExitSuccess) return problem;
   InstallState start;
   StartSimulatedInstall(destination, summary.mainProgramName, &start);
-  FilePass pass{&scan, start, 0, 0, destination.size(), {}, {}, nullptr};
+  FilePass pass{&scan, start, 0, 0, destination.size(), request.memoryLimit, {}, {}, nullptr};
   problem = Decide(installer, scan, summary, start, &pass, &plan);
   if (problem.code != kExitSuccess) return problem;
   return PrintPlan(installer, plan, start, summary, request.json, &pass, out);
