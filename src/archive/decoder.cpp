@@ -1,6 +1,7 @@
 #include "archive/decoder.h"
 
 #include <stdlib.h>
+#include <string.h>
 
 #include <LzmaDec.h>
 
@@ -106,6 +107,17 @@ int FileInStreamRead(FileInStream* stream, void* buffer, uint32_t* size) {
   }
   *size = total;
   return kDecodeOk;
+}
+
+uint64_t DecoderMemory(const uint8_t* header) {
+  uint8_t limited[kContainerHeaderSize];
+  memcpy(limited, header, kContainerHeaderSize);
+  LimitDictionary(limited);
+  CLzmaProps properties;
+  if (LzmaProps_Decode(&properties, limited, kContainerPropertiesSize) != SZ_OK) return 0;
+  // LzmaProps_GetNumProbs of LzmaDec.c, a macro the header does not export.
+  const uint64_t probabilities = 1846 + (uint64_t{768} << (properties.lc + properties.lp));
+  return properties.dicSize + probabilities * sizeof(CLzmaProb);
 }
 
 int DecodePayloadWithAllocator(PlatformFile file, ChunkSink sink, void* sinkContext,

@@ -54,6 +54,12 @@ struct DecoderAllocator {
 // buffers take 128 KiB of the calling thread's stack.
 int DecodePayload(PlatformFile file, ChunkSink sink, void* sinkContext);
 
+// The bytes DecodePayload takes from malloc for a payload whose nine container
+// header bytes are `header`: the dictionary as it sizes it and the probability
+// table. 0 for properties it does not support. A tool checks this against its
+// memory limit before decoding.
+uint64_t DecoderMemory(const uint8_t* header);
+
 // DecodePayload with the decoder's memory taken from `allocator`.
 int DecodePayloadWithAllocator(PlatformFile file, ChunkSink sink, void* sinkContext,
                                const DecoderAllocator* allocator);

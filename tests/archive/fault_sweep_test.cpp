@@ -7,6 +7,7 @@
 #include "lzma_test_util.h"
 #include "setupkit/entry_stream_writer.h"
 #include "setupkit/inspector.h"
+#include "setupkit/reading_pass.h"
 #include "setupkit/setupkit_test_util.h"
 
 namespace fs = std::filesystem;
@@ -51,7 +52,7 @@ TEST(FaultSweep, EveryTruncationOfThePayloadIsBroken) {
   for (size_t length = size; length >= kPayloadSearchStart; length -= (length == size ? 1 : kSweepStride)) {
     fs::resize_file(fs::u8path(installer), length);
     ExtractReport report;
-    const Problem result = InspectExtract(fs::u8path(installer), fs::u8path(dest), &report, [](const std::string&) {});
+    const Problem result = InspectExtract(fs::u8path(installer), fs::u8path(dest), kDefaultMemoryLimit, &report, [](const std::string&) {});
     const std::string& problem = result.text;
     ASSERT_EQ(length == size ? kExitSuccess : kExitBrokenPayload, result.code) << "cut to " << length << ": " << problem;
     ASSERT_TRUE(length == size || TestHasText(problem, "; nothing was extracted, the staging folder was removed"))

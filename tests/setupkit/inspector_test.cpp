@@ -9,15 +9,18 @@
 #ifndef _WIN32
 #include <fcntl.h>
 #include <malloc.h>
+#include <signal.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #endif
 
+#include "archive/decoder.h"
 #include "archive/lzma_test_util.h"
 #include "setupkit/entry_stream_writer.h"
 #include "setupkit/file_io.h"
 #include "setupkit/packer.h"
+#include "setupkit/reading_pass.h"
 #include "setupkit/text_output.h"
 #include "setupkit_test_util.h"
 
@@ -27,19 +30,6 @@ namespace {
 
 std::vector<uint8_t> Stream(const std::vector<EntryStreamEntry>& entries) {
   return BuildEntryStream({"ABC", "", ""}, 32, entries);
-}
-
-// A crafted installer: stub, payload and enough zeros behind it for the locator;
-// `flip` inverts bits in the middle of the LZMA stream.
-std::string Crafted(const std::vector<uint8_t>& stream, uint8_t flip = 0, uint32_t dictionary = 1u << 16) {
-  TestLzma lzma = TestLzmaEncode(stream, false, dictionary);
-  lzma.stream[lzma.stream.size() / 2] ^= flip;
-  std::vector<uint8_t> bytes = TestFakeStub(kPayloadSearchStart), container = TestContainer(lzma, stream.size());
-  bytes.insert(bytes.end(), container.begin(), container.end());
-  bytes.resize(std::max<uint64_t>(bytes.size(), PackFindableSize(kPayloadSearchStart)), 0);
-  std::string path = TestTempDir() + "/crafted.exe";
-  TestWriteFile(path, bytes);
-  return path;
 }
 
 #ifndef _WIN32
@@ -114,15 +104,15 @@ TEST(Extract, RefusesNamesThatLeaveTheFolderAndWritesTheRest) {
   // Windows reads "..." as "..", and opens device names as devices, with an extension and in a
   // folder too (¹ is B9). The scan already breaks on such a last component; folders are setupkit's.
   const std::string installer =
-      Crafted(Stream({{"..\\evil", {'e'}}, {"a/../../evil", {}}, {"...\\evil", {}}, {"\\evil", {}}, {"C:\x1b[2K\\x", {}},
+      TestCrafted(Stream({{"..\\evil", {'e'}}, {"a/../../evil", {}}, {"...\\evil", {}}, {"\\evil", {}}, {"C:\x1b[2K\\x", {}},
                       {"COM1\\x", {}}, {"a\\nul.txt\\x", {}}, {"lpt\xB9\\x", {}}, {"a..b\\..c\\ok", {'o', 'k'}}}));
   const std::string parent = TestTempDir(), target = parent + "/out";
   TestRun run = TestSetupkit({"extract", installer, target});
   EXPECT_EQ(1, run.code);
   for (const char* line : {"entry \"..\\evil\" would leave the folder (\"..\"); not extracted\n",
-                           "entry \"C:\\x1b[2K\\x\" names a drive or a stream (':'); not extracted\n",
-                           "entry \"COM1\\x\" uses a Windows device name (CON, NUL, COM1, ...); not extracted\n",
-                           "entry \"lpt\u00b9\\x\" uses a Windows device name", "8 of 9 entries refused\n"})
+                           "entry \"C:\\x1b[2K\\\\x\" names a drive or a stream (':'); not extracted\n",
+                           "entry \"COM1\\\\x\" uses a Windows device name (CON, NUL, COM1, ...); not extracted\n",
+                           "entry \"lpt\u00b9\\\\x\" uses a Windows device name", "8 of 9 entries refused\n"})
     EXPECT_TRUE(TestHasText(run.err, "setupkit: " + installer + ": " + line)) << run.err;
   EXPECT_EQ(target + ": 1 of 9 entries extracted, 2 bytes\n", run.out);
   EXPECT_EQ((std::map<std::string, std::string>{{"out/a..b/..c/ok", "ok"}}), TestReadTree(parent));
@@ -133,14 +123,14 @@ TEST(Verify, NamesWhatIsBroken) {
   std::vector<uint8_t> wrongByte = stream;
   wrongByte.back() ^= 1;
   const struct { std::string installer; int code; std::string message; } cases[] = {
-      {Crafted(stream), 0, ": ok, 2 entries, 3001 bytes\n"},
+      {TestCrafted(stream), 0, ": ok, 2 entries, 3001 bytes\n"},
       {TestWriteStub(100000), 1, ": no payload found\n"},
-      {Crafted(wrongByte), 1, ": checksum mismatch (stored "},
-      {Crafted(stream, 0x55), 1, ": LZMA data error"},
+      {TestCrafted(wrongByte), 1, ": checksum mismatch (stored "},
+      {TestCrafted(stream, 0x55), 1, ": LZMA data error"},
       // A name longer than the format allows breaks the stream, whatever the checksum says.
-      {Crafted(Stream({{"ok", {'1'}}, {std::string(1020, 'n'), {'x'}}})), 1, ": the entry stream breaks a limit"},
+      {TestCrafted(Stream({{"ok", {'1'}}, {std::string(1020, 'n'), {'x'}}})), 1, ": the entry stream breaks a limit"},
       // A stream, whole as LZMA data, that ends one byte into the last entry's data.
-      {Crafted(std::vector<uint8_t>(stream.begin(), stream.end() - 1)), 1, ": the entry stream ends inside an entry"},
+      {TestCrafted(std::vector<uint8_t>(stream.begin(), stream.end() - 1)), 1, ": the entry stream ends inside an entry"},
       {TestTempDir() + "/missing.exe", 2, ": cannot be read (" + std::string(kTestNoSuchFile) + ")\n"},
   };
   for (const auto& c : cases) {
@@ -155,7 +145,7 @@ TEST(Verify, NamesWhatIsBroken) {
 // line of its own is printed escaped; the C1 control U+009D (stored 9D) too.
 TEST(List, EscapesControlCharacters) {
   const std::string installer =
-      Crafted(BuildEntryStream({"A\tB", "W\x1b[2J", "M\x9D"}, 32, {{"fake\n           9  other.txt\r", {'x'}}}));
+      TestCrafted(BuildEntryStream({"A\tB", "W\x1b[2J", "M\x9D"}, 32, {{"fake\n           9  other.txt\r", {'x'}}}));
   EXPECT_EQ("product name  (none)\nversion       (none)\nproduct code  A\\tB\nwindow class  W\\x1b[2J\nmain program  M\\u009d\narchive date  2012-01-01\n"
             "entries       1, 1 bytes\n           1  fake\\n           9  other.txt\\r\n",
             TestSetupkit({"list", installer}).out);
@@ -167,7 +157,7 @@ TEST(List, EscapesControlCharacters) {
 
 // The parser keeps one error: that of the file "a" stands in the way of, which is named.
 TEST(Extract, NamesTheEntryItCannotWriteAndWritesNothing) {
-  const std::string installer = Crafted(Stream({{"a", {'1'}}, {"a\\b", {'2'}}, {"c", {'3'}}})), target = TestTempDir();
+  const std::string installer = TestCrafted(Stream({{"a", {'1'}}, {"a\\b", {'2'}}, {"c", {'3'}}})), target = TestTempDir();
   const TestRun run = TestSetupkit({"extract", installer, target});
   EXPECT_EQ(2, run.code);
   EXPECT_TRUE(TestHasText(run.err, target + ": entry \"a\\b\" cannot be written (")) << run.err;
@@ -184,7 +174,7 @@ TEST(Extract, WritesThroughNoLinkInTheFolder) {
   fs::create_symlink("../outside/secret.txt", target + "/filelink.txt");
   fs::create_symlink("../../outside", target + "/ok/lnk");
   fs::create_symlink("../outside/new.txt", target + "/dangling.txt");
-  const std::string installer = Crafted(Stream({{"filelink.txt", {'x'}}, {"ok\\lnk\\inside.txt", {'y'}},
+  const std::string installer = TestCrafted(Stream({{"filelink.txt", {'x'}}, {"ok\\lnk\\inside.txt", {'y'}},
                                                 {"ok\\new\\fine.txt", {'z'}}, {"dangling.txt", {'d'}}}));
   const TestRun run = TestSetupkit({"extract", installer, target});
   EXPECT_EQ(1, run.code);
@@ -200,9 +190,68 @@ TEST(Extract, WritesThroughNoLinkInTheFolder) {
   EXPECT_EQ(PLATFORM_INVALID_FILE, TestFile(target + "/filelink.txt", true).file) << "opened through the link";
 }
 
+// The decoder takes the dictionary the header claims, cut to the unpacked size:
+// above --memlimit every command that decodes refuses the installer before it
+// decodes anything, with 2. A claim of 4 GiB is refused by default, and the
+// default admits pack's largest dictionary with the largest probability table.
+TEST(MemoryLimit, RefusesWhatTheHeaderClaimsBeforeDecoding) {
+  const std::string installer = TestCrafted(Stream({{"zeros", std::vector<uint8_t>(3u << 20)}}), 0, 1u << 22);
+  const std::string target = TestTempDir() + "/out";
+  for (std::vector<std::string> args : {std::vector<std::string>{"list"}, {"verify"}, {"plan"}, {"extract"}}) {
+    args.push_back(installer);
+    if (args[0] == "extract") args.push_back(target);
+    args.insert(args.end(), {"--memlimit", "2M"});
+    const TestRun refused = TestSetupkit(args);
+    EXPECT_EQ(2, refused.code) << args[0];
+    EXPECT_TRUE(TestHasText(refused.err, ": its LZMA dictionary needs 3.0 MiB of memory, more than the limit of 2.0 MiB"))
+        << refused.err;
+    args.back() = "4M";
+    EXPECT_EQ(0, TestSetupkit(args).code) << args[0];
+  }
+  std::vector<uint8_t> bytes = TestReadFile(installer);
+  std::fill(bytes.begin() + kPayloadSearchStart + 5, bytes.begin() + kPayloadSearchStart + 13, 0xFF);
+  TestWriteFile(installer, bytes);
+  EXPECT_TRUE(TestHasText(TestSetupkit({"verify", installer}).err, "needs 4096.0 MiB of memory, more than the limit of 80.0"));
+  for (const char* bad : {"0", "1x", "2P", ""})
+    EXPECT_TRUE(TestHasText(TestSetupkit({"list", installer, "--memlimit", bad}).err, ": not a size")) << bad;
+  uint8_t largest[kPayloadMagicSize + kContainerHeaderSize];
+  WriteContainerHeader((2 * 5 + 4) * 9 + 8, kPackDictionaryMax, 0xFFFFFFFF, largest);  // pb 2, lp 4, lc 8
+  EXPECT_GT(DecoderMemory(largest + kPayloadMagicSize), kPackDictionaryMax + (6u << 20));
+  EXPECT_LE(DecoderMemory(largest + kPayloadMagicSize), kDefaultMemoryLimit);
+}
+
+#ifndef _WIN32
+// An extract ended by SIGTERM while it decodes a big entry into its staging
+// folder, below which earlier entries made folders: the process ends by that
+// signal and leaves nothing in the folder it was given.
+TEST(Extract, InterruptedExtractLeavesNoStagingFolder) {
+  const std::string target = TestTempDir() + "/out";
+  const std::string installer = TestCrafted(
+      Stream({{"a\\b\\c\\one.txt", {'1'}}, {"a\\two.txt", {'2'}}, {"big.bin", std::vector<uint8_t>(96u << 20)}}), 0,
+      1u << 20);
+  std::vector<std::string> args = {SETUPKIT_PROGRAM, "extract", installer, target};
+  std::vector<char*> argv = {&args[0][0], &args[1][0], &args[2][0], &args[3][0], nullptr};
+  const pid_t child = fork();
+  if (child == 0) _exit(signal(SIGTERM, SIG_DFL) != SIG_ERR ? execv(argv[0], argv.data()) : 127);
+  bool staged = false;
+  while (!staged && waitpid(child, nullptr, WNOHANG) == 0) {
+    std::error_code error;
+    for (fs::recursive_directory_iterator it(target, error), end; !error && it != end; it.increment(error))
+      staged = staged || it->path().filename() == "one.txt";
+  }
+  kill(child, SIGTERM);
+  int status = 0;
+  waitpid(child, &status, 0);
+  EXPECT_TRUE(staged);
+  EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGTERM) << status;
+  EXPECT_EQ(0, std::distance(fs::directory_iterator(target), {}));
+}
+#endif
+
 // A million entries with short names, and 20,000 with names of 750 bytes, with a
 // 16 MiB dictionary, the most the bound holds for. Extract refuses the first ones
-// (':') and writes the others, all one name, over one file.
+// (':') and writes the others, all one name, over one file; plan lands each set on
+// one file, so the paths it keeps stay few however many entries write them.
 TEST(Memory, BoundedWhateverTheEntryCount) {
   const std::string target = TestTempDir() + "/out", longName = std::string(250, 'a') + "\\" + std::string(250, 'b');
   for (uint32_t count : {1000000u, 20000u}) {
@@ -211,11 +260,12 @@ TEST(Memory, BoundedWhateverTheEntryCount) {
     for (uint32_t i = 0; i < count; ++i)
       AppendEntryHeader(&stream, count == 20000 ? longName + "\\" + std::string(248, 'c') : "x:" + std::to_string(i) + "\\f",
                         0);
-    const std::string installer = Crafted(stream, 0, 1u << 24);
+    const std::string installer = TestCrafted(stream, 0, 1u << 24);
     stream = std::vector<uint8_t>();
     // A child's peak counts the pages it shares with this process from the fork on.
     malloc_trim(0);
-    for (std::vector<std::string> args : {std::vector<std::string>{"list"}, {"list", "--json"}, {"verify"}, {"extract"}}) {
+    for (std::vector<std::string> args :
+         {std::vector<std::string>{"list"}, {"list", "--json"}, {"verify"}, {"extract"}, {"plan"}, {"plan", "--json"}}) {
       args.push_back(installer);
       if (args[0] == "extract") args.push_back(target);
       long peakKiB = 0;

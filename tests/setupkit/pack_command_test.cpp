@@ -77,6 +77,23 @@ TEST(PackCommand, OutputCheckedAndDateFromTheEnvironment) {
 }
 
 #ifndef _WIN32
+// Links planted at names beside --out are never written through: the
+// installer's temporary name is random and opened exclusively, and the
+// uninstaller is packed from memory.
+TEST(PackCommand, WritesThroughNoPlantedLink) {
+  const std::string dir = TestTempDir(), stub = TestWriteStub(), out = TestTempDir() + "/setup.exe";
+  const std::string victim = TestTempDir() + "/victim";
+  TestWriteFile((fs::u8path(stub).parent_path() / "uninst.exe").u8string(), TestFakeStub(2000));
+  TestWriteTree(dir, TestChanged(kTestGoodProduct, "UnInst.exe", nullptr));
+  TestWriteFile(victim, TestBytes("keep"));
+  for (const char* suffix : {"", ".uninst.tmp", ".tmp"}) fs::create_symlink(victim, out + suffix);
+  const TestRun run = TestSetupkit({"pack", "--stub", stub, "--out", out, "--product-code", "P", "--date", "2024-05-01",
+                                    "--from", dir, "--uninstaller"});
+  EXPECT_EQ(0, run.code) << run.err;
+  EXPECT_EQ(TestBytes("keep"), TestReadFile(victim));
+  EXPECT_FALSE(fs::is_symlink(out));
+}
+
 // A pack stopped by Ctrl-C or SIGTERM while it compresses: the process ends by
 // that signal and leaves no temporary installer; the uninstaller never touches
 // the disk. Progress lines on a pipe tell when compression is under way.

@@ -3,6 +3,7 @@
 // compares the JSON output with what setup.exe really does.
 #include <gtest/gtest.h>
 
+#include "setupkit/entry_stream_writer.h"
 #include "setupkit_test_util.h"
 
 namespace {
@@ -77,4 +78,19 @@ TEST(Plan, FollowsTheInstallersRules) {
   TestRun broken = TestSetupkit({"plan", stub});
   EXPECT_EQ(1, broken.code);
   EXPECT_TRUE(TestHasText(broken.err, "no payload found")) << broken.err;
+}
+
+// Language codes come from stored names, which pack would refuse but a crafted
+// installer holds: printed escaped, and in JSON as valid UTF-8.
+TEST(Plan, PrintsLanguageCodesAsListPrintsNames) {
+  const std::vector<uint8_t> language(kLanguageFile.begin(), kLanguageFile.end());
+  const std::string installer = TestCrafted(BuildEntryStream(
+      {"ABC", "", ""}, 32,
+      {{"FILE_ID.DIZ", TestBytes("Tool Version 2\r\n")}, {"Tool_\x1b[.LNG", language}, {"Tool_\xE9x.LNG", language}}));
+  const TestRun text = TestSetupkit({"plan", installer}), json = TestSetupkit({"plan", installer, "--json"});
+  for (const char* shown : {u8"  \u00e9X Fran", "  \\x1b[ Fran", "[\\x1b[]\n"})
+    EXPECT_TRUE(TestHasText(text.out, shown)) << shown << "\nin\n" << text.out;
+  for (const char* shown : {u8"\"code\": \"\u00e9X\"", "\"code\": \"\\u001b[\""})
+    EXPECT_TRUE(TestHasText(json.out, shown)) << shown << "\nin\n" << json.out;
+  for (const std::string& out : {text.out, json.out}) EXPECT_EQ(std::string::npos, out.find_first_of("\x1b\xE9")) << out;
 }

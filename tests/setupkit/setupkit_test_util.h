@@ -13,7 +13,9 @@
 #include <string>
 #include <vector>
 
+#include "archive/lzma_test_util.h"
 #include "archive/stub_marker.h"
+#include "setupkit/packer.h"
 #include "setupkit/commands.h"
 #include "test_files.h"
 
@@ -99,4 +101,17 @@ inline std::map<std::string, std::string> TestChanged(std::map<std::string, std:
 inline TestRun TestPack(const std::string& stub, const std::string& folder, const std::string& output) {
   return TestSetupkit({"pack", "--stub", stub, "--out", output, "--product-code", "ABC", "--date", "2024-05-01",
                        "--dict-size", "64K", "--from", folder});
+}
+
+// A crafted installer: stub, payload and enough zeros behind it for the locator;
+// `flip` inverts bits in the middle of the LZMA stream.
+inline std::string TestCrafted(const std::vector<uint8_t>& stream, uint8_t flip = 0, uint32_t dictionary = 1u << 16) {
+  TestLzma lzma = TestLzmaEncode(stream, false, dictionary);
+  lzma.stream[lzma.stream.size() / 2] ^= flip;
+  std::vector<uint8_t> bytes = TestFakeStub(kPayloadSearchStart), container = TestContainer(lzma, stream.size());
+  bytes.insert(bytes.end(), container.begin(), container.end());
+  bytes.resize(std::max<uint64_t>(bytes.size(), PackFindableSize(kPayloadSearchStart)), 0);
+  std::string path = TestTempDir() + "/crafted.exe";
+  TestWriteFile(path, bytes);
+  return path;
 }

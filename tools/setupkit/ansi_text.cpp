@@ -25,8 +25,8 @@ void AppendUtf8(uint32_t c, std::string* out) {
   }
 }
 
-// Decodes one UTF-8 character at text[*i] and moves *i behind it. False for a
-// malformed, overlong or surrogate sequence (*i then moves one byte).
+}  // namespace
+
 bool DecodeUtf8(const std::string& text, size_t* i, uint32_t* c) {
   const uint8_t b0 = static_cast<uint8_t>(text[*i]);
   int extra;
@@ -65,8 +65,6 @@ bool DecodeUtf8(const std::string& text, size_t* i, uint32_t* c) {
   *c = value;
   return true;
 }
-
-}  // namespace
 
 namespace ansi {
 

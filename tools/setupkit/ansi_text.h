@@ -3,6 +3,9 @@
 // what the tool prints is UTF-8 again.
 #pragma once
 
+#include <stddef.h>
+#include <stdint.h>
+
 #include <string>
 
 namespace ansi {
@@ -17,6 +20,10 @@ std::string FromUtf8(const std::string& utf8, std::string* out);
 std::string ToUtf8(const std::string& ansi);
 
 }  // namespace ansi
+
+// Decodes one UTF-8 character at text[*i] and moves *i behind it. False for a
+// malformed, overlong or surrogate sequence (*i then moves one byte).
+bool DecodeUtf8(const std::string& text, size_t* i, uint32_t* c);
 
 // UTF-16 to UTF-8; an unpaired surrogate becomes U+FFFD.
 std::string Utf16ToUtf8(const std::u16string& text);

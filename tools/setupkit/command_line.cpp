@@ -70,3 +70,16 @@ int ReportUsage(const Console& console, const std::string& command, const std::s
   console.err << UsageError(command, problem) << "\n";
   return kExitFailure;
 }
+
+bool ParseByteSize(const std::string& text, uint64_t* bytes) {
+  static const std::string kUnits = "kKmMgG";
+  std::string digits = text;
+  const size_t unit = digits.empty() ? std::string::npos : kUnits.find(digits.back());
+  if (unit != std::string::npos) digits.pop_back();
+  if (digits.empty() || digits.size() > 15 || digits.find_first_not_of("0123456789") != std::string::npos) return false;
+  const uint64_t shift = unit == std::string::npos ? 0 : 10 * (unit / 2 + 1);
+  const uint64_t value = std::stoull(digits);
+  if (value > (uint64_t{1} << (50 - shift))) return false;
+  *bytes = value << shift;
+  return true;
+}

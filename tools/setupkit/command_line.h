@@ -3,6 +3,7 @@
 #pragma once
 
 #include <stddef.h>
+#include <stdint.h>
 
 #include <ostream>
 #include <string>
@@ -32,7 +33,7 @@ struct OptionValue {
 struct Options {
   OptionValue stub, out, productCode, windowClass, mainProgram, date, dictSize, from, entries;
   OptionValue uninstaller, uninstallerProgram, strict;
-  OptionValue json, dest, language, installedVersion;
+  OptionValue json, dest, language, installedVersion, memLimit;
   std::vector<std::string> positional;  // in UTF-8
   bool help;
 };
@@ -59,6 +60,10 @@ struct Command {
 // "--" before positional arguments that start with "--". The problem's text is
 // a phrase for UsageError ("unknown option --x", "--out given twice").
 Problem ParseOptions(const Command& command, const std::vector<std::string>& args, Options* options);
+
+// "16M", "4096", "512k", "2G": bytes, with an optional K, M or G (powers of
+// 1024). False for anything else and for more than 2^50 bytes.
+bool ParseByteSize(const std::string& text, uint64_t* bytes);
 
 // "setupkit COMMAND: problem (see 'setupkit COMMAND --help')"; an empty command
 // for the tool itself.

@@ -5,7 +5,9 @@
 #include "setupkit/file_io.h"
 #include "setupkit/inspector.h"
 #include "setupkit/pack_command.h"
+#include "setupkit/packer.h"
 #include "setupkit/planner.h"
+#include "setupkit/reading_pass.h"
 
 namespace fs = std::filesystem;
 
@@ -25,11 +27,19 @@ const char kToolHelpTail[] =
     "prints the version.\n"
     "\n"
     "Exit codes: 0 success; 1 the installer's payload is broken or absent, or\n"
-    "extract refused an entry; 2 usage error, unreadable input, unwritable output\n"
-    "or another system error. Each error is one line on stderr naming the file.\n";
+    "extract refused an entry; 2 usage error, unreadable input, unwritable output,\n"
+    "an installer whose decoding needs more memory than --memlimit allows, or\n"
+    "another system error. Each error is one line on stderr naming the file.\n"
+    "\n"
+    "list, verify, extract and plan take --memlimit SIZE (bytes, or with K, M or\n"
+    "G), as xz does: an installer whose LZMA dictionary (cut to its unpacked size)\n"
+    "and probability table need more is refused before anything is decoded, with\n"
+    "exit code 2, since the file is not broken but this run will not process it.\n"
+    "The default, 80M, admits every installer pack makes (its largest dictionary\n"
+    "is 64M); the tool's memory beyond the decoder's stays a few MiB.\n";
 
 const char kListHelp[] =
-    "usage: setupkit list INSTALLER [--json]\n"
+    "usage: setupkit list INSTALLER [--json] [--memlimit SIZE]\n"
     "\n"
     "Decodes the installer's payload and prints its product name and version\n"
     "(FILE_ID.DIZ's first line as the installer reads it; \"(none)\" without one),\n"
@@ -41,13 +51,16 @@ const char kListHelp[] =
     "what that uninstaller will remove (JSON key uninstaller: productCode,\n"
     "productName, windowClass, mainProgram, files; or problem, when its trailer\n"
     "is missing or damaged).\n"
-    "Control characters in names and texts are printed escaped (\\x1b, \\n; in JSON\n"
-    "as JSON escapes them). Writes no files. Prints nothing but the error when the\n"
-    "payload is broken: the payload is decoded twice, once to check it and once to\n"
-    "print the entries, so memory does not grow with their number.\n";
+    "Control characters in names and texts are printed escaped (\\x1b, \\n), and\n"
+    "so are characters that hide or reorder text (\\u202e, \\u200b) and bytes that\n"
+    "are no UTF-8 (\\xff); a backslash that would read as such an escape is doubled\n"
+    "(\\\\x1b). JSON escapes the same characters as \\u and is always valid UTF-8.\n"
+    "Writes no files. Prints nothing but the error when the payload is broken: the\n"
+    "payload is decoded twice, once to check it and once to print the entries, so\n"
+    "memory does not grow with their number.\n";
 
 const char kVerifyHelp[] =
-    "usage: setupkit verify INSTALLER [--json]\n"
+    "usage: setupkit verify INSTALLER [--json] [--memlimit SIZE]\n"
     "\n"
     "Decodes the installer's whole payload as the installer does, writing nothing,\n"
     "checks the checksum and that the stub is a setup.exe of a setupkit build.\n"
@@ -57,14 +70,15 @@ const char kVerifyHelp[] =
     "problem or entries, bytes, productName and productVersion.\n";
 
 const char kExtractHelp[] =
-    "usage: setupkit extract INSTALLER DIR\n"
+    "usage: setupkit extract INSTALLER DIR [--memlimit SIZE]\n"
     "\n"
     "Writes every entry of the installer below DIR (created when missing) at its\n"
     "stored relative path, creating folders, with the archive date (noon, local\n"
     "time) as the files' times. The entries are written into a staging folder\n"
     "inside DIR and moved into place only when the whole payload checked out; on\n"
-    "any failure the staging folder is removed and nothing is extracted. Existing\n"
-    "files are replaced. An entry whose name is absolute, carries a drive or\n"
+    "any failure the staging folder is removed and nothing is extracted, and so it\n"
+    "is when Ctrl-C, SIGTERM or SIGHUP ends the decoding. Existing files are\n"
+    "replaced. An entry whose name is absolute, carries a drive or\n"
     "stream (':'), would leave DIR ('..') or uses a Windows device name (CON, NUL,\n"
     "COM1, ...) is refused with a line on stderr, and so is one whose place in DIR\n"
     "is a symbolic link or lies below one; the other entries are still extracted,\n"
@@ -72,6 +86,7 @@ const char kExtractHelp[] =
 
 const char kPlanHelp[] =
     "usage: setupkit plan INSTALLER [--dest DIR] [--language en|de|it] [--installed-version V] [--json]\n"
+    "                     [--memlimit SIZE]\n"
     "\n"
     "Tells what the installer will do when Install is pressed, decided by the\n"
     "installer's own rules: the dialog's caption and title line, the language\n"
@@ -79,6 +94,9 @@ const char kPlanHelp[] =
     "of stored names dropped) and which ones a later entry overwrites, the main\n"
     "program, the record of installed files, the registry values (stored\n"
     "destination, the whole uninstall entry) and the shortcuts. Writes nothing.\n"
+    "The payload is decoded several times (scan, decisions, printing) rather than\n"
+    "kept: memory grows with the number of different files installed, not with\n"
+    "the number of entries.\n"
     "\n"
     "  --dest DIR       the destination as typed into the dialog; default the one\n"
     "                   proposed on a first run of a plain system (C:\\Program\n"
@@ -90,16 +108,29 @@ const char kPlanHelp[] =
     "                   record's): says whether the install is an upgrade, the\n"
     "                   same version or a downgrade, which the installer asks about\n"
     "  --json           one JSON object (format 1); each language, file, value and\n"
-    "                   shortcut is one object on a line of its own\n";
+    "                   shortcut is one object on a line of its own\n"
+    "  --memlimit SIZE  the most memory the decoder may take (see 'setupkit --help')\n";
+
+// --memlimit, or the default; false after reporting a usage error.
+bool MemoryLimit(const char* command, const Options& options, const Console& console, uint64_t* limit) {
+  *limit = kDefaultMemoryLimit;
+  if (!options.memLimit.given || (ParseByteSize(options.memLimit.text, limit) && *limit != 0)) return true;
+  ReportUsage(console, command, "--memlimit " + options.memLimit.text + ": not a size (bytes, or with K, M or G)");
+  return false;
+}
 
 int RunList(const Options& options, const Console& console) {
-  return Report(console, InspectList(fs::u8path(options.positional[0]), options.json.given, console.out));
+  uint64_t limit;
+  if (!MemoryLimit("list", options, console, &limit)) return kExitFailure;
+  return Report(console, InspectList(fs::u8path(options.positional[0]), options.json.given, limit, console.out));
 }
 
 int RunVerify(const Options& options, const Console& console) {
   const fs::path installer = fs::u8path(options.positional[0]);
   VerifyReport report;
-  const Problem problem = InspectVerify(installer, &report);
+  uint64_t limit;
+  if (!MemoryLimit("verify", options, console, &limit)) return kExitFailure;
+  const Problem problem = InspectVerify(installer, limit, &report);
   const bool ok = problem.code == kExitSuccess;
   if (options.json.given) {
     PrintVerifyJson(ShowPath(installer), ok ? &report : nullptr, problem.text, console.out);
@@ -113,8 +144,10 @@ int RunExtract(const Options& options, const Console& console) {
   const fs::path installer = fs::u8path(options.positional[0]);
   const fs::path folder = fs::u8path(options.positional[1]);
   ExtractReport report;
+  uint64_t limit;
+  if (!MemoryLimit("extract", options, console, &limit)) return kExitFailure;
   // One write a line: stderr is unbuffered, and an installer may hold millions of refused names.
-  const Problem problem = InspectExtract(installer, folder, &report, [&console](const std::string& line) {
+  const Problem problem = InspectExtract(installer, folder, limit, &report, [&console](const std::string& line) {
     console.err << "setupkit: " + line + "\n";
   });
   if (problem.code == kExitSuccess || report.refused != 0) {
@@ -125,7 +158,8 @@ int RunExtract(const Options& options, const Console& console) {
 }
 
 int RunPlan(const Options& options, const Console& console) {
-  PlanRequest request = {options.dest.text, "US", options.json.given, options.installedVersion.text};
+  PlanRequest request = {options.dest.text, "US", options.json.given, options.installedVersion.text, 0};
+  if (!MemoryLimit("plan", options, console, &request.memoryLimit)) return kExitFailure;
   if (options.dest.given && request.destination.empty()) return ReportUsage(console, "plan", "--dest is empty");
   if (options.language.given) {
     const char* const languages[][2] = {{"en", "US"}, {"de", "DE"}, {"it", "IT"}};
@@ -139,6 +173,9 @@ int RunPlan(const Options& options, const Console& console) {
 }
 
 const OptionSpec kJsonOption = {"--json", &Options::json, false};
+const OptionSpec kMemLimitOption = {"--memlimit", &Options::memLimit, true};
+static_assert(kDefaultMemoryLimit >= kPackDictionaryMax + (8u << 20),
+              "the default admits pack's largest dictionary and the largest probability table (6 MiB)");
 
 const Command kCommands[] = {
     {"pack", "write an installer: a stub followed by the product's files", kPackHelp,
@@ -155,14 +192,15 @@ const Command kCommands[] = {
       {"--uninstaller", &Options::uninstaller, false},
       {"--strict", &Options::strict, false}},
      0, RunPack},
-    {"list", "print an installer's identity texts, archive date and entries", kListHelp, {kJsonOption}, 1, RunList},
-    {"verify", "decode an installer's whole payload and check it", kVerifyHelp, {kJsonOption}, 1, RunVerify},
-    {"extract", "write an installer's files into a folder", kExtractHelp, {}, 2, RunExtract},
+    {"list", "print an installer's identity texts, archive date and entries", kListHelp, {kJsonOption, kMemLimitOption}, 1, RunList},
+    {"verify", "decode an installer's whole payload and check it", kVerifyHelp, {kJsonOption, kMemLimitOption}, 1, RunVerify},
+    {"extract", "write an installer's files into a folder", kExtractHelp, {kMemLimitOption}, 2, RunExtract},
     {"plan", "tell what the installer will do, without running it", kPlanHelp,
      {{"--dest", &Options::dest, true},
       {"--language", &Options::language, true},
       {"--installed-version", &Options::installedVersion, true},
-      kJsonOption},
+      kJsonOption,
+      kMemLimitOption},
      1,
      RunPlan},
 };

@@ -13,6 +13,7 @@
 #include "archive/file_routines.h"
 #include "setupkit/ansi_text.h"
 #include "setupkit/file_io.h"
+#include "setupkit/interrupt_cleanup.h"
 #include "setupkit/reading_pass.h"
 #include "setupkit/stored_text.h"
 #include "setupkit/stub_check.h"
@@ -94,7 +95,7 @@ int ListHandler(char16_t* name, const uint8_t* data, uint32_t size, void* contex
 }
 
 // The first pass of `list`, with the uninstaller's trailer read from its copy.
-Problem CheckForList(const fs::path& installer, ListCheck* check, ArchivePassSummary* summary,
+Problem CheckForList(const fs::path& installer, uint64_t memoryLimit, ListCheck* check, ArchivePassSummary* summary,
                      UninstallerInfo* uninstaller) {
   std::error_code error;
   const fs::path temporary = fs::temp_directory_path(error);
@@ -106,20 +107,21 @@ Problem CheckForList(const fs::path& installer, ListCheck* check, ArchivePassSum
   }
   const fs::path copy = folder / "entry";
   *check = ListCheck{VerifyReport(), copy.u16string(), false};
-  const int result = GuardedPass(installer, ListCheckHandler, check, summary);
-  const Problem problem = ReadingPassProblem(installer, result, *summary);
+  RemoveOnInterrupt(folder);
+  const Problem problem = ReadingPass(installer, memoryLimit, ListCheckHandler, check, summary);
   if (problem.code == kExitSuccess && check->copied) *uninstaller = ReadUninstallerInfo(copy);
   fs::remove_all(folder, error);
+  RemoveOnInterrupt(fs::path());
   return problem;
 }
 
 }  // namespace
 
-Problem ReadUninstallerOf(const fs::path& installer, UninstallerInfo* info, bool* found) {
+Problem ReadUninstallerOf(const fs::path& installer, uint64_t memoryLimit, UninstallerInfo* info, bool* found) {
   ListCheck check;
   ArchivePassSummary summary;
   *info = UninstallerInfo();
-  Problem problem = CheckForList(installer, &check, &summary, info);
+  Problem problem = CheckForList(installer, memoryLimit, &check, &summary, info);
   *found = problem.code == kExitSuccess && check.copied;
   return problem;
 }
@@ -150,12 +152,12 @@ void PrintListHead(const ArchivePassSummary& summary, const VerifyReport& counte
 
 }  // namespace
 
-Problem InspectList(const fs::path& installer, bool json, std::ostream& out) {
+Problem InspectList(const fs::path& installer, bool json, uint64_t memoryLimit, std::ostream& out) {
   ListCheck check;
   ArchivePassSummary summary;
   UninstallerInfo uninstaller;
   bool hasUninstaller = false;
-  Problem problem = CheckForList(installer, &check, &summary, &uninstaller);
+  Problem problem = CheckForList(installer, memoryLimit, &check, &summary, &uninstaller);
   hasUninstaller = check.copied;
   if (problem.code != kExitSuccess) return problem;
   JsonWriter writer = {&out, {}};
@@ -163,7 +165,7 @@ Problem InspectList(const fs::path& installer, bool json, std::ostream& out) {
   PrintListHead(summary, check.counted, jsonWriter, out);
   ListPrinter printer = {&out, jsonWriter, VerifyReport()};
   ArchivePassSummary again;
-  problem = ReadingPassProblem(installer, GuardedPass(installer, ListHandler, &printer, &again), again);
+  problem = ReadingPass(installer, memoryLimit, ListHandler, &printer, &again);
   if (problem.code == kExitSuccess &&
       (printer.printed.entries != check.counted.entries || again.actualChecksum != summary.actualChecksum)) {
     problem = Broken(ShowPath(installer) + ": changed while being listed");
@@ -175,11 +177,10 @@ Problem InspectList(const fs::path& installer, bool json, std::ostream& out) {
   return NoProblem();
 }
 
-Problem InspectVerify(const fs::path& installer, VerifyReport* report) {
+Problem InspectVerify(const fs::path& installer, uint64_t memoryLimit, VerifyReport* report) {
   *report = VerifyReport();
   ArchivePassSummary summary;
-  const int result = GuardedPass(installer, VerifyHandler, report, &summary);
-  Problem problem = ReadingPassProblem(installer, result, summary);
+  Problem problem = ReadingPass(installer, memoryLimit, VerifyHandler, report, &summary);
   if (problem.code != kExitSuccess) return problem;
   // The magic's offset bounds the image, which the locator has just read through.
   std::vector<uint8_t> image;
@@ -396,12 +397,12 @@ Problem PlaceStagedFiles(const fs::path& staging, const fs::path& folder, Extrac
 }
 
 // The pass into the staging folder, then the files into place.
-Problem ExtractInto(const fs::path& installer, const fs::path& folder, const fs::path& staging, ExtractState* state,
-                    int* result) {
+Problem ExtractInto(const fs::path& installer, uint64_t memoryLimit, const fs::path& folder, const fs::path& staging,
+                    ExtractState* state, int* result) {
   ArchivePassSummary summary;
-  *result = GuardedPass(installer, ExtractHandler, state, &summary);
+  const Problem problem = ReadingPass(installer, memoryLimit, ExtractHandler, state, &summary, result);
   NoteUnwritten(state);
-  if (*result < 0) return Broken(ShowPath(installer) + ": " + BrokenPayloadText(*result, summary));
+  if (*result <= 0 && problem.code != kExitSuccess) return problem;
   if (*result > 0) {
     const std::string entry = state->unwritten.empty() ? "" : " entry \"" + Printable(state->unwritten) + "\"";
     return Failure(ShowPath(folder) + ":" + entry + " cannot be written (" +
@@ -430,7 +431,7 @@ Problem PrepareExtract(const fs::path& installer, const fs::path& folder, fs::pa
 
 }  // namespace
 
-Problem InspectExtract(const fs::path& installer, const fs::path& folder, ExtractReport* report,
+Problem InspectExtract(const fs::path& installer, const fs::path& folder, uint64_t memoryLimit, ExtractReport* report,
                        const RefusalSink& refusal) {
   *report = ExtractReport();
   fs::path staging;
@@ -440,13 +441,16 @@ Problem InspectExtract(const fs::path& installer, const fs::path& folder, Extrac
                         staging.u16string(), {}, {}};
   int result = 0;
   std::error_code error;
+  RemoveOnInterrupt(staging);
   try {
-    problem = ExtractInto(installer, folder, staging, &state, &result);
+    problem = ExtractInto(installer, memoryLimit, folder, staging, &state, &result);
   } catch (const std::bad_alloc&) {
     fs::remove_all(staging, error);
+    RemoveOnInterrupt(fs::path());
     throw;
   }
   fs::remove_all(staging, error);
+  RemoveOnInterrupt(fs::path());
   const std::string removal = error ? "the staging folder " + ShowPath(staging) + " could not be removed (" +
                                           error.message() + ")"
                                     : "the staging folder was removed";

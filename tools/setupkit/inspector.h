@@ -4,7 +4,8 @@
 // Each returns no problem, kExitBrokenPayload when the payload is broken or
 // absent (a negative pass result) or extract refused an entry, kExitFailure
 // for a system error (the installer cannot be read, an output cannot be
-// written).
+// written) or a payload whose decoder would take more than `memoryLimit` bytes
+// (ReadingPass).
 #pragma once
 
 #include <stdint.h>
@@ -24,12 +25,13 @@
 // (and copies that entry into a folder of its own in the temporary folder, for
 // its trailer), so a broken one prints nothing; a second prints each entry as
 // it is decoded, so no entry is kept in memory.
-Problem InspectList(const std::filesystem::path& installer, bool json, std::ostream& out);
+Problem InspectList(const std::filesystem::path& installer, bool json, uint64_t memoryLimit, std::ostream& out);
 
 // The trailer of the uninstaller the installer would write (its last entry
 // named UnInst.exe), read from a copy made by a checking pass; *found false
 // when there is no such entry. The problem is the pass's.
-Problem ReadUninstallerOf(const std::filesystem::path& installer, UninstallerInfo* info, bool* found);
+Problem ReadUninstallerOf(const std::filesystem::path& installer, uint64_t memoryLimit, UninstallerInfo* info,
+                          bool* found);
 
 struct VerifyReport {
   uint32_t entries;
@@ -39,7 +41,7 @@ struct VerifyReport {
 
 // Decodes the whole payload and checks that the image before it carries the
 // stub marker: an installer whose stub is some other program is refused (1).
-Problem InspectVerify(const std::filesystem::path& installer, VerifyReport* report);
+Problem InspectVerify(const std::filesystem::path& installer, uint64_t memoryLimit, VerifyReport* report);
 
 // verify's result as one JSON object: format, installer, ok, and then either
 // problem or entries, bytes, productName and productVersion.
@@ -64,4 +66,4 @@ typedef std::function<void(const std::string& line)> RefusalSink;
 // device name, and names whose place is a symbolic link or lies below one. The
 // result is then kExitBrokenPayload unless a worse one applies.
 Problem InspectExtract(const std::filesystem::path& installer, const std::filesystem::path& folder,
-                       ExtractReport* report, const RefusalSink& refusal);
+                       uint64_t memoryLimit, ExtractReport* report, const RefusalSink& refusal);

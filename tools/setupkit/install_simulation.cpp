@@ -5,22 +5,30 @@
 #include "archive/entry_parser.h"
 #include "text/bounded_text.h"
 
+void StartSimulatedInstall(const std::u16string& destination, const std::string& mainProgram, InstallState* state) {
+  *state = InstallState{};
+  CopyWide(destination.c_str(), state->destination, kPathUnits);
+  NarrowToWide(mainProgram.c_str(), state->mainProgram, kNameFieldUnits);
+  if (!IsUsableMainProgramName(state->mainProgram)) state->mainProgram[0] = 0;
+}
+
+std::u16string SimulateEntry(const std::u16string& stored, const char16_t* languageFileBase,
+                             LanguageCheckQuery checkOf, void* queryContext, InstallState* state) {
+  char16_t name[kPathUnits];
+  CopyWide(stored.c_str(), name, kPathUnits);
+  return DecideInstallEntry(name, languageFileBase, checkOf, queryContext, state) == kInstallWrite ? name : u"";
+}
+
 void SimulateInstall(const std::vector<std::u16string>& entries, const std::u16string& destination,
                      const std::string& mainProgram, const char16_t* languageFileBase, LanguageCheckQuery checkOf,
                      void* queryContext, SimulatedInstall* install) {
-  install->state = InstallState{};
   install->paths.clear();
   install->mainProgramEntry = SIZE_MAX;
   InstallState& state = install->state;
-  CopyWide(destination.c_str(), state.destination, kPathUnits);
-  NarrowToWide(mainProgram.c_str(), state.mainProgram, kNameFieldUnits);
-  if (!IsUsableMainProgramName(state.mainProgram)) state.mainProgram[0] = 0;
+  StartSimulatedInstall(destination, mainProgram, &state);
   for (size_t i = 0; i < entries.size(); ++i) {
-    char16_t name[kPathUnits];
-    CopyWide(entries[i].c_str(), name, kPathUnits);
     const bool known = state.mainProgram[0] != 0;
-    const bool written = DecideInstallEntry(name, languageFileBase, checkOf, queryContext, &state) == kInstallWrite;
-    install->paths.push_back(written ? name : u"");
+    install->paths.push_back(SimulateEntry(entries[i], languageFileBase, checkOf, queryContext, &state));
     if (!known && state.mainProgram[0] != 0) install->mainProgramEntry = i;
   }
 }

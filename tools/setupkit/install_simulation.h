@@ -26,6 +26,13 @@ void SimulateInstall(const std::vector<std::u16string>& entries, const std::u16s
                      const std::string& mainProgram, const char16_t* languageFileBase, LanguageCheckQuery checkOf,
                      void* queryContext, SimulatedInstall* install);
 
+// The same pass one entry at a time, for a caller that streams the entries:
+// StartSimulatedInstall sets *state up as SimulateInstall does; SimulateEntry
+// decides one stored name and returns where it lands, empty when it is skipped.
+void StartSimulatedInstall(const std::u16string& destination, const std::string& mainProgram, InstallState* state);
+std::u16string SimulateEntry(const std::u16string& stored, const char16_t* languageFileBase,
+                             LanguageCheckQuery checkOf, void* queryContext, InstallState* state);
+
 // The pass over a product about to be packed: every language checked, a short
 // destination, so that no name is refused for its length.
 void SimulateProductInstall(const std::vector<ProductFile>& files, const std::string& mainProgram,

@@ -19,6 +19,9 @@
 #else
 #include <unistd.h>
 #endif
+#ifdef __GLIBC__
+#include <malloc.h>
+#endif
 
 namespace {
 
@@ -51,6 +54,12 @@ int Run(int argc, char** argv) {
 }  // namespace
 
 int main(int argc, char** argv) {
+#ifdef __GLIBC__
+  // Big blocks (each pass's LZMA dictionary) come from the system and go back
+  // at once: a heap would let the small blocks allocated between two passes
+  // split the freed dictionary, and a command of several passes would need two.
+  mallopt(M_MMAP_THRESHOLD, 1 << 20);
+#endif
   try {
     return Run(argc, argv);
   } catch (const std::bad_alloc&) {

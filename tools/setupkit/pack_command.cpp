@@ -159,15 +159,8 @@ Problem DefaultDate(uint32_t* archiveDate) {
 // "16M", "4096", "512k".
 Problem ParseDictionarySize(const std::string& text, uint32_t* size) {
   const std::string range = "; give 4096 to 67108864 bytes (4K to 64M)";
-  std::string digits = text;
-  uint64_t unit = 1;
-  if (!digits.empty() && (digits.back() == 'k' || digits.back() == 'K')) unit = 1024;
-  if (!digits.empty() && (digits.back() == 'm' || digits.back() == 'M')) unit = 1024 * 1024;
-  if (unit != 1) digits.pop_back();
-  if (digits.empty() || digits.size() > 10 || digits.find_first_not_of("0123456789") != std::string::npos) {
-    return Failure("--dict-size " + text + ": not a size" + range);
-  }
-  const uint64_t value = std::stoull(digits) * unit;
+  uint64_t value = 0;
+  if (!ParseByteSize(text, &value)) return Failure("--dict-size " + text + ": not a size" + range);
   if (value < kPackDictionaryMin || value > kPackDictionaryMax) {
     return Failure("--dict-size " + text + ": out of range" + range);
   }

@@ -1,11 +1,15 @@
 #include "setupkit/planner.h"
 
 #include <algorithm>
+#include <map>
+#include <set>
+#include <unordered_map>
 #include <vector>
 
 #include "install/folder_record.h"
 #include "install/install_record.h"
 #include "setupkit/ansi_text.h"
+#include "setupkit/file_io.h"
 #include "setupkit/inspector.h"
 #include "setupkit/install_simulation.h"
 #include "setupkit/reading_pass.h"
@@ -28,7 +32,7 @@ struct LanguageItem {
   std::u16string text;
 };
 
-// What the installer's scan pass learns, and every entry's stored name.
+// What the installer's scan pass learns.
 struct Scan {
   const StringTable* table;
   std::string caption;  // UTF-8
@@ -37,8 +41,8 @@ struct Scan {
   char productVersion[kNameFieldUnits];  // the version beside the name that was adopted
   char16_t languageFileBase[kNameFieldUnits];
   std::vector<LanguageItem> items;
-  std::vector<std::u16string> entries;
-  std::vector<uint32_t> sizes;  // each entry's data size
+  std::set<uint32_t> codes;  // the items' codes
+  bool hasUninstaller;       // an entry is named as the uninstaller
 };
 
 std::string Text(const StringTable* table, int16_t id) {
@@ -48,10 +52,7 @@ std::string Text(const StringTable* table, int16_t id) {
 }
 
 void AddItem(Scan* scan, const std::u16string& text, uint32_t code) {
-  for (const LanguageItem& item : scan->items) {
-    if (item.code == code) return;
-  }
-  scan->items.push_back({code, text});
+  if (scan->codes.insert(code).second) scan->items.push_back({code, text});
 }
 
 void ScanDataCall(Scan* scan, const char16_t* name, const uint8_t* data, uint32_t size) {
@@ -83,42 +84,24 @@ void ScanDataCall(Scan* scan, const char16_t* name, const uint8_t* data, uint32_
 int ScanHandler(char16_t* name, const uint8_t* data, uint32_t size, void* context) {
   Scan* scan = static_cast<Scan*>(context);
   if (data == nullptr) {
-    scan->entries.push_back(name);
-    scan->sizes.push_back(size);
+    char narrow[kEntryNameUnits];
+    WideToNarrow(name, narrow, kEntryNameUnits);
+    scan->hasUninstaller = scan->hasUninstaller || IsUninstallerName(narrow);
   } else {
     ScanDataCall(scan, name, data, size);
   }
   return 0;
 }
 
-// The check box of each language item in one run: every item checked but
-// `cleared` (0: none).
-struct Checks {
-  const Scan* scan;
-  uint32_t cleared;
-};
+// Every language item checked, as on a first run: 2 for an item's code, 0 for any other.
+int CheckOf(uint32_t code, void* context) { return static_cast<const Scan*>(context)->codes.count(code) != 0 ? 2 : 0; }
 
-int CheckOf(uint32_t code, void* context) {
-  const Checks* checks = static_cast<const Checks*>(context);
-  for (const LanguageItem& item : checks->scan->items) {
-    if (item.code == code) return code == checks->cleared ? 1 : 2;
-  }
-  return 0;
-}
-
-void RunDecisions(const Scan& scan, const std::u16string& destination, const char* mainProgram, uint32_t cleared,
-                  SimulatedInstall* install) {
-  Checks checks = {&scan, cleared};
-  SimulateInstall(scan.entries, destination, mainProgram, scan.languageFileBase, CheckOf, &checks, install);
-}
-
+// The code as the stored name spells it (Windows-1252), in UTF-8.
 std::string Code(uint32_t code) {
   char narrow[5];
   LanguageCode4ToNarrow(code, narrow);
-  return narrow;
+  return ansi::ToUtf8(narrow);
 }
-
-bool SamePath(const std::u16string& a, const std::u16string& b) { return SameTextFolded(a.c_str(), b.c_str()); }
 
 struct PlannedFile {
   std::string stored, installed, language, overwrittenBy;
@@ -137,37 +120,83 @@ struct Plan {
   bool proposed;
   bool quietUninstall;  // the uninstaller carries its trailer: it takes /S
   std::vector<std::pair<LanguageItem, std::vector<std::string>>> languages;  // item, the files its cleared box drops
-  std::vector<PlannedFile> files;
   std::vector<PlannedValue> values;
   std::vector<PlannedLink> links;
 };
 
-// Each file where it lands, which later entry overwrites it, and what each
-// language's cleared box drops.
-void DecideFiles(const Scan& scan, const SimulatedInstall& all, const std::u16string& destination,
-                 const char* mainProgram, Plan* plan) {
-  Checks checks = {&scan, 0};
-  for (size_t i = 0; i < scan.entries.size(); ++i) {
-    if (all.paths[i].empty()) continue;
-    PlannedFile file{Utf16ToUtf8(scan.entries[i]), Utf16ToUtf8(all.paths[i]), "", ""};
-    uint32_t code = 0;
-    if (InstallLanguageCode(scan.entries[i].c_str(), scan.languageFileBase, &code) && CheckOf(code, &checks) != 0) {
-      file.language = Code(code);
-    }
-    for (size_t later = i + 1; later < scan.entries.size(); ++later) {
-      if (SamePath(all.paths[i], all.paths[later])) file.overwrittenBy = Utf16ToUtf8(scan.entries[later]);
-    }
-    plan->files.push_back(file);
+// Where the plan goes: text on *out, or JSON through *json when that is not null.
+struct PlanOutput {
+  std::ostream* out;
+  JsonWriter* json;
+};
+
+void PrintFile(const PlannedFile& file, PlanOutput* output);
+
+// The entry that writes a path last: its number and, once a second entry
+// writes there, its stored name.
+struct LastWriter {
+  uint32_t entry;
+  std::string stored;
+};
+
+// The install pass over the payload, streamed so that no entry is kept: the
+// deciding run learns each path's last writer (paths folded as Windows folds
+// names), what each language's cleared box drops and the state the pass
+// leaves; the printing run, with `output`, prints each file as it comes.
+// Clearing a box skips exactly that language's files, so one run tells them all.
+struct FilePass {
+  const Scan* scan;
+  InstallState state;
+  uint32_t entries;
+  uint64_t bytesWritten;
+  size_t destinationLength;
+  uint64_t memoryLimit;
+  std::unordered_map<std::string, LastWriter> writers;
+  std::map<uint32_t, std::vector<std::string>> drops;  // by language code
+  PlanOutput* output;                                   // null while deciding
+};
+
+int FileHandler(char16_t* name, const uint8_t* data, uint32_t size, void* context) {
+  if (data != nullptr) return 0;
+  FilePass* pass = static_cast<FilePass*>(context);
+  Scan* scan = const_cast<Scan*>(pass->scan);
+  const uint32_t entry = pass->entries++;
+  const std::u16string stored = name;
+  const std::u16string path = SimulateEntry(stored, scan->languageFileBase, CheckOf, scan, &pass->state);
+  if (path.empty()) return 0;
+  // Every path starts with the destination; the rest, folded, tells them apart.
+  std::u16string rest = path.substr(std::min(path.size(), pass->destinationLength));
+  for (char16_t& c : rest) c = FoldAscii(c);
+  std::string key = Utf16ToUtf8(rest);
+  uint32_t code = 0;
+  const bool language = InstallLanguageCode(stored.c_str(), scan->languageFileBase, &code) && CheckOf(code, scan) != 0;
+  if (pass->output != nullptr) {
+    const auto last = pass->writers.find(key);
+    const bool overwritten = last != pass->writers.end() && last->second.entry != entry;
+    PrintFile({Utf16ToUtf8(stored), Utf16ToUtf8(path), language ? Code(code) : "", overwritten ? last->second.stored : ""},
+              pass->output);
+    return 0;
   }
-  for (const LanguageItem& item : scan.items) {
-    SimulatedInstall cleared;
-    RunDecisions(scan, destination, mainProgram, item.code, &cleared);
-    std::vector<std::string> dropped;
-    for (size_t i = 0; i < scan.entries.size(); ++i) {
-      if (!all.paths[i].empty() && cleared.paths[i].empty()) dropped.push_back(Utf16ToUtf8(all.paths[i]));
-    }
-    plan->languages.push_back({item, dropped});
+  pass->bytesWritten += size;
+  const auto slot = pass->writers.emplace(std::move(key), LastWriter{entry, ""});
+  if (!slot.second) slot.first->second = LastWriter{entry, Utf16ToUtf8(stored)};
+  if (language) pass->drops[code].push_back(Utf16ToUtf8(path));
+  return 0;
+}
+
+// One run of the install pass; the printing run checks that it saw the payload the deciding run saw.
+Problem RunFilePass(const fs::path& installer, const InstallState& start, const ArchivePassSummary& scanned,
+                    FilePass* pass) {
+  const uint32_t decided = pass->entries;
+  pass->state = start;
+  pass->entries = 0;
+  ArchivePassSummary summary;
+  Problem problem = ReadingPass(installer, pass->memoryLimit, FileHandler, pass, &summary);
+  if (problem.code == kExitSuccess && (summary.actualChecksum != scanned.actualChecksum ||
+                                       (pass->output != nullptr && pass->entries != decided))) {
+    problem = Broken(ShowPath(installer) + ": changed while being planned");
   }
+  return problem;
 }
 
 void DecideLinks(const InstallState& state, const std::string& name, const InstallRecordSteps& steps, Plan* plan) {
@@ -194,9 +223,9 @@ void DecideLinks(const InstallState& state, const std::string& name, const Insta
 
 // The record steps: registry values and shortcuts; a failed install records
 // nothing but the folder's record of the files it wrote.
-void DecideRecord(const Scan& scan, const ArchivePassSummary& summary, const SimulatedInstall& all, Plan* plan) {
-  InstallState state = all.state;
-  for (size_t i = 0; i < all.paths.size(); ++i) state.bytesWritten += all.paths[i].empty() ? 0 : scan.sizes[i];
+void DecideRecord(const Scan& scan, const ArchivePassSummary& summary, const FilePass& pass, Plan* plan) {
+  InstallState state = pass.state;
+  state.bytesWritten += pass.bytesWritten;
   char16_t record[kPathUnits];
   JoinInstalledPath(state.destination, kRecordFileName, record, kPathUnits);
   plan->record = Utf16ToUtf8(record);
@@ -226,14 +255,17 @@ void DecideRecord(const Scan& scan, const ArchivePassSummary& summary, const Sim
   DecideLinks(state, Utf16ToUtf8(name), steps, plan);
 }
 
-void Decide(const Scan& scan, const ArchivePassSummary& summary, const std::u16string& destination, Plan* plan) {
-  SimulatedInstall all;
-  RunDecisions(scan, destination, summary.mainProgramName, 0, &all);
-  if (all.state.pathError != 0) {
+// The deciding run and what follows from it.
+Problem Decide(const fs::path& installer, const Scan& scan, const ArchivePassSummary& summary,
+               const InstallState& start, FilePass* pass, Plan* plan) {
+  Problem problem = RunFilePass(installer, start, summary, pass);
+  if (problem.code != kExitSuccess) return problem;
+  if (pass->state.pathError != 0) {
     plan->error = "a file's path in the destination would exceed 1023 characters: the install fails (error 206)";
   }
-  DecideFiles(scan, all, destination, summary.mainProgramName, plan);
-  DecideRecord(scan, summary, all, plan);
+  for (const LanguageItem& item : scan.items) plan->languages.push_back({item, std::move(pass->drops[item.code])});
+  DecideRecord(scan, summary, *pass, plan);
+  return NoProblem();
 }
 
 // What the installer makes of the version installed in the folder (its record's).
@@ -252,25 +284,24 @@ std::string VersionCase(const std::string& installed, const std::string& offered
   return "versions cannot be compared: installs as over any version";
 }
 
-void PrintText(const Plan& plan, std::ostream& out) {
+// Up to the files, which the printing run adds.
+void PrintTextHead(const Plan& plan, std::ostream& out) {
   out << "Dialog\n  caption:      " << Printable(plan.caption) << "\n  title line:   " << Printable(plan.title)
       << "\n  product name: " << (plan.productName.empty() ? "(none: no uninstall entry, group or shortcuts)"
                                                            : Printable(plan.productName))
       << "\n  destination:  " << Printable(plan.destination) << (plan.proposed ? "  (proposed on a first run)" : "")
       << "\n\nLanguages (a cleared box drops)\n";
   for (const auto& language : plan.languages) {
-    out << "  " << Code(language.first.code) << " " << Printable(Utf16ToUtf8(language.first.text)) << ":";
+    out << "  " << Printable(Code(language.first.code)) << " " << Printable(Utf16ToUtf8(language.first.text)) << ":";
     if (language.second.empty()) out << " nothing";
     for (const std::string& path : language.second) out << " " << Printable(path);
     out << "\n";
   }
   out << "\nFiles\n";
-  for (const PlannedFile& file : plan.files) {
-    out << "  " << Printable(file.installed) << "  <- " << Printable(file.stored);
-    if (!file.language.empty()) out << "  [" << file.language << "]";
-    if (!file.overwrittenBy.empty()) out << "  (overwritten by " << Printable(file.overwrittenBy) << ")";
-    out << "\n";
-  }
+}
+
+// What follows the files.
+void PrintTextTail(const Plan& plan, std::ostream& out) {
   if (!plan.error.empty()) out << "\nInstall fails: " << plan.error << "\n";
   out << "\nMain program: " << (plan.mainProgram.empty() ? "(none)" : Printable(plan.mainProgram))
       << "\nUninstaller:  " << (plan.uninstaller.empty() ? "(none)" : Printable(plan.uninstaller))
@@ -320,36 +351,52 @@ JsonTexts LinkRow(const PlannedLink& l) {
   return {{"folder", l.folder}, {"link", l.link}, {"target", l.target}, {"workingDirectory", l.workingDirectory}};
 }
 
-void PrintJson(const Plan& plan, std::ostream& out) {
-  JsonWriter json = {&out, {}};
-  JsonOpen(&json, nullptr, '{', true);
-  JsonNumber(&json, "format", kJsonFormat);
+// Up to the files, whose array the printing run fills.
+void PrintJsonHead(const Plan& plan, JsonWriter* json) {
+  JsonOpen(json, nullptr, '{', true);
+  JsonNumber(json, "format", kJsonFormat);
   const std::pair<const char*, const std::string*> head[] = {
       {"caption", &plan.caption}, {"title", &plan.title}, {"productName", &plan.productName},
       {"productCode", &plan.productCode}, {"destination", &plan.destination}};
-  for (const auto& text : head) JsonText(&json, text.first, *text.second);
-  JsonBool(&json, "proposed", plan.proposed);
-  JsonText(&json, "mainProgram", plan.mainProgram);
-  JsonText(&json, "uninstaller", plan.uninstaller);
-  JsonBool(&json, "quietUninstall", plan.quietUninstall);
-  JsonText(&json, "record", plan.record);
-  JsonText(&json, "productVersion", plan.productVersion);
-  JsonText(&json, "installedVersion", plan.installedVersion);
-  JsonText(&json, "versionCase", plan.versionCase);
-  JsonText(&json, "error", plan.error);
-  JsonOpen(&json, "languages", '[', true);
+  for (const auto& text : head) JsonText(json, text.first, *text.second);
+  JsonBool(json, "proposed", plan.proposed);
+  JsonText(json, "mainProgram", plan.mainProgram);
+  JsonText(json, "uninstaller", plan.uninstaller);
+  JsonBool(json, "quietUninstall", plan.quietUninstall);
+  JsonText(json, "record", plan.record);
+  JsonText(json, "productVersion", plan.productVersion);
+  JsonText(json, "installedVersion", plan.installedVersion);
+  JsonText(json, "versionCase", plan.versionCase);
+  JsonText(json, "error", plan.error);
+  JsonOpen(json, "languages", '[', true);
   for (const auto& language : plan.languages) {
-    JsonRow(&json, {{"code", Code(language.first.code)}, {"item", Utf16ToUtf8(language.first.text)}}, false);
-    JsonOpen(&json, "drops", '[', false);
-    for (const std::string& path : language.second) JsonText(&json, nullptr, path);
-    JsonClose(&json);
-    JsonClose(&json);
+    JsonRow(json, {{"code", Code(language.first.code)}, {"item", Utf16ToUtf8(language.first.text)}}, false);
+    JsonOpen(json, "drops", '[', false);
+    for (const std::string& path : language.second) JsonText(json, nullptr, path);
+    JsonClose(json);
+    JsonClose(json);
   }
-  JsonClose(&json);
-  JsonRows(&json, "files", plan.files, FileRow);
-  JsonRows(&json, "registry", plan.values, ValueRow);
-  JsonRows(&json, "shortcuts", plan.links, LinkRow);
-  JsonClose(&json);
+  JsonClose(json);
+  JsonOpen(json, "files", '[', true);
+}
+
+void PrintJsonTail(const Plan& plan, JsonWriter* json) {
+  JsonClose(json);
+  JsonRows(json, "registry", plan.values, ValueRow);
+  JsonRows(json, "shortcuts", plan.links, LinkRow);
+  JsonClose(json);
+}
+
+void PrintFile(const PlannedFile& file, PlanOutput* output) {
+  if (output->json != nullptr) {
+    JsonRow(output->json, FileRow(file));
+    return;
+  }
+  std::ostream& out = *output->out;
+  out << "  " << Printable(file.installed) << "  <- " << Printable(file.stored);
+  if (!file.language.empty()) out << "  [" << Printable(file.language) << "]";
+  if (!file.overwrittenBy.empty()) out << "  (overwritten by " << Printable(file.overwrittenBy) << ")";
+  out << "\n";
 }
 
 // The scan pass as the dialog makes it, in the interface language's texts.
@@ -359,10 +406,10 @@ Problem ScanInstaller(const fs::path& installer, const PlanRequest& request, Sca
   // The list starts with the two built-in items, before the scan adds the product's.
   char16_t text[31];
   LookupString(scan->table, kTextLanguageEnglish, text, 31);
-  scan->items.push_back({LanguageCode4FromNarrow("US"), text});
+  AddItem(scan, text, LanguageCode4FromNarrow("US"));
   LookupString(scan->table, kTextLanguageGerman, text, 31);
-  scan->items.push_back({LanguageCode4FromNarrow("DE"), text});
-  return ReadingPassProblem(installer, GuardedPass(installer, ScanHandler, scan, summary), *summary);
+  AddItem(scan, text, LanguageCode4FromNarrow("DE"));
+  return ReadingPass(installer, request.memoryLimit, ScanHandler, scan, summary);
 }
 
 Problem ChooseDestination(const PlanRequest& request, const Scan& scan, std::u16string* destination) {
@@ -386,20 +433,35 @@ Problem ChooseDestination(const PlanRequest& request, const Scan& scan, std::u16
 
 // Whether the uninstaller the install writes carries its trailer; a second
 // pass copies it only when the product has one.
-Problem FindQuietUninstall(const fs::path& installer, const Scan& scan, bool* quiet) {
+Problem FindQuietUninstall(const fs::path& installer, uint64_t memoryLimit, const Scan& scan, bool* quiet) {
   *quiet = false;
-  bool any = false;
-  for (const std::u16string& entry : scan.entries) {
-    char narrow[kEntryNameUnits];
-    WideToNarrow(entry.c_str(), narrow, kEntryNameUnits);
-    any = any || IsUninstallerName(narrow);
-  }
-  if (!any) return NoProblem();
+  if (!scan.hasUninstaller) return NoProblem();
   UninstallerInfo info;
   bool found = false;
-  Problem problem = ReadUninstallerOf(installer, &info, &found);
+  Problem problem = ReadUninstallerOf(installer, memoryLimit, &info, &found);
   *quiet = found && info.problem.empty();
   return problem;
+}
+
+// The plan's head, then the files as the printing run meets them, then the rest.
+Problem PrintPlan(const fs::path& installer, const Plan& plan, const InstallState& start,
+                  const ArchivePassSummary& summary, bool json, FilePass* pass, std::ostream& out) {
+  JsonWriter writer = {&out, {}};
+  PlanOutput output = {&out, json ? &writer : nullptr};
+  if (json) {
+    PrintJsonHead(plan, &writer);
+  } else {
+    PrintTextHead(plan, out);
+  }
+  pass->output = &output;
+  Problem problem = RunFilePass(installer, start, summary, pass);
+  if (problem.code != kExitSuccess) return problem;
+  if (json) {
+    PrintJsonTail(plan, &writer);
+  } else {
+    PrintTextTail(plan, out);
+  }
+  return NoProblem();
 }
 
 }  // namespace
@@ -429,13 +491,12 @@ Problem PlanInstallation(const fs::path& installer, const PlanRequest& request, 
     for (char16_t& c : y) c = FoldAscii(c);
     return x < y;
   });
-  problem = FindQuietUninstall(installer, scan, &plan.quietUninstall);
+  problem = FindQuietUninstall(installer, request.memoryLimit, scan, &plan.quietUninstall);
   if (problem.code != kExitSuccess) return problem;
-  Decide(scan, summary, destination, &plan);
-  if (request.json) {
-    PrintJson(plan, out);
-  } else {
-    PrintText(plan, out);
-  }
-  return NoProblem();
+  InstallState start;
+  StartSimulatedInstall(destination, summary.mainProgramName, &start);
+  FilePass pass{&scan, start, 0, 0, destination.size(), request.memoryLimit, {}, {}, nullptr};
+  problem = Decide(installer, scan, summary, start, &pass, &plan);
+  if (problem.code != kExitSuccess) return problem;
+  return PrintPlan(installer, plan, start, summary, request.json, &pass, out);
 }

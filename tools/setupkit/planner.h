@@ -6,6 +6,8 @@
 // per language with its box cleared.
 #pragma once
 
+#include <stdint.h>
+
 #include <filesystem>
 #include <ostream>
 #include <string>
@@ -17,6 +19,7 @@ struct PlanRequest {
   std::string interfaceLanguage;  // "US", "DE" or "IT": the texts the dialog shows
   bool json;
   std::string installedVersion;   // the version recorded in the destination; empty: none (a first install)
+  uint64_t memoryLimit;           // the most the decoder may take (ReadingPass)
 };
 
 // Prints the plan on `out`. The problem: a broken payload (kExitBrokenPayload),

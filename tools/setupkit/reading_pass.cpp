@@ -6,6 +6,9 @@
 
 #include "archive/decoder.h"
 #include "archive/entry_format.h"
+#include "archive/file_routines.h"
+#include "archive/payload_format.h"
+#include "archive/payload_locator.h"
 #include "setupkit/file_io.h"
 #include "setupkit/system_error.h"
 
@@ -30,13 +33,48 @@ int GuardedHandler(char16_t* name, const uint8_t* data, uint32_t size, void* con
   }
 }
 
+// What the payload's decoder would take, from the header behind the magic; 0
+// when there is none to read, and the pass says what is wrong.
+uint64_t PayloadDecoderMemory(PlatformFile file) {
+  const uint32_t size = PlatformGetFileSize(file);
+  const uint32_t offset = PayloadLocator(file, size == 0xFFFFFFFF ? 0 : size);
+  uint8_t header[kContainerHeaderSize];
+  uint32_t got = 0;
+  if (offset == 0 || PlatformSetFilePointer(file, offset) != offset ||
+      !PlatformReadFile(file, header, kContainerHeaderSize, &got) || got != kContainerHeaderSize) {
+    return 0;
+  }
+  return DecoderMemory(header);
+}
+
+std::string Mebibytes(uint64_t bytes) {
+  char text[32];
+  snprintf(text, sizeof(text), "%.1f MiB", static_cast<double>(bytes) / (1 << 20));
+  return text;
+}
+
 }  // namespace
 
-int GuardedPass(const fs::path& installer, EntryHandler handler, void* context, ArchivePassSummary* summary) {
+Problem ReadingPass(const fs::path& installer, uint64_t memoryLimit, EntryHandler handler, void* context,
+                    ArchivePassSummary* summary, int* result) {
+  int ignored = 0;
+  int& outcome = result != nullptr ? *result : ignored;
+  *summary = ArchivePassSummary();
+  PlatformFile file = PLATFORM_INVALID_FILE;
+  outcome = OpenFileHandle(installer.u16string().c_str(), false, &file);
+  if (outcome != 0) return ReadingPassProblem(installer, outcome, *summary);
+  const uint64_t needed = PayloadDecoderMemory(file);
+  if (needed > memoryLimit) {
+    CloseFileHandle(file);
+    outcome = -kDecodeErrorMem;
+    return Failure(ShowPath(installer) + ": its LZMA dictionary needs " + Mebibytes(needed) +
+                   " of memory, more than the limit of " + Mebibytes(memoryLimit) + " (--memlimit)");
+  }
   Guard guard = {handler, context, false};
-  const int result = ArchivePassReport(installer.u16string().c_str(), GuardedHandler, &guard, summary);
+  outcome = ArchivePassOnFile(file, GuardedHandler, &guard, summary);
+  CloseFileHandle(file);
   if (guard.outOfMemory) throw std::bad_alloc();
-  return result;
+  return ReadingPassProblem(installer, outcome, *summary);
 }
 
 // Only the -1 cases need a closer look: a missing magic, bad LZMA data, a

@@ -12,9 +12,14 @@
 // member. It grows when members change meaning or go away; new members keep it.
 const int kJsonFormat = 1;
 
-// A name or text from a payload made safe to print: control characters (C0,
-// DEL and C1) escaped as "\x1b", "\n", "\u009d"; and the same as a quoted
-// JSON string, with every control character as "\u00XX".
+// A name or text from a payload made safe to print, so that two different
+// texts never print alike: control characters (C0, DEL and C1) escaped as
+// "\x1b", "\n", "\u009d"; format characters that hide or reorder text (U+202E,
+// U+2028, U+200B, U+FEFF, ...) as "\u202e"; bytes that are no UTF-8 as "\xff";
+// a backslash doubled where the character behind it would make it read as one
+// of these escapes ("\\x1b" is a backslash, 'x', '1', 'b'). And the same as a
+// quoted JSON string, always valid UTF-8: every control and format character
+// as "\u00XX", a byte that is no UTF-8 as U+FFFD.
 std::string Printable(const std::string& utf8);
 std::string JsonString(const std::string& utf8);
 
