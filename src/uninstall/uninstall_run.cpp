@@ -71,33 +71,19 @@ bool SameFolder(const char16_t* a, const char16_t* b) {
   return lstrcmpiW(AsWide(x), AsWide(y)) == 0;
 }
 
-bool ReadAt(PlatformFile file, uint32_t offset, uint8_t* buffer, uint32_t size) {
-  if (PlatformSetFilePointer(file, offset) != offset) return false;
-  for (uint32_t done = 0; done < size;) {
-    uint32_t got = 0;
-    if (!PlatformReadFile(file, buffer + done, size - done, &got) || got == 0) return false;
-    done += got;
-  }
-  return true;
-}
-
 // Reads the program's own trailer into *block (the caller frees it), which
 // trailer's names then point into. Returns a TrailerResult.
 int ReadOwnTrailer(const char16_t* self, uint8_t** block, Trailer* trailer) {
   PlatformFile file = PLATFORM_INVALID_FILE;
   if (OpenFileHandle(self, false, &file) != 0) return kTrailerMissing;
-  uint32_t size = FileSizeOrZero(file);
   uint8_t footer[kTrailerFooterSize];
-  uint32_t bodySize = 0;
-  int result = kTrailerMissing;
-  if (size >= kTrailerFooterSize && ReadAt(file, size - kTrailerFooterSize, footer, kTrailerFooterSize)) {
-    result = TrailerBodySize(footer, size, &bodySize);
-  }
+  uint32_t end = 0, bodySize = 0;
+  int result = TrailerFileFooter(file, footer, &end, &bodySize);
   if (result == kTrailerOk) {
     uint32_t tail = bodySize + kTrailerFooterSize;
     *block = static_cast<uint8_t*>(HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, tail));
-    result =
-        *block != nullptr && ReadAt(file, size - tail, *block, tail) ? TrailerRead(*block, tail, trailer) : kTrailerCut;
+    result = *block != nullptr && TrailerFileRead(file, end - tail, *block, tail) ? TrailerRead(*block, tail, trailer)
+                                                                                  : kTrailerCut;
   }
   CloseFileHandle(file);
   return result;
@@ -439,20 +425,18 @@ int FinishSelfRemoval(HANDLE original) {
   MoveFileExW(AsWide(self), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
   GetModuleFileNameW(nullptr, AsWide(self), kPathUnits);
 
-  // The original must be this very program: same size, same trailer footer.
+  // The original must be this very program: same size, same trailer footer at the same place.
   uint8_t footers[2][kTrailerFooterSize];
-  uint32_t sizes[2] = {};
+  uint32_t sizes[2] = {}, ends[2] = {}, bodySize = 0;
   PlatformFile own = PLATFORM_INVALID_FILE;
   bool same = program != INVALID_HANDLE_VALUE && OpenFileHandle(self, false, &own) == 0;
   PlatformFile files[2] = {program, own};
   for (int i = 0; same && i < 2; ++i) {
     sizes[i] = FileSizeOrZero(files[i]);
-    same = sizes[i] >= kTrailerFooterSize && ReadAt(files[i], sizes[i] - kTrailerFooterSize, footers[i],
-                                                    kTrailerFooterSize);
+    same = TrailerFileFooter(files[i], footers[i], &ends[i], &bodySize) == kTrailerOk;
   }
   if (own != PLATFORM_INVALID_FILE) CloseFileHandle(own);
-  uint32_t bodySize = 0;
-  same = same && sizes[0] == sizes[1] && TrailerBodySize(footers[0], sizes[0], &bodySize) == kTrailerOk;
+  same = same && sizes[0] == sizes[1] && ends[0] == ends[1];
   for (uint32_t i = 0; same && i < kTrailerFooterSize; ++i) same = footers[0][i] == footers[1][i];
   FILE_DISPOSITION_INFO disposition = {TRUE};
   bool deleted = false;

@@ -155,6 +155,15 @@ const Command kCommands[] = {
       {"--uninstaller", &Options::uninstaller, false},
       {"--strict", &Options::strict, false}},
      0, RunPack},
+    {"uninstaller", "write a product's uninstaller alone, to sign it before packing", kUninstallerHelp,
+     {{"--out", &Options::out, true},
+      {"--product-code", &Options::productCode, true},
+      {"--window-class", &Options::windowClass, true},
+      {"--main-program", &Options::mainProgram, true},
+      {"--from", &Options::from, true},
+      {"--entries", &Options::entries, true},
+      {"--uninstaller-program", &Options::uninstallerProgram, true}},
+     0, RunUninstaller},
     {"list", "print an installer's identity texts, archive date and entries", kListHelp, {kJsonOption}, 1, RunList},
     {"verify", "decode an installer's whole payload and check it", kVerifyHelp, {kJsonOption}, 1, RunVerify},
     {"extract", "write an installer's files into a folder", kExtractHelp, {}, 2, RunExtract},
@@ -171,7 +180,7 @@ const Command kCommands[] = {
 std::string SetupkitHelp() {
   std::string commands;
   for (const Command& command : kCommands) {
-    commands += "  " + std::string(command.name) + std::string(10 - std::string(command.name).size(), ' ') +
+    commands += "  " + std::string(command.name) + std::string(13 - std::string(command.name).size(), ' ') +
                 command.summary + "\n";
   }
   return std::string(kToolHelpHead) + commands + kToolHelpTail;

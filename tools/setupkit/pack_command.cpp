@@ -9,6 +9,7 @@
 #include <system_error>
 
 #include "archive/entry_format.h"
+#include "setupkit/ansi_text.h"
 #include "setupkit/entry_stream_writer.h"
 #include "setupkit/file_io.h"
 #include "setupkit/pack_warnings.h"
@@ -73,7 +74,10 @@ extern const char kPackHelp[] =
     "  --strict             treat every warning as an error: exit 2, write nothing\n"
     "  --uninstaller-program FILE\n"
     "                       the uninstaller program (uninst.exe of the same build\n"
-    "                       as the stub); default: uninst.exe beside --stub\n"
+    "                       as the stub); default: uninst.exe beside --stub. A\n"
+    "                       signed program is refused: write the uninstaller with\n"
+    "                       setupkit uninstaller, sign it and put it into the\n"
+    "                       product as UnInst.exe instead\n"
     "\n"
     "Texts and names are given in UTF-8 and stored in Windows-1252. Refused:\n"
     "characters Windows-1252 lacks, U+0081 (a stored text cannot hold it), control\n"
@@ -89,7 +93,10 @@ extern const char kPackHelp[] =
     "installer's rule (the first entry named E*.exe) picks among other programs,\n"
     "or a --main-program no entry has; no UnInst.exe without --uninstaller; a\n"
     "window class (or, without one, a product name) that Windows uses itself\n"
-    "(#32770, Shell_TrayWnd, Button, ...); files that land on the same name in\n"
+    "(#32770, Shell_TrayWnd, Button, ...); a product's own UnInst.exe whose\n"
+    "trailer (from setupkit uninstaller) is damaged or names another product\n"
+    "name, code, window class, main program or other files than pack packs;\n"
+    "files that land on the same name in\n"
     "the destination folder, where the installer puts every file.\n"
     "\n"
     "Progress goes to stderr: on a terminal one line updated in place, otherwise\n"
@@ -97,6 +104,28 @@ extern const char kPackHelp[] =
     "ratio, time). Ctrl-C, SIGTERM or SIGHUP remove the temporary files. At the\n"
     "end pack prints the number of entries, bytes in (the files), bytes out (the\n"
     "LZMA stream) and their ratio.\n";
+
+extern const char kUninstallerHelp[] =
+    "usage: setupkit uninstaller --out FILE --product-code TEXT [--window-class TEXT]\n"
+    "                            [--main-program TEXT] [--uninstaller-program FILE]\n"
+    "                            (--from DIR | --entries FILE)\n"
+    "\n"
+    "Writes the uninstaller pack --uninstaller would add for the product, on its\n"
+    "own: the uninstaller program followed by what it needs to undo the install,\n"
+    "for a release pipeline that signs it before packing. Sign FILE (osslsigncode,\n"
+    "signtool), put it into the product as UnInst.exe and pack without\n"
+    "--uninstaller and with the same options: pack then checks that the\n"
+    "uninstaller still describes the product and warns when it does not. An\n"
+    "UnInst.exe already in the product is left out of what the new one lists.\n"
+    "\n"
+    "  --out FILE           the uninstaller to write; an existing file is replaced\n"
+    "  --uninstaller-program FILE\n"
+    "                       the uninstaller program as built, not signed; default:\n"
+    "                       the one installed with setupkit,\n"
+    "                       ../share/setupkit/uninst.exe from its program\n"
+    "\n"
+    "--product-code, --window-class, --main-program, --from and --entries as for\n"
+    "pack (setupkit pack --help). The product needs FILE_ID.DIZ naming it.\n";
 
 namespace {
 
@@ -249,8 +278,8 @@ Problem CheckPackOptions(const Options& options, fs::path* stub) {
   return NoProblem();
 }
 
-// The identity texts in Windows-1252, the archive date and the dictionary size.
-Problem ReadPackTexts(const Options& options, PackJob* job) {
+// The identity texts in Windows-1252.
+Problem ReadIdentityTexts(const Options& options, PackJob* job) {
   const struct {
     stored::Identity kind;
     const char* name;
@@ -263,6 +292,13 @@ Problem ReadPackTexts(const Options& options, PackJob* job) {
     const std::string why = stored::CheckIdentity(identity.kind, identity.value.text, identity.text);
     if (!why.empty()) return Failure(std::string(identity.name) + " \"" + identity.value.text + "\" " + why);
   }
+  return NoProblem();
+}
+
+// The identity texts, the archive date and the dictionary size.
+Problem ReadPackTexts(const Options& options, PackJob* job) {
+  const Problem identity = ReadIdentityTexts(options, job);
+  if (identity.code != kExitSuccess) return identity;
   const Problem date = options.date.given ? ParseDate(options.date.text, &job->archiveDate) : DefaultDate(&job->archiveDate);
   if (date.code != kExitSuccess) return date;
   job->dictionarySize = kPackDictionaryDefault;
@@ -324,6 +360,7 @@ Problem PrepareJob(const Options& options, const fs::path& stub, PackJob* job) {
 // Prints the warnings; with --strict they are errors.
 Problem ShowWarnings(const Options& options, const PackJob& job, const Console& console) {
   std::vector<std::string> warnings = PackWarnings(job, options.mainProgram.text);
+  for (const std::string& mismatch : UninstallerMismatches(job)) warnings.push_back(mismatch);
   const std::vector<std::string> clashes = ProductFilesFlatteningClashes(job.files);
   for (size_t i = 0; i < clashes.size() && i < kShownClashes; ++i) warnings.push_back(clashes[i]);
   if (clashes.size() > kShownClashes) {
@@ -359,7 +396,35 @@ int WriteAndReport(const PackJob& job, const Console& console) {
   return kExitSuccess;
 }
 
+// The product's files and name, for the uninstaller command.
+Problem GatherProduct(const Options& options, PackJob* job) {
+  std::string origin;
+  Problem problem = GatherFiles(options, job, &origin);
+  if (problem.code != kExitSuccess) return problem;
+  return ProductNameOf(job->files, &job->productName, &job->described);
+}
+
 }  // namespace
+
+int RunUninstaller(const Options& options, const Console& console) {
+  if (!options.out.given) return ReportUsage(console, "uninstaller", "missing --out");
+  if (!options.productCode.given) return ReportUsage(console, "uninstaller", "missing --product-code");
+  if (options.from.given == options.entries.given) {
+    return ReportUsage(console, "uninstaller", "give exactly one of --from DIR and --entries FILE");
+  }
+  PackJob job{};
+  job.output = fs::u8path(options.out.text);
+  Problem problem = ReadIdentityTexts(options, &job);
+  if (problem.code == kExitSuccess) problem = GatherProduct(options, &job);
+  if (problem.code != kExitSuccess) return Report(console, problem);
+  const fs::path program = options.uninstallerProgram.given ? fs::u8path(options.uninstallerProgram.text)
+                                                            : InstalledStub().parent_path() / "uninst.exe";
+  problem = WriteUninstaller(program, &job, job.output);
+  if (problem.code != kExitSuccess) return Report(console, problem);
+  console.out << ShowPath(job.output) << ": uninstaller for \"" << Printable(ansi::ToUtf8(job.productName)) << "\", "
+              << job.files.size() << " file names, " << job.files.back().bytes.size() << " bytes\n";
+  return kExitSuccess;
+}
 
 int RunPack(const Options& options, const Console& console) {
   fs::path stub;

@@ -15,10 +15,6 @@ int64_t StubFindPayloadMagic(const std::vector<uint8_t>& bytes);
 // True when the bytes hold the text every setup.exe carries (archive/stub_marker.h).
 bool StubHasMarker(const uint8_t* bytes, size_t size);
 
-// Returns an empty string when the bytes start with MZ and PE headers and a PE32
-// or PE32+ optional header, otherwise what is missing.
-std::string PeHeaderProblem(const std::vector<uint8_t>& bytes);
-
 // Returns an empty string when `stub` may be packed, otherwise the problem:
 // not an MZ/PE executable, no stub marker, an Authenticode certificate table in the security
 // data directory (signing must come after packing, since the payload goes where
