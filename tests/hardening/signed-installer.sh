@@ -6,7 +6,7 @@
 # signature. setupkit verifies and lists the signed installer as the one packed with --uninstaller (the
 # certificate table lies behind the payload, where the archive pass never reads; the uninstaller's
 # trailer is read in front of its own signature) and refuses it as a stub. The uninstaller extracted
-# from the installer still verifies. OUT/PebbleSetup.exe stays for the end-to-end tests.
+# from the installer still verifies. OUT/PebbleSetup.exe and its plan stay for the end-to-end tests.
 set -euo pipefail
 setupkit=$1 installer=$2 out=$3 uninst=$4 entries=$5
 signed=$out/PebbleSetup.exe
@@ -46,6 +46,8 @@ printf "\\$(printf '%03o' $((byte ^ 0xFF)))" | dd of="$out/payload-changed.exe" 
 ! verified "$out/payload-changed.exe" || fail "osslsigncode accepts a changed payload: it is not in the signed range"
 
 "$setupkit" verify "$signed" >/dev/null || fail "setupkit verify fails on $signed"
+# What the end-to-end install compares with: the signed uninstaller's size counts in the uninstall entry.
+"$setupkit" plan "$signed" --dest 'C:\Apps\Pebble Notes' --json >"$out/SamplePlan.json" || fail "setupkit plan fails on $signed"
 # Only the uninstaller's size differs, by its signature, and with it the total.
 listed() { "$setupkit" list "$1" | grep -v -e ' UnInst.exe$' -e '^entries '; }
 listed "$signed" | diff <(listed "$installer") - ||

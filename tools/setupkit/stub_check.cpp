@@ -7,6 +7,7 @@
 #include "archive/payload_format.h"
 #include "archive/pe_image.h"
 #include "archive/stub_marker.h"
+#include "setupkit/file_io.h"
 
 namespace {
 
@@ -94,4 +95,21 @@ std::string StubCheck(const std::vector<uint8_t>& stub) {
     return "already carries a payload (magic at offset " + std::to_string(magicAt) + "); pack the bare stub";
   }
   return std::string();
+}
+
+std::string ProgramArchitecture(const std::vector<uint8_t>& start, uint64_t fileSize) {
+  PeImage image;
+  const uint32_t given = static_cast<uint32_t>(std::min<size_t>(start.size(), kPeHeaderBytes));
+  // The certificate entry plays no part here: a file over 4 GiB is measured as its headers.
+  const uint32_t size = fileSize > 0xFFFFFFFFu ? given : static_cast<uint32_t>(fileSize);
+  if (PeImageRead(start.data(), given, std::max(size, given), &image) != kPeImageOk) return std::string();
+  return image.machine == kPeMachineI386 ? "x86" : image.machine == kPeMachineAmd64 ? "x64" : "";
+}
+
+std::string FileArchitecture(const std::filesystem::path& path) {
+  std::vector<uint8_t> start;
+  std::error_code error;
+  const uint64_t size = std::filesystem::file_size(path, error);
+  if (error || ReadFileBytes(path, kPeHeaderBytes, false, &start).code != kExitSuccess) return std::string();
+  return ProgramArchitecture(start, size);
 }

@@ -5,6 +5,7 @@
 
 #include <stdint.h>
 
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -21,3 +22,11 @@ bool StubHasMarker(const uint8_t* bytes, size_t size);
 // the certificate table would have to follow), or a payload magic where the
 // locator would find it before the new payload.
 std::string StubCheck(const std::vector<uint8_t>& stub);
+
+// The architecture a program runs on, from its PE machine field: "x86" (i386)
+// or "x64" (x86-64); empty for another machine or no PE image. `start` holds
+// the file's first bytes (kPeHeaderBytes of them, or all), `fileSize` its size.
+std::string ProgramArchitecture(const std::vector<uint8_t>& start, uint64_t fileSize);
+
+// The same, read from the start of the file at `path`; empty when it cannot be read.
+std::string FileArchitecture(const std::filesystem::path& path);
