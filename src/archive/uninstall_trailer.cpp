@@ -39,6 +39,17 @@ bool HasNul(const uint8_t* bytes, uint32_t size) {
   return false;
 }
 
+// Reads size bytes at offset of an open file; false on a short read.
+bool TrailerFileRead(PlatformFile file, uint32_t offset, uint8_t* buffer, uint32_t size) {
+  if (PlatformSetFilePointer(file, offset) != offset) return false;
+  for (uint32_t done = 0; done < size;) {
+    uint32_t got = 0;
+    if (!PlatformReadFile(file, buffer + done, size - done, &got) || got == 0) return false;
+    done += got;
+  }
+  return true;
+}
+
 }  // namespace
 
 uint32_t TrailerChecksum(const uint8_t* bytes, uint32_t size) {
@@ -162,16 +173,6 @@ bool TrailerNextFile(const Trailer* trailer, uint32_t* cursor, char* name, int c
     name[kept] = 0;
   }
   *cursor += 2 + length;
-  return true;
-}
-
-bool TrailerFileRead(PlatformFile file, uint32_t offset, uint8_t* buffer, uint32_t size) {
-  if (PlatformSetFilePointer(file, offset) != offset) return false;
-  for (uint32_t done = 0; done < size;) {
-    uint32_t got = 0;
-    if (!PlatformReadFile(file, buffer + done, size - done, &got) || got == 0) return false;
-    done += got;
-  }
   return true;
 }
 

@@ -94,9 +94,6 @@ int TrailerRead(const uint8_t* tail, uint32_t size, Trailer* out);
 // which starts at 0. False when no name is left.
 bool TrailerNextFile(const Trailer* trailer, uint32_t* cursor, char* name, int capacity);
 
-// Reads size bytes at offset of an open file; false on a short read.
-bool TrailerFileRead(PlatformFile file, uint32_t offset, uint8_t* buffer, uint32_t size);
-
 // Reads the footer (kTrailerFooterSize bytes) that ends where the image data of
 // the open program ends: in front of its Authenticode certificate table when
 // it is signed, else at its end (archive/pe_image.h). Returns TrailerBodySize's
