@@ -77,8 +77,7 @@ TEST(Plan, FollowsTheInstallersRules) {
     for (const std::string& text : c.absent) EXPECT_FALSE(TestHasText(run.out, text)) << text << "\nin\n" << run.out;
   }
   // The 64-bit stub's installer proposes the 64-bit Program Files and writes to the 64-bit view.
-  std::vector<uint8_t> wide = TestFakeStub();
-  wide[0x44] = 0x64, wide[0x45] = 0x86;
+  const std::vector<uint8_t> wide = TestFakeStub64();
   const std::string wideStub = TestTempDir() + "/setup.exe", folder = TestTempDir(), installer = folder + "-x64.exe";
   TestWriteFile(wideStub, wide);
   TestWriteTree(folder, product);

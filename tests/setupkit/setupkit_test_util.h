@@ -35,6 +35,13 @@ inline std::vector<uint8_t> TestFakeStub(size_t size = 1024, uint32_t certificat
   return bytes;
 }
 
+// TestFakeStub with the machine field of an x86-64 image.
+inline std::vector<uint8_t> TestFakeStub64(size_t size = 1024) {
+  std::vector<uint8_t> bytes = TestFakeStub(size);
+  bytes[0x44] = 0x64, bytes[0x45] = 0x86;
+  return bytes;
+}
+
 // A stub written to a fresh folder; returns its path.
 inline std::string TestWriteStub(size_t size = 1024, uint32_t certificateSize = 0) {
   std::string path = TestTempDir() + "/stub.exe";

@@ -34,10 +34,11 @@ const char kListHelp[] =
     "Decodes the installer's payload and prints its product name and version\n"
     "(FILE_ID.DIZ's first line as the installer reads it; \"(none)\" without one),\n"
     "its identity texts (product code, window class, main program), its archive\n"
-    "date and one line per entry: data size and stored name. --json prints the\n"
-    "same as one JSON object with the keys format (the version of this JSON, now\n"
-    "1), productName and productVersion (empty without them), productCode,\n"
-    "windowClass, mainProgram, archiveDate and entries (name, size).\n"    "An installer with an entry UnInst.exe added by pack --uninstaller also shows\n"
+    "date, the stub's architecture (x86 or x64, from its PE header) and one line\n"
+    "per entry: data size and stored name. --json prints the same as one JSON\n"
+    "object with the keys format (the version of this JSON, now 1), productName\n"
+    "and productVersion (empty without them), productCode, windowClass,\n"
+    "mainProgram, archiveDate, architecture and entries (name, size).\n"    "An installer with an entry UnInst.exe added by pack --uninstaller also shows\n"
     "what that uninstaller will remove (JSON key uninstaller: productCode,\n"
     "productName, windowClass, mainProgram, files; or problem, when its trailer\n"
     "is missing or damaged).\n"
@@ -54,7 +55,8 @@ const char kVerifyHelp[] =
     "Prints 'ok' with the number of entries and bytes, or what is wrong: no\n"
     "payload found, LZMA data error, checksum mismatch, no stub marker, ...\n"
     "--json prints one JSON object: format, installer, ok, and then either\n"
-    "problem or entries, bytes, productName and productVersion.\n";
+    "problem or entries, bytes, productName, productVersion and architecture\n"
+    "(the stub's: x86 or x64).\n";
 
 const char kExtractHelp[] =
     "usage: setupkit extract INSTALLER DIR\n"
@@ -78,11 +80,16 @@ const char kPlanHelp[] =
     "items and the files a cleared box drops, each file where it lands (folders\n"
     "of stored names dropped) and which ones a later entry overwrites, the main\n"
     "program, the record of installed files, the registry values (stored\n"
-    "destination, the whole uninstall entry) and the shortcuts. Writes nothing.\n"
+    "destination, the whole uninstall entry) and the shortcuts, and the stub's\n"
+    "architecture with the registry view its values go to: a 32-bit (x86)\n"
+    "installer on 64-bit Windows writes to the 32-bit view (below\n"
+    "Software\\WOW6432Node) and proposes Program Files (x86); a 64-bit (x64) one\n"
+    "the 64-bit view and Program Files. Writes nothing.\n"
     "\n"
     "  --dest DIR       the destination as typed into the dialog; default the one\n"
-    "                   proposed on a first run of a plain system (C:\\Program\n"
-    "                   Files\\ and the product name); a full path, as the\n"
+    "                   proposed on a first run of a plain 64-bit system\n"
+    "                   (C:\\Program Files\\ or, for x86, C:\\Program Files (x86)\\,\n"
+    "                   and the product name); a full path, as the\n"
     "                   installer refuses any other\n"
     "  --language L     the interface language of the texts: en (default), de, it\n"
     "  --installed-version V\n"
@@ -139,6 +146,7 @@ int RunPlan(const Options& options, const Console& console) {
 }
 
 const OptionSpec kJsonOption = {"--json", &Options::json, false};
+const OptionSpec kArchOption = {"--arch", &Options::arch, true};
 
 const Command kCommands[] = {
     {"pack", "write an installer: a stub followed by the product's files", kPackHelp,
@@ -153,7 +161,8 @@ const Command kCommands[] = {
       {"--entries", &Options::entries, true},
       {"--uninstaller-program", &Options::uninstallerProgram, true},
       {"--uninstaller", &Options::uninstaller, false},
-      {"--strict", &Options::strict, false}},
+      {"--strict", &Options::strict, false},
+      kArchOption},
      0, RunPack},
     {"uninstaller", "write a product's uninstaller alone, to sign it before packing", kUninstallerHelp,
      {{"--out", &Options::out, true},
@@ -162,7 +171,8 @@ const Command kCommands[] = {
       {"--main-program", &Options::mainProgram, true},
       {"--from", &Options::from, true},
       {"--entries", &Options::entries, true},
-      {"--uninstaller-program", &Options::uninstallerProgram, true}},
+      {"--uninstaller-program", &Options::uninstallerProgram, true},
+      kArchOption},
      0, RunUninstaller},
     {"list", "print an installer's identity texts, archive date and entries", kListHelp, {kJsonOption}, 1, RunList},
     {"verify", "decode an installer's whole payload and check it", kVerifyHelp, {kJsonOption}, 1, RunVerify},

@@ -26,6 +26,7 @@ extern const char kPackHelp[] =
     "                     [--window-class TEXT] [--main-program TEXT]\n"
     "                     [--date YYYY-MM-DD] [--dict-size BYTES]\n"
     "                     [--uninstaller [--uninstaller-program FILE]] [--strict]\n"
+    "                     [--arch x86|x64]\n"
     "                     (--from DIR | --entries FILE)\n"
     "\n"
     "Writes an installer: the stub, zero bytes up to offset 89999 when the stub is\n"
@@ -38,8 +39,16 @@ extern const char kPackHelp[] =
     "  --stub FILE          the installer stub: the setup.exe of a setupkit build\n"
     "                       (recognised by the marker resource it carries), not\n"
     "                       signed yet (sign the packed installer), no payload yet;\n"
-    "                       default: the stub installed with setupkit,\n"
-    "                       ../share/setupkit/setup.exe from its program\n"
+    "                       default: the stub installed with setupkit for --arch,\n"
+    "                       ../share/setupkit/setup.exe (x86) or\n"
+    "                       ../share/setupkit/x64/setup.exe from its program\n"
+    "  --arch x86|x64       the installer's architecture: x86 (the default), a\n"
+    "                       32-bit installer, which on 64-bit Windows installs\n"
+    "                       into Program Files (x86) and the 32-bit registry view;\n"
+    "                       x64, a 64-bit one, which installs into Program Files\n"
+    "                       and the 64-bit view. A --stub of the other\n"
+    "                       architecture is refused; without --arch a --stub\n"
+    "                       is taken as it is\n"
     "  --out FILE           the installer to write; an existing file is replaced;\n"
     "                       refused when it is a folder or the stub itself\n"
     "  --product-code TEXT  1 to 3 characters\n"
@@ -74,7 +83,8 @@ extern const char kPackHelp[] =
     "  --strict             treat every warning as an error: exit 2, write nothing\n"
     "  --uninstaller-program FILE\n"
     "                       the uninstaller program (uninst.exe of the same build\n"
-    "                       as the stub); default: uninst.exe beside --stub. A\n"
+    "                       as the stub, and so of its architecture); default:\n"
+    "                       uninst.exe beside --stub. A\n"
     "                       signed program is refused: write the uninstaller with\n"
     "                       setupkit uninstaller, sign it and put it into the\n"
     "                       product as UnInst.exe instead\n"
@@ -108,6 +118,7 @@ extern const char kPackHelp[] =
 extern const char kUninstallerHelp[] =
     "usage: setupkit uninstaller --out FILE --product-code TEXT [--window-class TEXT]\n"
     "                            [--main-program TEXT] [--uninstaller-program FILE]\n"
+    "                            [--arch x86|x64]\n"
     "                            (--from DIR | --entries FILE)\n"
     "\n"
     "Writes the uninstaller pack --uninstaller would add for the product, on its\n"
@@ -121,8 +132,12 @@ extern const char kUninstallerHelp[] =
     "  --out FILE           the uninstaller to write; an existing file is replaced\n"
     "  --uninstaller-program FILE\n"
     "                       the uninstaller program as built, not signed; default:\n"
-    "                       the one installed with setupkit,\n"
-    "                       ../share/setupkit/uninst.exe from its program\n"
+    "                       the one installed with setupkit for --arch,\n"
+    "                       ../share/setupkit/uninst.exe (x86) or\n"
+    "                       ../share/setupkit/x64/uninst.exe from its program\n"
+    "  --arch x86|x64       the architecture of the installer it goes into (x86,\n"
+    "                       the default, or x64); a program of the other one is\n"
+    "                       refused\n"
     "\n"
     "--product-code, --window-class, --main-program, --from and --entries as for\n"
     "pack (setupkit pack --help). The product needs FILE_ID.DIZ naming it.\n";
@@ -132,13 +147,30 @@ namespace {
 // Enough clashes to show the pattern without flooding a build log.
 const size_t kShownClashes = 10;
 
-// The stub installed with the tool (make install, the Debian package):
-// share/setupkit/setup.exe beside the bin/ folder of the running setupkit.
-fs::path InstalledStub() {
+// The stub installed with the tool (make install, the Debian package) for an
+// architecture: share/setupkit/setup.exe (x86) or share/setupkit/x64/setup.exe
+// beside the bin/ folder of the running setupkit, uninst.exe beside each.
+fs::path InstalledStub(const std::string& arch) {
   std::error_code error;
   const fs::path self = fs::read_symlink("/proc/self/exe", error);
   if (error || self.empty()) return fs::path();
-  return self.parent_path().parent_path() / "share" / "setupkit" / "setup.exe";
+  const fs::path share = self.parent_path().parent_path() / "share" / "setupkit";
+  return (arch == "x64" ? share / "x64" : share) / "setup.exe";
+}
+
+// --arch as given, or the default x86; a usage problem for another value.
+Problem ParseArch(const Options& options, std::string* arch) {
+  *arch = options.arch.given ? options.arch.text : "x86";
+  if (*arch != "x86" && *arch != "x64") return Failure("--arch " + *arch + ": not x86 or x64");
+  return NoProblem();
+}
+
+// The problem of a program whose architecture (`found`, from its PE header) is not the one --arch asks for;
+// empty when it is, or --arch is not given.
+std::string ArchMismatch(const Options& options, const std::string& found, const fs::path& path) {
+  if (!options.arch.given || found == options.arch.text) return std::string();
+  return ShowPath(path) + ": is " + (found.empty() ? "of no architecture setupkit knows" : "an " + found + " program") +
+         ", not " + options.arch.text + " (--arch " + options.arch.text + ")";
 }
 
 // "2024-05-01" as an ArchiveDate.
@@ -269,7 +301,10 @@ Problem CheckPackOptions(const Options& options, fs::path* stub) {
   if (!options.uninstaller.given && options.uninstallerProgram.given) {
     return Failure("--uninstaller-program needs --uninstaller");
   }
-  *stub = options.stub.given ? fs::u8path(options.stub.text) : InstalledStub();
+  std::string arch;
+  const Problem problem = ParseArch(options, &arch);
+  if (problem.code != kExitSuccess) return problem;
+  *stub = options.stub.given ? fs::u8path(options.stub.text) : InstalledStub(arch);
   std::error_code error;
   if (!options.stub.given && !fs::is_regular_file(*stub, error)) {
     return Failure("missing --stub, and no stub is installed with setupkit" +
@@ -306,11 +341,13 @@ Problem ReadPackTexts(const Options& options, PackJob* job) {
 }
 
 // The stub, checked, and an output that is neither a folder nor the stub.
-Problem LoadStub(const fs::path& stub, PackJob* job) {
+Problem LoadStub(const Options& options, const fs::path& stub, PackJob* job) {
   Problem problem = ReadWholeFile(stub, &job->stub);
   if (problem.code != kExitSuccess) return problem;
   const std::string why = StubCheck(job->stub);
   if (!why.empty()) return Failure(ShowPath(stub) + ": " + why);
+  const std::string mismatch = ArchMismatch(options, ProgramArchitecture(job->stub, job->stub.size()), stub);
+  if (!mismatch.empty()) return Failure(mismatch);
   std::error_code error;
   if (fs::is_directory(job->output, error)) {
     return Failure(ShowPath(job->output) + ": is a folder; give the installer's file name");
@@ -340,7 +377,7 @@ Problem GatherFiles(const Options& options, PackJob* job, std::string* origin) {
 
 // Everything the installer will hold, checked: files, product name, uninstaller.
 Problem PrepareJob(const Options& options, const fs::path& stub, PackJob* job) {
-  Problem problem = LoadStub(stub, job);
+  Problem problem = LoadStub(options, stub, job);
   if (problem.code != kExitSuccess) return problem;
   std::string origin;
   problem = GatherFiles(options, job, &origin);
@@ -412,14 +449,18 @@ int RunUninstaller(const Options& options, const Console& console) {
   if (options.from.given == options.entries.given) {
     return ReportUsage(console, "uninstaller", "give exactly one of --from DIR and --entries FILE");
   }
+  std::string arch;
+  Problem problem = ParseArch(options, &arch);
+  if (problem.code != kExitSuccess) return ReportUsage(console, "uninstaller", problem.text);
   PackJob job{};
   job.output = fs::u8path(options.out.text);
-  Problem problem = ReadIdentityTexts(options, &job);
+  problem = ReadIdentityTexts(options, &job);
   if (problem.code == kExitSuccess) problem = GatherProduct(options, &job);
   if (problem.code != kExitSuccess) return Report(console, problem);
   const fs::path program = options.uninstallerProgram.given ? fs::u8path(options.uninstallerProgram.text)
-                                                            : InstalledStub().parent_path() / "uninst.exe";
-  problem = WriteUninstaller(program, &job, job.output);
+                                                            : InstalledStub(arch).parent_path() / "uninst.exe";
+  const std::string mismatch = ArchMismatch(options, FileArchitecture(program), program);
+  problem = mismatch.empty() ? WriteUninstaller(program, &job, job.output) : Failure(mismatch);
   if (problem.code != kExitSuccess) return Report(console, problem);
   console.out << ShowPath(job.output) << ": uninstaller for \"" << Printable(ansi::ToUtf8(job.productName)) << "\", "
               << job.files.size() << " file names, " << job.files.back().bytes.size() << " bytes\n";

@@ -11,6 +11,7 @@
 #include "setupkit/file_io.h"
 #include "setupkit/install_simulation.h"
 #include "setupkit/stored_text.h"
+#include "setupkit/stub_check.h"
 #include "text/bounded_text.h"
 
 namespace fs = std::filesystem;
@@ -123,6 +124,12 @@ Problem AddUninstaller(const fs::path& program, PackJob* job) {
   ProductFile entry{kUninstallerEntry, fs::path(), 0, {}};
   Problem problem = ReadUninstallerProgram(program, &entry.bytes);
   if (problem.code != kExitSuccess) return problem;
+  // A 32-bit installer with a 64-bit uninstaller would leave it unable to run where the installer ran.
+  const std::string stubArch = ProgramArchitecture(job->stub, job->stub.size());
+  if (!job->stub.empty() && ProgramArchitecture(entry.bytes, entry.bytes.size()) != stubArch) {
+    return Failure(ShowPath(program) + ": is built for another architecture than the stub (" + stubArch +
+                   "); give the uninst.exe of the stub's build");
+  }
   // The trailer lists the uninstaller's own name, so the entry is counted in first.
   job->files.push_back(entry);
   problem = AppendTrailer(*job, &job->files.back().bytes);
