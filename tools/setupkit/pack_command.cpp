@@ -293,12 +293,13 @@ class ProgressLine {
   std::chrono::steady_clock::time_point started_;
 };
 
-// The options pack cannot do without, and the stub's path; a usage problem.
-Problem CheckPackOptions(const Options& options, fs::path* stub) {
+// The options pack (or, without `pack`, uninstaller) cannot do without, and
+// the stub's path, whose folder holds the default uninst.exe; a usage problem.
+Problem CheckPackOptions(const Options& options, bool pack, fs::path* stub) {
   if (!options.out.given) return Failure("missing --out");
   if (!options.productCode.given) return Failure("missing --product-code");
   if (options.from.given == options.entries.given) return Failure("give exactly one of --from DIR and --entries FILE");
-  if (!options.uninstaller.given && options.uninstallerProgram.given) {
+  if (pack && !options.uninstaller.given && options.uninstallerProgram.given) {
     return Failure("--uninstaller-program needs --uninstaller");
   }
   std::string arch;
@@ -306,7 +307,8 @@ Problem CheckPackOptions(const Options& options, fs::path* stub) {
   if (problem.code != kExitSuccess) return problem;
   *stub = options.stub.given ? fs::u8path(options.stub.text) : InstalledStub(arch);
   std::error_code error;
-  if (!options.stub.given && !fs::is_regular_file(*stub, error)) {
+  // The uninstaller command needs no stub, only the uninst.exe installed beside it.
+  if (pack && !options.stub.given && !fs::is_regular_file(*stub, error)) {
     return Failure("missing --stub, and no stub is installed with setupkit" +
                    (stub->empty() ? std::string() : " (" + ShowPath(*stub) + ")"));
   }
@@ -433,6 +435,20 @@ int WriteAndReport(const PackJob& job, const Console& console) {
   return kExitSuccess;
 }
 
+// What pack and uninstaller start with: the options, checked (a usage error),
+// and the texts read into a new job (pack's also the date and dictionary size).
+// Returns the exit code after a problem it reported, or -1 to go on.
+int StartJob(const char* command, const Options& options, const Console& console, PackJob* job, fs::path* stub) {
+  const bool pack = std::string(command) == "pack";
+  Problem problem = CheckPackOptions(options, pack, stub);
+  if (problem.code != kExitSuccess) return ReportUsage(console, command, problem.text);
+  job->output = fs::u8path(options.out.text);
+  problem = pack ? ReadPackTexts(options, job) : ReadIdentityTexts(options, job);
+  if (problem.code == kExitSuccess) return -1;
+  console.err << "setupkit " << command << ": " << problem.text << "\n";
+  return problem.code;
+}
+
 // The product's files and name, for the uninstaller command.
 Problem GatherProduct(const Options& options, PackJob* job) {
   std::string origin;
@@ -444,21 +460,14 @@ Problem GatherProduct(const Options& options, PackJob* job) {
 }  // namespace
 
 int RunUninstaller(const Options& options, const Console& console) {
-  if (!options.out.given) return ReportUsage(console, "uninstaller", "missing --out");
-  if (!options.productCode.given) return ReportUsage(console, "uninstaller", "missing --product-code");
-  if (options.from.given == options.entries.given) {
-    return ReportUsage(console, "uninstaller", "give exactly one of --from DIR and --entries FILE");
-  }
-  std::string arch;
-  Problem problem = ParseArch(options, &arch);
-  if (problem.code != kExitSuccess) return ReportUsage(console, "uninstaller", problem.text);
   PackJob job{};
-  job.output = fs::u8path(options.out.text);
-  problem = ReadIdentityTexts(options, &job);
-  if (problem.code == kExitSuccess) problem = GatherProduct(options, &job);
+  fs::path stub;
+  const int started = StartJob("uninstaller", options, console, &job, &stub);
+  if (started >= 0) return started;
+  Problem problem = GatherProduct(options, &job);
   if (problem.code != kExitSuccess) return Report(console, problem);
   const fs::path program = options.uninstallerProgram.given ? fs::u8path(options.uninstallerProgram.text)
-                                                            : InstalledStub(arch).parent_path() / "uninst.exe";
+                                                            : stub.parent_path() / "uninst.exe";
   const std::string mismatch = ArchMismatch(options, FileArchitecture(program), program);
   problem = mismatch.empty() ? WriteUninstaller(program, &job, job.output) : Failure(mismatch);
   if (problem.code != kExitSuccess) return Report(console, problem);
@@ -468,17 +477,11 @@ int RunUninstaller(const Options& options, const Console& console) {
 }
 
 int RunPack(const Options& options, const Console& console) {
-  fs::path stub;
-  Problem problem = CheckPackOptions(options, &stub);
-  if (problem.code != kExitSuccess) return ReportUsage(console, "pack", problem.text);
   PackJob job{};
-  job.output = fs::u8path(options.out.text);
-  problem = ReadPackTexts(options, &job);
-  if (problem.code != kExitSuccess) {
-    console.err << "setupkit pack: " << problem.text << "\n";
-    return problem.code;
-  }
-  problem = PrepareJob(options, stub, &job);
+  fs::path stub;
+  const int started = StartJob("pack", options, console, &job, &stub);
+  if (started >= 0) return started;
+  Problem problem = PrepareJob(options, stub, &job);
   if (problem.code == kExitSuccess) problem = ShowWarnings(options, job, console);
   if (problem.code != kExitSuccess) return Report(console, problem);
   return WriteAndReport(job, console);
