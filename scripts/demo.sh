@@ -82,13 +82,11 @@ show_architecture() {
   fi
 
   # A 32-bit installer on 64-bit Wine lands in "Program Files (x86)" and the 32-bit registry view, as on 64-bit
-  # Windows; on a 32-bit prefix there is no other.
+  # Windows; `wine reg` runs with the installer's loader, so it reads the view the installer wrote.
   destination="$prefix/drive_c/Program Files/Pebble Notes"
-  uninstall_key='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\Pebble Notes'
-  if [ "$arch" = x86 ] && [ -d "$prefix/drive_c/Program Files (x86)" ]; then
+  [ "$arch" = x64 ] || [ ! -d "$prefix/drive_c/Program Files (x86)" ] ||
     destination="$prefix/drive_c/Program Files (x86)/Pebble Notes"
-    uninstall_key='HKLM\Software\WOW6432Node\Microsoft\Windows\CurrentVersion\Uninstall\Pebble Notes'
-  fi
+  uninstall_key='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\Pebble Notes'
 
   # What the installation put on the machine: files, registry values, shortcuts.
   show_installation() {
