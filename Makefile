@@ -18,15 +18,17 @@ build: deps
 	done
 	@rm -f build-native.log build-mingw.log build-mingw64.log
 
-# setupkit and the shipped 32-bit stubs only: the tool from the native tree, setup.exe
-# and uninst.exe from the mingw tree. DESTDIR is honoured (staged installs).
+# setupkit and the shipped stubs only: the tool from the native tree, setup.exe and
+# uninst.exe from the mingw (32-bit) and mingw64 (64-bit) trees. DESTDIR is honoured.
 PREFIX ?= /usr/local
 ship: deps
 	@cmake --preset native >build-native.log 2>&1 || { cat build-native.log; exit 1; }
 	@cmake --build --preset native -j $(JOBS) --target setupkit
-	@cmake --preset mingw >build-mingw.log 2>&1 || { cat build-mingw.log; exit 1; }
-	@cmake --build --preset mingw -j $(JOBS) --target setup uninst
-	@rm -f build-native.log build-mingw.log
+	@for p in mingw mingw64; do \
+	  cmake --preset $$p >build-$$p.log 2>&1 || { cat build-$$p.log; exit 1; }; \
+	  cmake --build --preset $$p -j $(JOBS) --target setup uninst || exit 1; \
+	done
+	@rm -f build-native.log build-mingw.log build-mingw64.log
 
 install: ship
 	@cmake --install build/native --prefix "$(PREFIX)" --strip

@@ -11,7 +11,7 @@
 # - no copy of the payload magic B6 2C B6 91 at or after offset 89999, where the
 #   payload search starts (an early copy would be taken for the payload);
 # - no link time stamp in the PE header, so the same sources give the same bytes;
-# - the size, against the budget of the shipped build (the 64-bit test build has none).
+# - the size, against the budget (the same for both widths).
 cmake_minimum_required(VERSION 3.25)
 set(search_start 89999)
 

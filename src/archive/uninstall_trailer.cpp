@@ -1,5 +1,6 @@
 #include "archive/uninstall_trailer.h"
 
+#include "archive/pe_image.h"
 #include "platform/platform.h"
 
 namespace {
@@ -36,6 +37,17 @@ bool HasNul(const uint8_t* bytes, uint32_t size) {
     if (bytes[i] == 0) return true;
   }
   return false;
+}
+
+// Reads size bytes at offset of an open file; false on a short read.
+bool TrailerFileRead(PlatformFile file, uint32_t offset, uint8_t* buffer, uint32_t size) {
+  if (PlatformSetFilePointer(file, offset) != offset) return false;
+  for (uint32_t done = 0; done < size;) {
+    uint32_t got = 0;
+    if (!PlatformReadFile(file, buffer + done, size - done, &got) || got == 0) return false;
+    done += got;
+  }
+  return true;
 }
 
 }  // namespace
@@ -164,16 +176,28 @@ bool TrailerNextFile(const Trailer* trailer, uint32_t* cursor, char* name, int c
   return true;
 }
 
+int TrailerFileFooter(PlatformFile file, uint8_t* footer, uint32_t* end, uint32_t* bodySize) {
+  *end = 0;
+  *bodySize = 0;
+  uint8_t header[kPeHeaderBytes];
+  uint32_t size = PlatformGetFileSize(file);
+  uint32_t headerSize = size < kPeHeaderBytes ? size : kPeHeaderBytes;
+  PeImage image;
+  if (size == 0xFFFFFFFFu || !TrailerFileRead(file, 0, header, headerSize) ||
+      PeImageRead(header, headerSize, size, &image) != kPeImageOk || image.dataEnd < kTrailerFooterSize ||
+      !TrailerFileRead(file, image.dataEnd - kTrailerFooterSize, footer, kTrailerFooterSize)) {
+    return kTrailerMissing;
+  }
+  *end = image.dataEnd;
+  return TrailerBodySize(footer, image.dataEnd, bodySize);
+}
+
 bool FileHasTrailer(const char16_t* path) {
   PlatformFile file = PlatformCreateFile(path, false);
   if (file == PLATFORM_INVALID_FILE) return false;
   uint8_t footer[kTrailerFooterSize];
-  uint32_t size = PlatformGetFileSize(file);
-  uint32_t got = 0;
-  uint32_t bodySize = 0;
-  bool read = size >= kTrailerFooterSize && size != 0xFFFFFFFFu &&
-              PlatformSetFilePointer(file, size - kTrailerFooterSize) != 0xFFFFFFFFu &&
-              PlatformReadFile(file, footer, kTrailerFooterSize, &got) && got == kTrailerFooterSize;
+  uint32_t end = 0, bodySize = 0;
+  int result = TrailerFileFooter(file, footer, &end, &bodySize);
   PlatformCloseHandle(file);
-  return read && TrailerBodySize(footer, size, &bodySize) == kTrailerOk;
+  return result == kTrailerOk;
 }

@@ -1,6 +1,9 @@
 // The trailer that `setupkit pack --uninstaller` appends to uninst.exe: what
-// the uninstaller needs to undo an installation, and nothing more. It is the
-// last thing in the file, so the program finds it from its own end:
+// the uninstaller needs to undo an installation, and nothing more. It ends
+// where the image data ends (in front of a certificate table that signing adds
+// later), so the program finds it from there; the writer pads the image with up
+// to 7 zero bytes before it so that the trailer ends 8-aligned, where a signing
+// tool puts the table without padding of its own:
 //
 //   +------------+-----------------------------------------------+--------------------------------+
 //   | uninst.exe | body                                          | footer, 16 bytes               |
@@ -24,6 +27,8 @@
 #pragma once
 
 #include <stdint.h>
+
+#include "platform/platform.h"
 
 const uint32_t kTrailerFooterSize = 16;
 const uint8_t kTrailerVersion = 1;
@@ -89,6 +94,14 @@ int TrailerRead(const uint8_t* tail, uint32_t size, Trailer* out);
 // which starts at 0. False when no name is left.
 bool TrailerNextFile(const Trailer* trailer, uint32_t* cursor, char* name, int capacity);
 
-// True when the file at path ends in a footer TrailerBodySize accepts: an
-// uninstaller that setupkit generated. Reads the footer only, not the body.
+// Reads the footer (kTrailerFooterSize bytes) that ends where the image data of
+// the open program ends: in front of its Authenticode certificate table when
+// it is signed, else at its end (archive/pe_image.h). Returns TrailerBodySize's
+// result for that end; kTrailerMissing also when the file is no PE program or
+// its certificate entry is damaged. *end is that offset and *bodySize the
+// body's size, both 0 unless kTrailerOk.
+int TrailerFileFooter(PlatformFile file, uint8_t* footer, uint32_t* end, uint32_t* bodySize);
+
+// True when TrailerFileFooter accepts the file at path: an uninstaller that
+// setupkit generated, signed or not. Reads the headers and the footer only.
 bool FileHasTrailer(const char16_t* path);

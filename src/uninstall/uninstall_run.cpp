@@ -17,6 +17,7 @@
 #include "uninstall/uninstall_decisions.h"
 #include "uninstall/uninstall_files.h"
 #include "uninstall/uninstall_texts.h"
+#include "archive/pe_image.h"
 #include "archive/uninstall_trailer.h"
 
 namespace {
@@ -33,6 +34,8 @@ const int kProcessesMax = 16;
 const int kDeleteTries = 50;
 const DWORD kDeletePauseMs = 100;
 const DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+// Some 50 KB of program, a trailer of at most kTrailerBodyMax and a signature of a few KB.
+const uint32_t kProgramMax = 4u << 20;
 
 struct Removal {
   char16_t self[kPathUnits];    // the running program
@@ -71,34 +74,29 @@ bool SameFolder(const char16_t* a, const char16_t* b) {
   return lstrcmpiW(AsWide(x), AsWide(y)) == 0;
 }
 
-bool ReadAt(PlatformFile file, uint32_t offset, uint8_t* buffer, uint32_t size) {
-  if (PlatformSetFilePointer(file, offset) != offset) return false;
-  for (uint32_t done = 0; done < size;) {
-    uint32_t got = 0;
-    if (!PlatformReadFile(file, buffer + done, size - done, &got) || got == 0) return false;
-    done += got;
-  }
-  return true;
+// Reads a whole program into *block (the caller frees it), *size bytes.
+// False when it cannot be read or is larger than any uninstaller.
+bool ReadWholeProgram(PlatformFile file, uint8_t** block, uint32_t* size) {
+  *size = FileSizeOrZero(file);
+  // One unsigned comparison refuses both an empty file (a size that could not be read) and one too large.
+  *block = *size - 1 >= kProgramMax ? nullptr : static_cast<uint8_t*>(HeapAlloc(GetProcessHeap(), 0, *size));
+  // A file opened anew is read from its start; a local file in one read.
+  uint32_t got = 0;
+  return *block != nullptr && PlatformReadFile(file, *block, *size, &got) && got == *size;
 }
 
-// Reads the program's own trailer into *block (the caller frees it), which
-// trailer's names then point into. Returns a TrailerResult.
+// Reads the program's own trailer, where its image data ends (in front of a
+// signature), into *block (the caller frees it), which trailer's names then
+// point into. Returns a TrailerResult.
 int ReadOwnTrailer(const char16_t* self, uint8_t** block, Trailer* trailer) {
   PlatformFile file = PLATFORM_INVALID_FILE;
   if (OpenFileHandle(self, false, &file) != 0) return kTrailerMissing;
-  uint32_t size = FileSizeOrZero(file);
-  uint8_t footer[kTrailerFooterSize];
-  uint32_t bodySize = 0;
-  int result = kTrailerMissing;
-  if (size >= kTrailerFooterSize && ReadAt(file, size - kTrailerFooterSize, footer, kTrailerFooterSize)) {
-    result = TrailerBodySize(footer, size, &bodySize);
-  }
-  if (result == kTrailerOk) {
-    uint32_t tail = bodySize + kTrailerFooterSize;
-    *block = static_cast<uint8_t*>(HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, tail));
-    result =
-        *block != nullptr && ReadAt(file, size - tail, *block, tail) ? TrailerRead(*block, tail, trailer) : kTrailerCut;
-  }
+  uint32_t size = 0;
+  PeImage image;
+  int result = ReadWholeProgram(file, block, &size) &&
+                       PeImageRead(*block, size, size, &image) == kPeImageOk
+                   ? TrailerRead(*block, image.dataEnd, trailer)
+                   : kTrailerMissing;
   CloseFileHandle(file);
   return result;
 }
@@ -439,21 +437,18 @@ int FinishSelfRemoval(HANDLE original) {
   MoveFileExW(AsWide(self), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
   GetModuleFileNameW(nullptr, AsWide(self), kPathUnits);
 
-  // The original must be this very program: same size, same trailer footer.
-  uint8_t footers[2][kTrailerFooterSize];
+  // The original must be this very program, byte for byte.
+  uint8_t* blocks[2] = {};
   uint32_t sizes[2] = {};
   PlatformFile own = PLATFORM_INVALID_FILE;
   bool same = program != INVALID_HANDLE_VALUE && OpenFileHandle(self, false, &own) == 0;
   PlatformFile files[2] = {program, own};
-  for (int i = 0; same && i < 2; ++i) {
-    sizes[i] = FileSizeOrZero(files[i]);
-    same = sizes[i] >= kTrailerFooterSize && ReadAt(files[i], sizes[i] - kTrailerFooterSize, footers[i],
-                                                    kTrailerFooterSize);
-  }
+  for (int i = 0; same && i < 2; ++i) same = ReadWholeProgram(files[i], &blocks[i], &sizes[i]);
   if (own != PLATFORM_INVALID_FILE) CloseFileHandle(own);
-  uint32_t bodySize = 0;
-  same = same && sizes[0] == sizes[1] && TrailerBodySize(footers[0], sizes[0], &bodySize) == kTrailerOk;
-  for (uint32_t i = 0; same && i < kTrailerFooterSize; ++i) same = footers[0][i] == footers[1][i];
+  same = same && sizes[0] == sizes[1];
+  for (uint32_t i = 0; same && i < sizes[0]; ++i) same = blocks[0][i] == blocks[1][i];
+  Release(blocks[0]);
+  Release(blocks[1]);
   FILE_DISPOSITION_INFO disposition = {TRUE};
   bool deleted = false;
   for (int tries = 0; same && tries < kDeleteTries; ++tries) {

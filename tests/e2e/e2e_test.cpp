@@ -480,6 +480,13 @@ void InstallEverything() {
   ExpectSuccess(&run, dialog, L"Pebble Notes", kEnglish);
   ASSERT_EQ(L"\"" + ProposedFolder() + L"\\UnInst.exe\"", UninstallCommand().line);
   ASSERT_EQ(L"\"" + ProposedFolder() + L"\\UnInst.exe\" /S", UninstallCommand(L"QuietUninstallString").line);
+  // A 64-bit installer is not redirected: the 64-bit Program Files, and no entry in the 32-bit registry view.
+  if (sizeof(void*) == 8) {
+    EXPECT_EQ(0u, ProposedFolder().find(L"C:\\Program Files\\Pebble Notes"));
+    HKEY key = nullptr;
+    EXPECT_EQ(ERROR_FILE_NOT_FOUND,
+              RegOpenKeyExW(HKEY_LOCAL_MACHINE, kUninstallKey, 0, KEY_READ | KEY_WOW64_32KEY, &key));
+  }
 }
 
 // What of an installation is on the machine, one line each.

@@ -16,7 +16,7 @@ TEST(Commands, EveryCommandDescribesItselfAndSharesTheParser) {
     for (const char* help : {"-h", "--help"})
       EXPECT_TRUE(TestHasText(TestSetupkit({command, help}).out, "usage: setupkit " + command)) << help;
   }
-  EXPECT_EQ((std::vector<std::string>{"pack", "list", "verify", "extract", "plan"}), listed);
+  EXPECT_EQ((std::vector<std::string>{"pack", "uninstaller", "list", "verify", "extract", "plan"}), listed);
   EXPECT_TRUE(TestHasText(TestSetupkit({"--version"}).out, "setupkit "));
   const TestRun usage = TestSetupkit({"extract", "setup.exe"});  // the other commands share one parser
   EXPECT_TRUE(usage.code == 2 && TestHasText(usage.err, "extract: missing arguments (see 'setupkit extract --help')"));

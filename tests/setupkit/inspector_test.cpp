@@ -88,16 +88,16 @@ TEST(RoundTrip, ListShowsIdentityAndEntriesInListOrder) {
                               "--window-class", "Say \"hi\" \\o/", "--main-program", "Z.exe", "--date", "2012-02-29",
                               "--entries", dir + "/list"});
   ASSERT_EQ(0, run.code) << run.err;
-  EXPECT_EQ(u8"product name  Pad\nversion       1.2\nproduct code  \u00c9X\nwindow class  Say \"hi\" \\o/\nmain program  Z.exe\narchive date  2012-02-29\n"
+  EXPECT_EQ(u8"product name  Pad\nversion       1.2\nproduct code  \u00c9X\nwindow class  Say \"hi\" \\o/\nmain program  Z.exe\narchive date  2012-02-29\narchitecture  x86\n"
             "entries       3, 18 bytes\n           2  Z last\\z.txt\n           0  A\n          16  FILE_ID.DIZ\n",
             TestSetupkit({"list", out}).out);
   EXPECT_EQ(u8"{\n  \"format\": 1,\n  \"productName\": \"Pad\",\n  \"productVersion\": \"1.2\",\n  \"productCode\": \"\u00c9X\",\n  \"windowClass\": \"Say \\\"hi\\\" \\\\o/\",\n"
-            "  \"mainProgram\": \"Z.exe\",\n  \"archiveDate\": \"2012-02-29\",\n  \"entries\": [\n"
+            "  \"mainProgram\": \"Z.exe\",\n  \"archiveDate\": \"2012-02-29\",\n  \"architecture\": \"x86\",\n  \"entries\": [\n"
             "    {\"name\": \"Z last\\\\z.txt\", \"size\": 2},\n    {\"name\": \"A\", \"size\": 0},\n"
             "    {\"name\": \"FILE_ID.DIZ\", \"size\": 16}\n  ]\n}\n",
             TestSetupkit({"list", "--json", out}).out);
   EXPECT_EQ("{\n  \"format\": 1,\n  \"installer\": " + JsonString(ShowPath(fs::u8path(out))) + ",\n  \"ok\": true,\n  \"entries\": 3,\n  \"bytes\": 18,\n"
-            "  \"productName\": \"Pad\",\n  \"productVersion\": \"1.2\"\n}\n", TestSetupkit({"verify", "--json", out}).out);
+            "  \"productName\": \"Pad\",\n  \"productVersion\": \"1.2\",\n  \"architecture\": \"x86\"\n}\n", TestSetupkit({"verify", "--json", out}).out);
 }
 
 TEST(Extract, RefusesNamesThatLeaveTheFolderAndWritesTheRest) {
@@ -146,11 +146,11 @@ TEST(Verify, NamesWhatIsBroken) {
 TEST(List, EscapesControlCharacters) {
   const std::string installer =
       TestCrafted(BuildEntryStream({"A\tB", "W\x1b[2J", "M\x9D"}, 32, {{"fake\n           9  other.txt\r", {'x'}}}));
-  EXPECT_EQ("product name  (none)\nversion       (none)\nproduct code  A\\tB\nwindow class  W\\x1b[2J\nmain program  M\\u009d\narchive date  2012-01-01\n"
+  EXPECT_EQ("product name  (none)\nversion       (none)\nproduct code  A\\tB\nwindow class  W\\x1b[2J\nmain program  M\\u009d\narchive date  2012-01-01\narchitecture  x86\n"
             "entries       1, 1 bytes\n           1  fake\\n           9  other.txt\\r\n",
             TestSetupkit({"list", installer}).out);
   EXPECT_EQ("{\n  \"format\": 1,\n  \"productName\": \"\",\n  \"productVersion\": \"\",\n  \"productCode\": \"A\\u0009B\",\n  \"windowClass\": \"W\\u001b[2J\",\n  \"mainProgram\": \"M\\u009d\",\n"
-            "  \"archiveDate\": \"2012-01-01\",\n  \"entries\": [\n"
+            "  \"archiveDate\": \"2012-01-01\",\n  \"architecture\": \"x86\",\n  \"entries\": [\n"
             "    {\"name\": \"fake\\u000a           9  other.txt\\u000d\", \"size\": 1}\n  ]\n}\n",
             TestSetupkit({"list", "--json", installer}).out);
 }

@@ -136,3 +136,38 @@ TEST(PackCommand, InterruptedPackLeavesNothing) {
   }
 }
 #endif
+
+// --arch picks the stub's architecture and refuses a stub or uninstaller of the
+// other one; list and verify name what they find.
+TEST(PackCommand, ArchitectureOfStubAndUninstallerMustAgree) {
+  const std::string x64 = TestTempDir(), x86 = TestTempDir(), product = TestTempDir(), out = TestTempDir() + "/s.exe";
+  TestWriteFile(x64 + "/setup.exe", TestFakeStub64());
+  TestWriteFile(x64 + "/uninst.exe", TestFakeStub(2000));
+  TestWriteFile(x86 + "/setup.exe", TestFakeStub());
+  TestWriteTree(product, {{"FILE_ID.DIZ", "Zq Tool 2\r\n"}, {"Editor.exe", "e"}});
+  auto pack = [&](const std::string& stub, std::vector<std::string> more) {
+    std::vector<std::string> args = {"pack", "--stub", stub + "/setup.exe", "--out", out, "--product-code", "ZQT",
+                                     "--dict-size", "64K", "--from", product};
+    args.insert(args.end(), more.begin(), more.end());
+    return TestSetupkit(args);
+  };
+  const struct { std::string stub; std::vector<std::string> more; std::string problem; } refusals[] = {
+      {x86, {"--arch", "x64"}, "setup.exe: is an x86 program, not x64 (--arch x64)"},
+      {x64, {"--arch", "x86"}, "setup.exe: is an x64 program, not x86 (--arch x86)"},
+      {x64, {"--arch", "arm64"}, "--arch arm64: not x86 or x64"},
+      {x64, {"--uninstaller"}, "uninst.exe: is built for another architecture than the stub (x64)"},
+  };
+  for (const auto& r : refusals) {
+    const TestRun run = pack(r.stub, r.more);
+    EXPECT_TRUE(run.code == 2 && TestHasText(run.err, r.problem)) << run.err;
+    EXPECT_FALSE(fs::exists(out));
+  }
+  const TestRun alone = TestSetupkit({"uninstaller", "--out", out, "--product-code", "ZQT", "--from", product, "--arch",
+                                      "x64", "--uninstaller-program", x64 + "/uninst.exe"});
+  EXPECT_TRUE(alone.code == 2 && TestHasText(alone.err, "uninst.exe: is an x86 program, not x64")) << alone.err;
+  EXPECT_FALSE(fs::exists(out));
+
+  ASSERT_EQ(0, pack(x64, {"--arch", "x64"}).code);
+  EXPECT_TRUE(TestHasText(TestSetupkit({"list", out}).out, "\narchitecture  x64\n"));
+  EXPECT_TRUE(TestHasText(TestSetupkit({"verify", "--json", out}).out, "\"architecture\": \"x64\"\n"));
+}

@@ -35,7 +35,9 @@ TEST(Plan, FollowsTheInstallersRules) {
         "programs\\Tool\\Uninstall.lnk -> D:\\T\\UnInst.exe in D:\\T\n",
         "desktop\\Tool.lnk -> D:\\T\\Edit.exe in D:\\T\n", "Uninstall\\Tool  DisplayVersion = 2\n",
         "Uninstall\\Tool  InstallLocation = D:\\T\n", "Uninstall\\Tool  EstimatedSize = 1\n",
-        "Uninstall\\Tool  NoRepair = 1\n", "Record:       D:\\T\\UnInst.dat"},
+        "Uninstall\\Tool  NoRepair = 1\n", "Record:       D:\\T\\UnInst.dat",
+        "Architecture: x86, the 32-bit registry view (on 64-bit Windows: below Software\\WOW6432Node, and Program Files "
+        "(x86))\n"},
        {"Install fails", "QuietUninstallString", "Installed:"}},
       {"the installed version decides", product, {}, {"--dest", "D:\\T", "--installed-version", "2.1"}, 0,
        {"Installed:    2.1 -> downgrade: the dialog asks"}, {}},
@@ -45,12 +47,12 @@ TEST(Plan, FollowsTheInstallersRules) {
       {"a folder without a drive", product, {}, {"--dest", "\\dir"}, 2, {}, {"Dialog"}},
       {"a drive without its root", product, {}, {"--dest", "C:dir"}, 2, {}, {"Dialog"}},
       {"named main program, German texts", product, {"--main-program", "Tool.exe"}, {"--language", "de"}, 0,
-       {"caption:      Installation Tool 2\n", "destination:  C:\\Program Files\\Tool  (proposed on a first run)\n",
+       {"caption:      Installation Tool 2\n", "destination:  C:\\Program Files (x86)\\Tool  (proposed on a first run)\n",
         "DE Deutsch: nothing\n", "Main program: Tool.exe\n",
-        "quickLaunch\\Tool.lnk -> C:\\Program Files\\Tool\\Tool.exe"},
+        "quickLaunch\\Tool.lnk -> C:\\Program Files (x86)\\Tool\\Tool.exe"},
        {}},
       {"no description: no name, so no entry, group or shortcuts", {{"Edit.exe", "e"}, {"UnInst.exe", "u"}}, {}, {}, 0,
-       {"product name: (none", "destination:  C:\\Program Files\\  (proposed", "HKCU\\Software\\Halvorn  ABC = C:\\"},
+       {"product name: (none", "destination:  C:\\Program Files (x86)\\  (proposed", "HKCU\\Software\\Halvorn  ABC = C:\\"},
        {"HKLM", ".lnk"}},
       {"a device name is no product name", {{"FILE_ID.DIZ", "CON Version 1"}, {"Edit.exe", "e"}}, {}, {}, 0,
        {"caption:      Setup CON 1\n", "product name: (none", "Main program: Edit.exe\n"}, {".lnk"}},
@@ -75,6 +77,18 @@ TEST(Plan, FollowsTheInstallersRules) {
     for (const std::string& line : c.present) EXPECT_TRUE(TestHasText(run.out, line)) << line << "\nin\n" << run.out;
     for (const std::string& text : c.absent) EXPECT_FALSE(TestHasText(run.out, text)) << text << "\nin\n" << run.out;
   }
+  // The 64-bit stub's installer proposes the 64-bit Program Files and writes to the 64-bit view.
+  const std::vector<uint8_t> wide = TestFakeStub64();
+  const std::string wideStub = TestTempDir() + "/setup.exe", folder = TestTempDir(), installer = folder + "-x64.exe";
+  TestWriteFile(wideStub, wide);
+  TestWriteTree(folder, product);
+  ASSERT_EQ(0, TestSetupkit({"pack", "--stub", wideStub, "--out", installer, "--product-code", "ABC", "--from", folder})
+                   .code);
+  const std::string text = TestSetupkit({"plan", installer}).out, json = TestSetupkit({"plan", installer, "--json"}).out;
+  EXPECT_TRUE(TestHasText(text, "destination:  C:\\Program Files\\Tool  (proposed on a first run)\n\nArchitecture: x64, "
+                                "the 64-bit registry view\n")) << text;
+  EXPECT_TRUE(TestHasText(json, "\"architecture\": \"x64\",\n  \"registryView\": \"64-bit\",\n")) << json;
+
   TestRun broken = TestSetupkit({"plan", stub});
   EXPECT_EQ(1, broken.code);
   EXPECT_TRUE(TestHasText(broken.err, "no payload found")) << broken.err;

@@ -21,19 +21,26 @@
 
 // The smallest PE image StubCheck accepts, padded with 0x90 to `size` bytes: MZ
 // header, PE signature, i386 COFF header and a PE32 optional header with 16 data
-// directories, and the stub marker unless left out. `certificateSize` fills the security directory as signing would.
+// directories, and the stub marker unless left out. `certificateSize` fills the security directory as signing would: the table is the file's last bytes.
 // Offsets: e_lfanew 0x3C, COFF header 0x44, optional header 0x58, its security directory 0xD8.
 inline std::vector<uint8_t> TestFakeStub(size_t size = 1024, uint32_t certificateSize = 0, bool withMarker = true) {
   std::vector<uint8_t> bytes(size < 312 ? 312 : size, 0x90);
   std::fill(bytes.begin(), bytes.begin() + 312, 0);
   const uint32_t fields[][2] = {{0, 'M' | 'Z' << 8}, {0x3C, 0x40},  {0x40, 'P' | 'E' << 8},
                                 {0x44, 0x14C},       {0x54, 224},   {0x58, 0x10B},
-                                {0xB4, 16},          {0xD8, certificateSize != 0 ? uint32_t(size) : 0},
+                                {0xB4, 16},          {0xD8, certificateSize != 0 ? uint32_t(size - certificateSize) : 0},
                                 {0xDC, certificateSize}};
   for (const auto& f : fields)
     for (int i = 0; i < 4; ++i) bytes[f[0] + i] = static_cast<uint8_t>(f[1] >> (8 * i));
   const std::string marker = SETUP_STUB_MARKER;
   if (withMarker && bytes.size() >= 312 + marker.size()) std::copy(marker.begin(), marker.end(), bytes.begin() + 312);
+  return bytes;
+}
+
+// TestFakeStub with the machine field of an x86-64 image.
+inline std::vector<uint8_t> TestFakeStub64(size_t size = 1024) {
+  std::vector<uint8_t> bytes = TestFakeStub(size);
+  bytes[0x44] = 0x64, bytes[0x45] = 0x86;
   return bytes;
 }
 

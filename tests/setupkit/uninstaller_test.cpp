@@ -165,3 +165,65 @@ TEST(UninstallerEntry, ListsWhatTheInstallPassWritesAndListShowsIt) {
   EXPECT_TRUE(TestHasText(TestSetupkit({"list", out}).out, "uninstaller   UnInst.exe carries no trailer"));
   EXPECT_EQ(1, std::distance(fs::directory_iterator(fs::u8path(out).parent_path()), fs::directory_iterator()));
 }
+
+// A release pipeline: the uninstaller written alone, signed, put into the
+// product and packed; pack checks it against the product and the installer's
+// list reads it in front of the signature. A signed program is refused where a
+// trailer would have to go behind its signature.
+TEST(UninstallerEntry, WrittenAloneSignedAndPackedIsCheckedAgainstTheProduct) {
+  const std::string dir = TestTempDir(), stub = TestWriteStub(), out = TestTempDir() + "/setup.exe";
+  const std::string program = (fs::u8path(stub).parent_path() / "uninst.exe").u8string();
+  TestWriteFile(program, TestFakeStub(2001));
+  TestWriteTree(dir, {{"FILE_ID.DIZ", "Zq Tool 2\r\n"}, {"Editor.exe", "e"}, {"UnInst.exe", "an old one"}});
+  const std::string alone = TestTempDir() + "/UnInst.exe";
+  const std::vector<std::string> identity = {"--product-code", "ZQT", "--window-class", "ZqWindow", "--from", dir};
+  auto run = [&](std::vector<std::string> args, const std::vector<std::string>& more) {
+    args.insert(args.end(), more.begin(), more.end());
+    return TestSetupkit(args);
+  };
+  TestRun wrote = run({"uninstaller", "--out", alone, "--uninstaller-program", program}, identity);
+  ASSERT_EQ(0, wrote.code) << wrote.err;
+  std::vector<uint8_t> bytes = TestReadFile(alone);
+  EXPECT_EQ(0u, bytes.size() % 8) << "a signing tool would pad in front of its table";
+  // Signed as a signing tool does: an 8-aligned table behind everything, named by the security entry.
+  const uint32_t at = static_cast<uint32_t>(bytes.size()), table = 40;
+  bytes.resize(at + table, 0x30);
+  for (int i = 0; i < 4; ++i) bytes[0xD8 + i] = static_cast<uint8_t>(at >> (8 * i)), bytes[0xDC + i] = table >> (8 * i);
+  TestWriteFile(dir + "/UnInst.exe", bytes);
+
+  auto pack = [&](const std::vector<std::string>& more) {
+    return run({"pack", "--stub", stub, "--out", out, "--date", "2024-05-01", "--dict-size", "64K"}, more);
+  };
+  std::vector<std::string> strict = identity;
+  strict.push_back("--strict");
+  TestRun packed = pack(strict);
+  ASSERT_EQ(0, packed.code) << packed.err;
+  EXPECT_TRUE(TestHasText(TestSetupkit({"list", out}).out,
+                          "UnInst.exe for \"Zq Tool 2\" (product code ZQT, window class ZqWindow, main program "
+                          "Editor.exe)\n  removes     4 file names: Editor.exe FILE_ID.DIZ UnInst.exe HVPSAPI.DLL\n"));
+
+  TestWriteTree(dir, {{"New.txt", "n"}});
+  std::vector<std::string> other = strict;
+  other[1] = "ZQX";
+  packed = pack(other);
+  EXPECT_EQ(2, packed.code);
+  EXPECT_TRUE(TestHasText(packed.err, "error: UnInst.exe was written for another product than this one (product "
+                                      "code \"ZQT\" (packing \"ZQX\"), not listed: New.txt)"))
+      << packed.err;
+  bytes[at - 1] ^= 1;
+  TestWriteFile(dir + "/UnInst.exe", bytes);
+  packed = pack(identity);
+  EXPECT_TRUE(packed.code == 0 && TestHasText(packed.err, "warning: UnInst.exe has a trailer that fails its checksum"))
+      << packed.err;
+
+  TestWriteFile(program, bytes);
+  fs::remove(fs::u8path(dir + "/UnInst.exe"));
+  for (const std::vector<std::string>& refused :
+       {std::vector<std::string>{"pack", "--stub", stub, "--out", out, "--uninstaller", "--uninstaller-program", program},
+        std::vector<std::string>{"uninstaller", "--out", alone, "--uninstaller-program", program}}) {
+    const TestRun signedProgram = run(refused, identity);
+    EXPECT_TRUE(signedProgram.code == 2 && TestHasText(signedProgram.err, "is signed") &&
+                TestHasText(signedProgram.err, "write the uninstaller with 'setupkit uninstaller', sign that"))
+        << signedProgram.err;
+  }
+}

@@ -32,7 +32,7 @@ struct OptionValue {
 // Every option of every command; a command's row says which it accepts.
 struct Options {
   OptionValue stub, out, productCode, windowClass, mainProgram, date, dictSize, from, entries;
-  OptionValue uninstaller, uninstallerProgram, strict;
+  OptionValue uninstaller, uninstallerProgram, strict, arch;
   OptionValue json, dest, language, installedVersion, memLimit;
   std::vector<std::string> positional;  // in UTF-8
   bool help;

@@ -44,10 +44,11 @@ const char kListHelp[] =
     "Decodes the installer's payload and prints its product name and version\n"
     "(FILE_ID.DIZ's first line as the installer reads it; \"(none)\" without one),\n"
     "its identity texts (product code, window class, main program), its archive\n"
-    "date and one line per entry: data size and stored name. --json prints the\n"
-    "same as one JSON object with the keys format (the version of this JSON, now\n"
-    "1), productName and productVersion (empty without them), productCode,\n"
-    "windowClass, mainProgram, archiveDate and entries (name, size).\n"    "An installer with an entry UnInst.exe added by pack --uninstaller also shows\n"
+    "date, the stub's architecture (x86 or x64, from its PE header) and one line\n"
+    "per entry: data size and stored name. --json prints the same as one JSON\n"
+    "object with the keys format (the version of this JSON, now 1), productName\n"
+    "and productVersion (empty without them), productCode, windowClass,\n"
+    "mainProgram, archiveDate, architecture and entries (name, size).\n"    "An installer with an entry UnInst.exe added by pack --uninstaller also shows\n"
     "what that uninstaller will remove (JSON key uninstaller: productCode,\n"
     "productName, windowClass, mainProgram, files; or problem, when its trailer\n"
     "is missing or damaged).\n"
@@ -67,7 +68,8 @@ const char kVerifyHelp[] =
     "Prints 'ok' with the number of entries and bytes, or what is wrong: no\n"
     "payload found, LZMA data error, checksum mismatch, no stub marker, ...\n"
     "--json prints one JSON object: format, installer, ok, and then either\n"
-    "problem or entries, bytes, productName and productVersion.\n";
+    "problem or entries, bytes, productName, productVersion and architecture\n"
+    "(the stub's: x86 or x64).\n";
 
 const char kExtractHelp[] =
     "usage: setupkit extract INSTALLER DIR [--memlimit SIZE]\n"
@@ -93,14 +95,19 @@ const char kPlanHelp[] =
     "items and the files a cleared box drops, each file where it lands (folders\n"
     "of stored names dropped) and which ones a later entry overwrites, the main\n"
     "program, the record of installed files, the registry values (stored\n"
-    "destination, the whole uninstall entry) and the shortcuts. Writes nothing.\n"
+    "destination, the whole uninstall entry) and the shortcuts, and the stub's\n"
+    "architecture with the registry view its values go to: a 32-bit (x86)\n"
+    "installer on 64-bit Windows writes to the 32-bit view (below\n"
+    "Software\\WOW6432Node) and proposes Program Files (x86); a 64-bit (x64) one\n"
+    "the 64-bit view and Program Files. Writes nothing.\n"
     "The payload is decoded several times (scan, decisions, printing) rather than\n"
     "kept: memory grows with the number of different files installed, not with\n"
     "the number of entries.\n"
     "\n"
     "  --dest DIR       the destination as typed into the dialog; default the one\n"
-    "                   proposed on a first run of a plain system (C:\\Program\n"
-    "                   Files\\ and the product name); a full path, as the\n"
+    "                   proposed on a first run of a plain 64-bit system\n"
+    "                   (C:\\Program Files\\ or, for x86, C:\\Program Files (x86)\\,\n"
+    "                   and the product name); a full path, as the\n"
     "                   installer refuses any other\n"
     "  --language L     the interface language of the texts: en (default), de, it\n"
     "  --installed-version V\n"
@@ -176,6 +183,7 @@ const OptionSpec kJsonOption = {"--json", &Options::json, false};
 const OptionSpec kMemLimitOption = {"--memlimit", &Options::memLimit, true};
 static_assert(kDefaultMemoryLimit >= kPackDictionaryMax + (8u << 20),
               "the default admits pack's largest dictionary and the largest probability table (6 MiB)");
+const OptionSpec kArchOption = {"--arch", &Options::arch, true};
 
 const Command kCommands[] = {
     {"pack", "write an installer: a stub followed by the product's files", kPackHelp,
@@ -190,8 +198,19 @@ const Command kCommands[] = {
       {"--entries", &Options::entries, true},
       {"--uninstaller-program", &Options::uninstallerProgram, true},
       {"--uninstaller", &Options::uninstaller, false},
-      {"--strict", &Options::strict, false}},
+      {"--strict", &Options::strict, false},
+      kArchOption},
      0, RunPack},
+    {"uninstaller", "write a product's uninstaller alone, to sign it before packing", kUninstallerHelp,
+     {{"--out", &Options::out, true},
+      {"--product-code", &Options::productCode, true},
+      {"--window-class", &Options::windowClass, true},
+      {"--main-program", &Options::mainProgram, true},
+      {"--from", &Options::from, true},
+      {"--entries", &Options::entries, true},
+      {"--uninstaller-program", &Options::uninstallerProgram, true},
+      kArchOption},
+     0, RunUninstaller},
     {"list", "print an installer's identity texts, archive date and entries", kListHelp, {kJsonOption, kMemLimitOption}, 1, RunList},
     {"verify", "decode an installer's whole payload and check it", kVerifyHelp, {kJsonOption, kMemLimitOption}, 1, RunVerify},
     {"extract", "write an installer's files into a folder", kExtractHelp, {kMemLimitOption}, 2, RunExtract},
@@ -209,7 +228,7 @@ const Command kCommands[] = {
 std::string SetupkitHelp() {
   std::string commands;
   for (const Command& command : kCommands) {
-    commands += "  " + std::string(command.name) + std::string(10 - std::string(command.name).size(), ' ') +
+    commands += "  " + std::string(command.name) + std::string(13 - std::string(command.name).size(), ' ') +
                 command.summary + "\n";
   }
   return std::string(kToolHelpHead) + commands + kToolHelpTail;

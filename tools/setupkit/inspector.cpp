@@ -133,7 +133,8 @@ void PrintListHead(const ArchivePassSummary& summary, const VerifyReport& counte
   const std::pair<const char*, std::string> texts[] = {
       {"productName", ansi::ToUtf8(counted.description.name)}, {"productVersion", ansi::ToUtf8(counted.description.version)},
       {"productCode", ansi::ToUtf8(summary.productCode)},      {"windowClass", ansi::ToUtf8(summary.productWindowClass)},
-      {"mainProgram", ansi::ToUtf8(summary.mainProgramName)},  {"archiveDate", DateText(summary.archiveDate)}};
+      {"mainProgram", ansi::ToUtf8(summary.mainProgramName)},  {"archiveDate", DateText(summary.archiveDate)},
+      {"architecture", counted.architecture}};
   if (json != nullptr) {
     JsonOpen(json, nullptr, '{', true);
     JsonNumber(json, "format", kJsonFormat);
@@ -141,9 +142,9 @@ void PrintListHead(const ArchivePassSummary& summary, const VerifyReport& counte
     JsonOpen(json, "entries", '[', true);
     return;
   }
-  const char* const labels[] = {"product name  ", "version       ", "product code  ",
-                                "window class  ", "main program  ", "archive date  "};
-  for (size_t i = 0; i < 6; ++i) {
+  const char* const labels[] = {"product name  ", "version       ", "product code  ", "window class  ",
+                                "main program  ", "archive date  ", "architecture  "};
+  for (size_t i = 0; i < 7; ++i) {
     // Product name and version come from FILE_ID.DIZ, which a product may lack.
     out << labels[i] << (i < 2 && texts[i].second.empty() ? "(none)" : Printable(texts[i].second)) << "\n";
   }
@@ -160,6 +161,7 @@ Problem InspectList(const fs::path& installer, bool json, uint64_t memoryLimit, 
   Problem problem = CheckForList(installer, memoryLimit, &check, &summary, &uninstaller);
   hasUninstaller = check.copied;
   if (problem.code != kExitSuccess) return problem;
+  check.counted.architecture = FileArchitecture(installer);
   JsonWriter writer = {&out, {}};
   JsonWriter* jsonWriter = json ? &writer : nullptr;
   PrintListHead(summary, check.counted, jsonWriter, out);
@@ -191,6 +193,7 @@ Problem InspectVerify(const fs::path& installer, uint64_t memoryLimit, VerifyRep
   if (!StubHasMarker(image.data(), image.size())) {
     return Broken(ShowPath(installer) + ": its stub is not a setup.exe of this project (no stub marker)");
   }
+  report->architecture = FileArchitecture(installer);
   return NoProblem();
 }
 
@@ -208,6 +211,7 @@ void PrintVerifyJson(const std::string& installer, const VerifyReport* report, c
     JsonNumber(&json, "bytes", report->bytes);
     JsonText(&json, "productName", ansi::ToUtf8(report->description.name));
     JsonText(&json, "productVersion", ansi::ToUtf8(report->description.version));
+    JsonText(&json, "architecture", report->architecture);
   }
   JsonClose(&json);
 }

@@ -37,6 +37,7 @@ struct VerifyReport {
   uint32_t entries;
   uint64_t bytes;  // the entries' data
   ProductDescription description;  // the first entry "FILE_ID.DIZ" read as the installer reads it; zero when none
+  std::string architecture;        // the stub's: "x86", "x64", or empty for another machine
 };
 
 // Decodes the whole payload and checks that the image before it carries the
@@ -44,7 +45,7 @@ struct VerifyReport {
 Problem InspectVerify(const std::filesystem::path& installer, uint64_t memoryLimit, VerifyReport* report);
 
 // verify's result as one JSON object: format, installer, ok, and then either
-// problem or entries, bytes, productName and productVersion.
+// problem or entries, bytes, productName, productVersion and architecture.
 void PrintVerifyJson(const std::string& installer, const VerifyReport* report, const std::string& problem,
                      std::ostream& out);
 

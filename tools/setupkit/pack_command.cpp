@@ -9,6 +9,7 @@
 #include <system_error>
 
 #include "archive/entry_format.h"
+#include "setupkit/ansi_text.h"
 #include "setupkit/entry_stream_writer.h"
 #include "setupkit/file_io.h"
 #include "setupkit/pack_warnings.h"
@@ -25,6 +26,7 @@ extern const char kPackHelp[] =
     "                     [--window-class TEXT] [--main-program TEXT]\n"
     "                     [--date YYYY-MM-DD] [--dict-size BYTES]\n"
     "                     [--uninstaller [--uninstaller-program FILE]] [--strict]\n"
+    "                     [--arch x86|x64]\n"
     "                     (--from DIR | --entries FILE)\n"
     "\n"
     "Writes an installer: the stub, zero bytes up to offset 89999 when the stub is\n"
@@ -37,8 +39,16 @@ extern const char kPackHelp[] =
     "  --stub FILE          the installer stub: the setup.exe of a setupkit build\n"
     "                       (recognised by the marker resource it carries), not\n"
     "                       signed yet (sign the packed installer), no payload yet;\n"
-    "                       default: the stub installed with setupkit,\n"
-    "                       ../share/setupkit/setup.exe from its program\n"
+    "                       default: the stub installed with setupkit for --arch,\n"
+    "                       ../share/setupkit/setup.exe (x86) or\n"
+    "                       ../share/setupkit/x64/setup.exe from its program\n"
+    "  --arch x86|x64       the installer's architecture: x86 (the default), a\n"
+    "                       32-bit installer, which on 64-bit Windows installs\n"
+    "                       into Program Files (x86) and the 32-bit registry view;\n"
+    "                       x64, a 64-bit one, which installs into Program Files\n"
+    "                       and the 64-bit view. A --stub of the other\n"
+    "                       architecture is refused; without --arch a --stub\n"
+    "                       is taken as it is\n"
     "  --out FILE           the installer to write; an existing file is replaced;\n"
     "                       refused when it is a folder or the stub itself\n"
     "  --product-code TEXT  1 to 3 characters\n"
@@ -73,7 +83,11 @@ extern const char kPackHelp[] =
     "  --strict             treat every warning as an error: exit 2, write nothing\n"
     "  --uninstaller-program FILE\n"
     "                       the uninstaller program (uninst.exe of the same build\n"
-    "                       as the stub); default: uninst.exe beside --stub\n"
+    "                       as the stub, and so of its architecture); default:\n"
+    "                       uninst.exe beside --stub. A\n"
+    "                       signed program is refused: write the uninstaller with\n"
+    "                       setupkit uninstaller, sign it and put it into the\n"
+    "                       product as UnInst.exe instead\n"
     "\n"
     "Texts and names are given in UTF-8 and stored in Windows-1252. Refused:\n"
     "characters Windows-1252 lacks, U+0081 (a stored text cannot hold it), control\n"
@@ -89,7 +103,10 @@ extern const char kPackHelp[] =
     "installer's rule (the first entry named E*.exe) picks among other programs,\n"
     "or a --main-program no entry has; no UnInst.exe without --uninstaller; a\n"
     "window class (or, without one, a product name) that Windows uses itself\n"
-    "(#32770, Shell_TrayWnd, Button, ...); files that land on the same name in\n"
+    "(#32770, Shell_TrayWnd, Button, ...); a product's own UnInst.exe whose\n"
+    "trailer (from setupkit uninstaller) is damaged or names another product\n"
+    "name, code, window class, main program or other files than pack packs;\n"
+    "files that land on the same name in\n"
     "the destination folder, where the installer puts every file.\n"
     "\n"
     "Progress goes to stderr: on a terminal one line updated in place, otherwise\n"
@@ -98,18 +115,62 @@ extern const char kPackHelp[] =
     "end pack prints the number of entries, bytes in (the files), bytes out (the\n"
     "LZMA stream) and their ratio.\n";
 
+extern const char kUninstallerHelp[] =
+    "usage: setupkit uninstaller --out FILE --product-code TEXT [--window-class TEXT]\n"
+    "                            [--main-program TEXT] [--uninstaller-program FILE]\n"
+    "                            [--arch x86|x64]\n"
+    "                            (--from DIR | --entries FILE)\n"
+    "\n"
+    "Writes the uninstaller pack --uninstaller would add for the product, on its\n"
+    "own: the uninstaller program followed by what it needs to undo the install,\n"
+    "for a release pipeline that signs it before packing. Sign FILE (osslsigncode,\n"
+    "signtool), put it into the product as UnInst.exe and pack without\n"
+    "--uninstaller and with the same options: pack then checks that the\n"
+    "uninstaller still describes the product and warns when it does not. An\n"
+    "UnInst.exe already in the product is left out of what the new one lists.\n"
+    "\n"
+    "  --out FILE           the uninstaller to write; an existing file is replaced\n"
+    "  --uninstaller-program FILE\n"
+    "                       the uninstaller program as built, not signed; default:\n"
+    "                       the one installed with setupkit for --arch,\n"
+    "                       ../share/setupkit/uninst.exe (x86) or\n"
+    "                       ../share/setupkit/x64/uninst.exe from its program\n"
+    "  --arch x86|x64       the architecture of the installer it goes into (x86,\n"
+    "                       the default, or x64); a program of the other one is\n"
+    "                       refused\n"
+    "\n"
+    "--product-code, --window-class, --main-program, --from and --entries as for\n"
+    "pack (setupkit pack --help). The product needs FILE_ID.DIZ naming it.\n";
+
 namespace {
 
 // Enough clashes to show the pattern without flooding a build log.
 const size_t kShownClashes = 10;
 
-// The stub installed with the tool (make install, the Debian package):
-// share/setupkit/setup.exe beside the bin/ folder of the running setupkit.
-fs::path InstalledStub() {
+// The stub installed with the tool (make install, the Debian package) for an
+// architecture: share/setupkit/setup.exe (x86) or share/setupkit/x64/setup.exe
+// beside the bin/ folder of the running setupkit, uninst.exe beside each.
+fs::path InstalledStub(const std::string& arch) {
   std::error_code error;
   const fs::path self = fs::read_symlink("/proc/self/exe", error);
   if (error || self.empty()) return fs::path();
-  return self.parent_path().parent_path() / "share" / "setupkit" / "setup.exe";
+  const fs::path share = self.parent_path().parent_path() / "share" / "setupkit";
+  return (arch == "x64" ? share / "x64" : share) / "setup.exe";
+}
+
+// --arch as given, or the default x86; a usage problem for another value.
+Problem ParseArch(const Options& options, std::string* arch) {
+  *arch = options.arch.given ? options.arch.text : "x86";
+  if (*arch != "x86" && *arch != "x64") return Failure("--arch " + *arch + ": not x86 or x64");
+  return NoProblem();
+}
+
+// The problem of a program whose architecture (`found`, from its PE header) is not the one --arch asks for;
+// empty when it is, or --arch is not given.
+std::string ArchMismatch(const Options& options, const std::string& found, const fs::path& path) {
+  if (!options.arch.given || found == options.arch.text) return std::string();
+  return ShowPath(path) + ": is " + (found.empty() ? "of no architecture setupkit knows" : "an " + found + " program") +
+         ", not " + options.arch.text + " (--arch " + options.arch.text + ")";
 }
 
 // "2024-05-01" as an ArchiveDate.
@@ -225,25 +286,30 @@ class ProgressLine {
   std::chrono::steady_clock::time_point started_;
 };
 
-// The options pack cannot do without, and the stub's path; a usage problem.
-Problem CheckPackOptions(const Options& options, fs::path* stub) {
+// The options pack (or, without `pack`, uninstaller) cannot do without, and
+// the stub's path, whose folder holds the default uninst.exe; a usage problem.
+Problem CheckPackOptions(const Options& options, bool pack, fs::path* stub) {
   if (!options.out.given) return Failure("missing --out");
   if (!options.productCode.given) return Failure("missing --product-code");
   if (options.from.given == options.entries.given) return Failure("give exactly one of --from DIR and --entries FILE");
-  if (!options.uninstaller.given && options.uninstallerProgram.given) {
+  if (pack && !options.uninstaller.given && options.uninstallerProgram.given) {
     return Failure("--uninstaller-program needs --uninstaller");
   }
-  *stub = options.stub.given ? fs::u8path(options.stub.text) : InstalledStub();
+  std::string arch;
+  const Problem problem = ParseArch(options, &arch);
+  if (problem.code != kExitSuccess) return problem;
+  *stub = options.stub.given ? fs::u8path(options.stub.text) : InstalledStub(arch);
   std::error_code error;
-  if (!options.stub.given && !fs::is_regular_file(*stub, error)) {
+  // The uninstaller command needs no stub, only the uninst.exe installed beside it.
+  if (pack && !options.stub.given && !fs::is_regular_file(*stub, error)) {
     return Failure("missing --stub, and no stub is installed with setupkit" +
                    (stub->empty() ? std::string() : " (" + ShowPath(*stub) + ")"));
   }
   return NoProblem();
 }
 
-// The identity texts in Windows-1252, the archive date and the dictionary size.
-Problem ReadPackTexts(const Options& options, PackJob* job) {
+// The identity texts in Windows-1252.
+Problem ReadIdentityTexts(const Options& options, PackJob* job) {
   const struct {
     stored::Identity kind;
     const char* name;
@@ -256,6 +322,13 @@ Problem ReadPackTexts(const Options& options, PackJob* job) {
     const std::string why = stored::CheckIdentity(identity.kind, identity.value.text, identity.text);
     if (!why.empty()) return Failure(std::string(identity.name) + " \"" + identity.value.text + "\" " + why);
   }
+  return NoProblem();
+}
+
+// The identity texts, the archive date and the dictionary size.
+Problem ReadPackTexts(const Options& options, PackJob* job) {
+  const Problem identity = ReadIdentityTexts(options, job);
+  if (identity.code != kExitSuccess) return identity;
   const Problem date = options.date.given ? ParseDate(options.date.text, &job->archiveDate) : DefaultDate(&job->archiveDate);
   if (date.code != kExitSuccess) return date;
   job->dictionarySize = kPackDictionaryDefault;
@@ -263,11 +336,13 @@ Problem ReadPackTexts(const Options& options, PackJob* job) {
 }
 
 // The stub, checked, and an output that is neither a folder nor the stub.
-Problem LoadStub(const fs::path& stub, PackJob* job) {
+Problem LoadStub(const Options& options, const fs::path& stub, PackJob* job) {
   Problem problem = ReadWholeFile(stub, &job->stub);
   if (problem.code != kExitSuccess) return problem;
   const std::string why = StubCheck(job->stub);
   if (!why.empty()) return Failure(ShowPath(stub) + ": " + why);
+  const std::string mismatch = ArchMismatch(options, ProgramArchitecture(job->stub, job->stub.size()), stub);
+  if (!mismatch.empty()) return Failure(mismatch);
   std::error_code error;
   if (fs::is_directory(job->output, error)) {
     return Failure(ShowPath(job->output) + ": is a folder; give the installer's file name");
@@ -297,7 +372,7 @@ Problem GatherFiles(const Options& options, PackJob* job, std::string* origin) {
 
 // Everything the installer will hold, checked: files, product name, uninstaller.
 Problem PrepareJob(const Options& options, const fs::path& stub, PackJob* job) {
-  Problem problem = LoadStub(stub, job);
+  Problem problem = LoadStub(options, stub, job);
   if (problem.code != kExitSuccess) return problem;
   std::string origin;
   problem = GatherFiles(options, job, &origin);
@@ -317,6 +392,7 @@ Problem PrepareJob(const Options& options, const fs::path& stub, PackJob* job) {
 // Prints the warnings; with --strict they are errors.
 Problem ShowWarnings(const Options& options, const PackJob& job, const Console& console) {
   std::vector<std::string> warnings = PackWarnings(job, options.mainProgram.text);
+  for (const std::string& mismatch : UninstallerMismatches(job)) warnings.push_back(mismatch);
   const std::vector<std::string> clashes = ProductFilesFlatteningClashes(job.files);
   for (size_t i = 0; i < clashes.size() && i < kShownClashes; ++i) warnings.push_back(clashes[i]);
   if (clashes.size() > kShownClashes) {
@@ -352,20 +428,53 @@ int WriteAndReport(const PackJob& job, const Console& console) {
   return kExitSuccess;
 }
 
+// What pack and uninstaller start with: the options, checked (a usage error),
+// and the texts read into a new job (pack's also the date and dictionary size).
+// Returns the exit code after a problem it reported, or -1 to go on.
+int StartJob(const char* command, const Options& options, const Console& console, PackJob* job, fs::path* stub) {
+  const bool pack = std::string(command) == "pack";
+  Problem problem = CheckPackOptions(options, pack, stub);
+  if (problem.code != kExitSuccess) return ReportUsage(console, command, problem.text);
+  job->output = fs::u8path(options.out.text);
+  problem = pack ? ReadPackTexts(options, job) : ReadIdentityTexts(options, job);
+  if (problem.code == kExitSuccess) return -1;
+  console.err << "setupkit " << command << ": " << problem.text << "\n";
+  return problem.code;
+}
+
+// The product's files and name, for the uninstaller command.
+Problem GatherProduct(const Options& options, PackJob* job) {
+  std::string origin;
+  Problem problem = GatherFiles(options, job, &origin);
+  if (problem.code != kExitSuccess) return problem;
+  return ProductNameOf(job->files, &job->productName, &job->described);
+}
+
 }  // namespace
 
-int RunPack(const Options& options, const Console& console) {
-  fs::path stub;
-  Problem problem = CheckPackOptions(options, &stub);
-  if (problem.code != kExitSuccess) return ReportUsage(console, "pack", problem.text);
+int RunUninstaller(const Options& options, const Console& console) {
   PackJob job{};
-  job.output = fs::u8path(options.out.text);
-  problem = ReadPackTexts(options, &job);
-  if (problem.code != kExitSuccess) {
-    console.err << "setupkit pack: " << problem.text << "\n";
-    return problem.code;
-  }
-  problem = PrepareJob(options, stub, &job);
+  fs::path stub;
+  const int started = StartJob("uninstaller", options, console, &job, &stub);
+  if (started >= 0) return started;
+  Problem problem = GatherProduct(options, &job);
+  if (problem.code != kExitSuccess) return Report(console, problem);
+  const fs::path program = options.uninstallerProgram.given ? fs::u8path(options.uninstallerProgram.text)
+                                                            : stub.parent_path() / "uninst.exe";
+  const std::string mismatch = ArchMismatch(options, FileArchitecture(program), program);
+  problem = mismatch.empty() ? WriteUninstaller(program, &job, job.output) : Failure(mismatch);
+  if (problem.code != kExitSuccess) return Report(console, problem);
+  console.out << ShowPath(job.output) << ": uninstaller for \"" << Printable(ansi::ToUtf8(job.productName)) << "\", "
+              << job.files.size() << " file names, " << job.files.back().bytes.size() << " bytes\n";
+  return kExitSuccess;
+}
+
+int RunPack(const Options& options, const Console& console) {
+  PackJob job{};
+  fs::path stub;
+  const int started = StartJob("pack", options, console, &job, &stub);
+  if (started >= 0) return started;
+  Problem problem = PrepareJob(options, stub, &job);
   if (problem.code == kExitSuccess) problem = ShowWarnings(options, job, console);
   if (problem.code != kExitSuccess) return Report(console, problem);
   return WriteAndReport(job, console);

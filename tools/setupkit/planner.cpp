@@ -13,6 +13,7 @@
 #include "setupkit/inspector.h"
 #include "setupkit/install_simulation.h"
 #include "setupkit/reading_pass.h"
+#include "setupkit/stub_check.h"
 #include "setupkit/text_output.h"
 #include "setupkit/uninstaller.h"
 #include "text/bounded_text.h"
@@ -117,6 +118,7 @@ struct Plan {
   std::string caption, title, productName, productVersion, productCode, destination, mainProgram, uninstaller;
   std::string record, error;
   std::string installedVersion, versionCase;  // the --installed-version given and what the installer makes of it
+  std::string architecture, registryView;     // the stub's, and the registry view its HKLM values go to
   bool proposed;
   bool quietUninstall;  // the uninstaller carries its trailer: it takes /S
   std::vector<std::pair<LanguageItem, std::vector<std::string>>> languages;  // item, the files its cleared box drops
@@ -290,7 +292,10 @@ void PrintTextHead(const Plan& plan, std::ostream& out) {
       << "\n  product name: " << (plan.productName.empty() ? "(none: no uninstall entry, group or shortcuts)"
                                                            : Printable(plan.productName))
       << "\n  destination:  " << Printable(plan.destination) << (plan.proposed ? "  (proposed on a first run)" : "")
-      << "\n\nLanguages (a cleared box drops)\n";
+      << "\n\nArchitecture: " << (plan.architecture.empty() ? "(unknown)" : plan.architecture);
+  if (!plan.registryView.empty()) out << ", the " << plan.registryView << " registry view";
+  if (plan.architecture == "x86") out << " (on 64-bit Windows: below Software\\WOW6432Node, and Program Files (x86))";
+  out << "\n\nLanguages (a cleared box drops)\n";
   for (const auto& language : plan.languages) {
     out << "  " << Printable(Code(language.first.code)) << " " << Printable(Utf16ToUtf8(language.first.text)) << ":";
     if (language.second.empty()) out << " nothing";
@@ -360,6 +365,8 @@ void PrintJsonHead(const Plan& plan, JsonWriter* json) {
       {"productCode", &plan.productCode}, {"destination", &plan.destination}};
   for (const auto& text : head) JsonText(json, text.first, *text.second);
   JsonBool(json, "proposed", plan.proposed);
+  JsonText(json, "architecture", plan.architecture);
+  JsonText(json, "registryView", plan.registryView);
   JsonText(json, "mainProgram", plan.mainProgram);
   JsonText(json, "uninstaller", plan.uninstaller);
   JsonBool(json, "quietUninstall", plan.quietUninstall);
@@ -412,12 +419,15 @@ Problem ScanInstaller(const fs::path& installer, const PlanRequest& request, Sca
   return ReadingPass(installer, request.memoryLimit, ScanHandler, scan, summary);
 }
 
-Problem ChooseDestination(const PlanRequest& request, const Scan& scan, std::u16string* destination) {
+Problem ChooseDestination(const PlanRequest& request, const Scan& scan, const std::string& architecture,
+                          std::u16string* destination) {
   *destination = Utf8ToUtf16(request.destination);
   if (request.destination.empty()) {
-    // A plain system: Program Files beside C:\Windows, no folder stored by an earlier run.
+    // A plain 64-bit system: Program Files beside C:\Windows, no folder stored by an earlier run. A 32-bit
+    // installer reads ProgramFilesDir through the 32-bit registry view, which names Program Files (x86).
     char16_t folder[kPathUnits] = u"C:\\Windows";
     ProgramFilesBesideWindows(folder, kPathUnits);
+    if (architecture == "x86") AppendWide(u" (x86)", folder, kPathUnits);
     ProposeDestination(folder, kPathUnits, scan.productName);
     *destination = folder;
   } else if (destination->size() > kDestinationLimit) {
@@ -481,7 +491,9 @@ Problem PlanInstallation(const fs::path& installer, const PlanRequest& request, 
   plan.productCode = ansi::ToUtf8(summary.productCode);
   plan.proposed = request.destination.empty();
   std::u16string destination;
-  problem = ChooseDestination(request, scan, &destination);
+  plan.architecture = FileArchitecture(installer);
+  plan.registryView = plan.architecture == "x64" ? "64-bit" : plan.architecture == "x86" ? "32-bit" : "";
+  problem = ChooseDestination(request, scan, plan.architecture, &destination);
   if (problem.code != kExitSuccess) return problem;
   plan.destination = Utf16ToUtf8(destination);
   // The dialog's list shows its items sorted by their text.

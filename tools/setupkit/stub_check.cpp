@@ -5,7 +5,9 @@
 #include <algorithm>
 
 #include "archive/payload_format.h"
+#include "archive/pe_image.h"
 #include "archive/stub_marker.h"
+#include "setupkit/file_io.h"
 
 namespace {
 
@@ -27,7 +29,6 @@ const uint32_t kNewHeaderPointer = 0x3C;
 const uint32_t kCoffHeaderSize = 20;
 const uint32_t kOptionalMagicPe32 = 0x10B;
 const uint32_t kOptionalMagicPe32Plus = 0x20B;
-const uint32_t kSecurityDirectory = 4;
 
 }  // namespace
 
@@ -75,35 +76,40 @@ std::string ReadPeHeaders(const std::vector<uint8_t>& stub, PeHeaders* headers) 
 
 }  // namespace
 
-std::string PeHeaderProblem(const std::vector<uint8_t>& bytes) {
-  PeHeaders headers;
-  return ReadPeHeaders(bytes, &headers);
-}
-
 std::string StubCheck(const std::vector<uint8_t>& stub) {
   PeHeaders headers;
   const std::string problem = ReadPeHeaders(stub, &headers);
   if (!problem.empty()) return problem;
-  const uint64_t optional = headers.optional;
-  const uint32_t optionalSize = headers.optionalSize, magic = headers.magic;
   if (!StubHasMarker(stub.data(), stub.size())) {
     return "is a Windows program but not a setup.exe stub of this project (no stub marker); give the setup.exe "
            "of a setupkit build";
   }
-  const uint64_t countOffset = magic == kOptionalMagicPe32 ? 92 : 108;
-  const uint64_t directories = countOffset + 4;
-  uint32_t directoryCount = 0;
-  if (countOffset + 4 <= optionalSize) Read32(stub, optional + countOffset, &directoryCount);
-  const uint64_t security = directories + 8 * kSecurityDirectory;
-  if (directoryCount > kSecurityDirectory && security + 8 <= optionalSize) {
-    uint32_t address = 0, size = 0;
-    Read32(stub, optional + security, &address);
-    Read32(stub, optional + security + 4, &size);
-    if (address != 0 || size != 0) return "is signed (Authenticode certificate table); sign after packing";
+  PeImage image;
+  const uint32_t size = static_cast<uint32_t>(std::min<size_t>(stub.size(), 0xFFFFFFFFu));
+  // A damaged certificate entry is refused alike: whatever it points at is no place for a payload.
+  if (PeImageRead(stub.data(), size, size, &image) != kPeImageOk || image.certificateSize != 0) {
+    return "is signed (Authenticode certificate table); sign after packing";
   }
   const int64_t magicAt = StubFindPayloadMagic(stub);
   if (magicAt >= 0) {
     return "already carries a payload (magic at offset " + std::to_string(magicAt) + "); pack the bare stub";
   }
   return std::string();
+}
+
+std::string ProgramArchitecture(const std::vector<uint8_t>& start, uint64_t fileSize) {
+  PeImage image;
+  const uint32_t given = static_cast<uint32_t>(std::min<size_t>(start.size(), kPeHeaderBytes));
+  // The certificate entry plays no part here: a file over 4 GiB is measured as its headers.
+  const uint32_t size = fileSize > 0xFFFFFFFFu ? given : static_cast<uint32_t>(fileSize);
+  if (PeImageRead(start.data(), given, std::max(size, given), &image) != kPeImageOk) return std::string();
+  return image.machine == kPeMachineI386 ? "x86" : image.machine == kPeMachineAmd64 ? "x64" : "";
+}
+
+std::string FileArchitecture(const std::filesystem::path& path) {
+  std::vector<uint8_t> start;
+  std::error_code error;
+  const uint64_t size = std::filesystem::file_size(path, error);
+  if (error || ReadFileBytes(path, kPeHeaderBytes, false, &start).code != kExitSuccess) return std::string();
+  return ProgramArchitecture(start, size);
 }

@@ -5,6 +5,7 @@
 
 #include <stdint.h>
 
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -15,13 +16,17 @@ int64_t StubFindPayloadMagic(const std::vector<uint8_t>& bytes);
 // True when the bytes hold the text every setup.exe carries (archive/stub_marker.h).
 bool StubHasMarker(const uint8_t* bytes, size_t size);
 
-// Returns an empty string when the bytes start with MZ and PE headers and a PE32
-// or PE32+ optional header, otherwise what is missing.
-std::string PeHeaderProblem(const std::vector<uint8_t>& bytes);
-
 // Returns an empty string when `stub` may be packed, otherwise the problem:
 // not an MZ/PE executable, no stub marker, an Authenticode certificate table in the security
 // data directory (signing must come after packing, since the payload goes where
 // the certificate table would have to follow), or a payload magic where the
 // locator would find it before the new payload.
 std::string StubCheck(const std::vector<uint8_t>& stub);
+
+// The architecture a program runs on, from its PE machine field: "x86" (i386)
+// or "x64" (x86-64); empty for another machine or no PE image. `start` holds
+// the file's first bytes (kPeHeaderBytes of them, or all), `fileSize` its size.
+std::string ProgramArchitecture(const std::vector<uint8_t>& start, uint64_t fileSize);
+
+// The same, read from the start of the file at `path`; empty when it cannot be read.
+std::string FileArchitecture(const std::filesystem::path& path);
