@@ -40,15 +40,15 @@ decide-main @ native @ ^install_tests$ @ src/install/install_decisions.cpp @ } e
 decide-main-case @ native @ ^install_tests$ @ src/install/install_decisions.cpp @ if (name[0] != u'E' && name[0] != u'e') return false; @ if (name[0] != u'E') return false;
 extract-dotdot @ native @ ^setupkit_tests$ @ tools/setupkit/stored_text.cpp @ if (dots >= 2 && @ if (dots > 2 &&
 pack-colon @ native @ ^setupkit_tests$ @ tools/setupkit/stored_text.cpp @ std::string("<>:\"|?*") @ std::string("<>\"|?*")
-pack-signed @ native @ ^setupkit_tests$ @ tools/setupkit/stub_check.cpp @ kSecurityDirectory = 4; @ kSecurityDirectory = 5;
+pack-signed @ native @ ^(archive|setupkit)_tests$ @ src/archive/pe_image.cpp @ kSecurityEntry = 4; @ kSecurityEntry = 5;
 pack-order @ native @ ^setupkit_tests$ @ tools/setupkit/product_files.cpp @ return a.name < b.name; @ return a.source < b.source;
 verify-exit @ native @ ^setupkit_tests$ @ tools/setupkit/exit_codes.h @ const int kExitBrokenPayload = 1; @ const int kExitBrokenPayload = 2;
 usage-exit @ native @ ^setupkit_tests$ @ tools/setupkit/command_line.cpp @ return kExitFailure; @ return kExitBrokenPayload;
 tree-one-letter @ native @ ^archive_tests$ @ src/archive/file_routines.cpp @ if (cut == 0 || (cut <= 3 && work[1] == u':')) return kTreeNotCreated; @ if (cut <= 3) return kTreeNotCreated;
 extract-device @ native @ ^setupkit_tests$ @ tools/setupkit/stored_text.cpp @ if (IsWindowsDeviceName(component)) return @ if (false) return
 extract-link @ native @ ^setupkit_tests$ @ tools/setupkit/inspector.cpp @ if (fs::is_symlink(status)) { @ if (false) {
-extract-staging @ native @ ^archive_tests$ @ tools/setupkit/inspector.cpp @ if (*result < 0) return Broken( @ if (*result < 0) return PlaceStagedFiles(staging, folder, state), Broken(
-list-escape @ native @ ^setupkit_tests$ @ tools/setupkit/text_output.cpp @ } else if (c < 0x20 || c == 0x7F || c1) { @ } else if ((c < 0x20 && c == 0x7F) || c1) {
+extract-staging @ native @ ^setupkit_tests$ @ tools/setupkit/inspector.cpp @ if (*result <= 0 && problem.code != kExitSuccess) return problem; @ if (*result < 0 && false) return problem;
+list-escape @ native @ ^setupkit_tests$ @ tools/setupkit/text_output.cpp @ } else if (c < 0x20 || c == 0x7F) { @ } else if (c < 0x20 && c == 0x7F) {
 extract-replace @ native @ ^setupkit_tests$ @ tools/setupkit/inspector.cpp @ (folder / name).c_str(), RENAME_NOREPLACE); @ (folder / name).c_str(), 0);
 list-uninstaller @ native @ ^setupkit_tests$ @ tools/setupkit/inspector.cpp @ check->copied = true; @ check->copied = false;
 registry-type @ win32 @ ^shell_tests$ @ src/install/registry_text.cpp @ REG_SZ, reinterpret_cast @ REG_EXPAND_SZ, reinterpret_cast
@@ -76,7 +76,7 @@ uninst-links @ e2e @ ^e2e_uninstall$ @ src/uninstall/uninstall_run.cpp @ RemoveS
 uninst-closer @ e2e @ ^e2e_uninstall$ @ src/uninstall/uninstall_run.cpp @ CloseProduct(removal->trailer.windowClass); @ // CloseProduct(removal->trailer.windowClass);
 options-rest @ native @ ^install_tests$ @ src/install/setup_options.cpp @ p[2] == u'=' && p[3] != u'"'; @ p[2] == u'=' && false;
 options-relative @ native @ ^install_tests$ @ src/install/setup_options.cpp @ IsFullyQualifiedPath(options->destination); @ true;
-record-merge @ native @ ^install_tests$ @ src/install/folder_record.cpp @ if (HasName(builder, name)) return; @ // every name again
+record-merge @ native @ ^install_tests$ @ src/install/folder_record.cpp @ if (slot == nullptr || *slot != 0) return; @ if (slot == nullptr) return;
 version-numbers @ native @ ^install_tests$ @ src/install/folder_record.cpp @ if (x != y) return x > y ? 1 : -1; @ if (x != y) return x < y ? 1 : -1;
 silent-exit @ e2e @ ^e2e_deploy$ @ src/shell/startup.cpp @ code = InstallExitCode(RunInstallChoices @ code = 0 * InstallExitCode(RunInstallChoices
 entry-quoted @ e2e @ ^e2e_deploy$ @ src/install/install_record.cpp @ SetWide(u"\"", out, kPathUnits); @ SetWide(u"", out, kPathUnits);
