@@ -33,7 +33,10 @@ void DecideInstallRecord(const InstallState* state, const char16_t* productName,
   steps->shortcuts = steps->programGroup;
 }
 
+namespace {
 const char16_t kDisplayVersionValue[] = u"DisplayVersion";
+}  // namespace
+
 const char16_t* const kUninstallOptionalValues[] = {u"QuietUninstallString", kDisplayVersionValue, nullptr};
 
 namespace {

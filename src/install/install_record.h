@@ -64,9 +64,6 @@ int UninstallEntryValues(const InstallState* state, const UninstallFacts* facts,
 // that this install does not write is deleted, so a stale one never stays.
 extern const char16_t* const kUninstallOptionalValues[];
 
-// Where the version of the installed product is kept: the entry's value.
-extern const char16_t kDisplayVersionValue[];
-
 // This build's own version (its version record's), for the log.
 extern const char16_t kInstallerVersion[];
 

@@ -81,7 +81,6 @@ void ShowUsage(const SetupOptions* options, bool rejected) {
     LookupString(context->stringTable, kTextBadSwitch, text, kStringMessageUnits);
     AppendWide(options->rejected, text, 2 * kStringMessageUnits);
     AppendWide(u"\n\n", text, 2 * kStringMessageUnits);
-    SetupLog(u"result", text);
   }
   char16_t usage[kStringMessageUnits];
   LookupString(context->stringTable, kTextUsage, usage, kStringMessageUnits);
