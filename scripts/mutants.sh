@@ -1,20 +1,32 @@
 #!/usr/bin/env bash
-# Mutation check: proves the tests find real faults. Each fault below is one line
-# planted in src/ or tools/ of a scratch copy of the tree; the preset of its tier
-# is rebuilt and the ctest tests named by its regex are run. Failing tests catch it.
+# Mutation check: proves the tests find real faults. Two sets of one-line faults are
+# planted, one at a time, in src/ or tools/ of a scratch copy of the tree; the tier
+# is rebuilt and its tests run. Failing tests catch the fault.
 #
-#   scripts/mutants.sh [--source DIR] [--scratch DIR] [--only ID[,ID...]] [--list] [--help]
+#   scripts/mutants.sh [--source DIR] [--scratch DIR] [--only ID[,ID...]] [--list]
+#   scripts/mutants.sh --sample N [--seed S] [--source DIR] [--scratch DIR]
 #
 #   --source DIR   tree to check (default: the repo holding this script); its tracked
 #                  files, uncommitted changes included, are copied to the scratch folder
 #   --scratch DIR  the copy (default: DIR/build/mutants/src); results.txt lands beside it
-#   --only IDS     only these faults          --list   print the faults and stop
+#   --only IDS     only these faults of the table  --list  print the table and stop
+#   --sample N     instead of the table, N faults drawn by scripts/mutant-sample.py from
+#                  the lines of src/ and tools/ (seed S, default 1): each is run against
+#                  the whole suite of every tree that compiles its file, native first
+#   --keep-going   with --sample: do not stop a tier's tests at the first failure
 #
-# Tiers: native (ctest --preset native), win32 (Win32 unit tests under Wine) and e2e
-# (end-to-end scenarios under Wine); the Win32 preset is mingw64 where the tree defines
-# it, else mingw, or $MUTANTS_WIN_PRESET. Results: caught, missed, invalid (does not
-# build), stale (original text not exactly once in its file), baseline-fail (the tests
-# fail without the fault). Exit 0 when no fault is missed. Takes 30-60 minutes.
+# The table below is the regression set: faults chosen by hand, each with the tests
+# meant to catch it. Tiers: native (ctest --preset native), win32 (Win32 unit tests
+# under Wine) and e2e (end-to-end scenarios under Wine); the Win32 preset is mingw64
+# where the tree defines it, else mingw, or $MUTANTS_WIN_PRESET. Every Wine run of a
+# fault starts from fresh prefixes and HOME, copied from ones made before the first.
+#
+# A sampled fault listed in scripts/mutants-equivalent.txt (a reviewed list: the line,
+# the fault, and why no user could tell) counts as equivalent and is not run; one that
+# does not compile is invalid and another is drawn in its place. The score is caught
+# out of caught + missed. Results: caught, missed, equivalent, invalid, stale (the
+# line is not as recorded), baseline-fail (the tests fail without the fault). Exit 0
+# when no fault is missed. The table takes 30-60 minutes; a sample of 100 about 90.
 set -uo pipefail
 shopt -u patsub_replacement 2>/dev/null
 
@@ -85,20 +97,24 @@ uninst-self @ e2e @ ^e2e_uninstall$ @ src/uninstall/uninstall_run.cpp @ if (lstr
 EOF
 )
 
-usage() { sed -n '2,17p' "$0" | sed 's/^# \{0,1\}//'; }
+usage() { sed -n '2,30p' "$0" | sed 's/^# \{0,1\}//'; }
 
 source_dir=$(cd "$(dirname "$0")/.." && pwd)
-scratch="" only="" list=0
+scratch="" only="" list=0 sample=0 seed=1 keep_going=0
 while [ $# -gt 0 ]; do
   case $1 in
     --source) source_dir=$(cd "${2:?--source needs a folder}" && pwd) || exit 2; shift 2 ;;
     --scratch) scratch=${2:?--scratch needs a folder}; shift 2 ;;
     --only) only=${2:?--only needs fault ids}; shift 2 ;;
     --list) list=1; shift ;;
+    --sample) sample=${2:?--sample needs a number}; shift 2 ;;
+    --seed) seed=${2:?--seed needs a number}; shift 2 ;;
+    --keep-going) keep_going=1; shift ;;
     -h|--help) usage; exit 0 ;;
     *) echo "mutants: unknown argument $1 (see --help)" >&2; exit 2 ;;
   esac
 done
+[[ $sample =~ ^[0-9]+$ && $seed =~ ^[0-9]+$ ]] || { echo "mutants: --sample and --seed take whole numbers" >&2; exit 2; }
 
 # The table as records split by \x1f; --only keeps the named faults.
 faults=()
@@ -119,11 +135,13 @@ if [ "$list" = 1 ]; then
 fi
 
 scratch=$(mkdir -p "${scratch:-$source_dir/build/mutants/src}" && cd "${scratch:-$source_dir/build/mutants/src}" && pwd)
-results="$(dirname "$scratch")/results.txt"
-log="$(dirname "$scratch")/mutants.log"
+work=$(dirname "$scratch")
+results="$work/results.txt"
+log="$work/mutants.log"
 : >"$results" && : >"$log"
 win=${MUTANTS_WIN_PRESET:-mingw}
 [ -n "${MUTANTS_WIN_PRESET:-}" ] || ! grep -q '"name": *"mingw64"' "$source_dir/CMakePresets.json" || win=mingw64
+started=$SECONDS
 
 # Copies what differs (a new mtime makes make rebuild it) and drops files no longer tracked.
 echo "mutants: copying $source_dir to $scratch"
@@ -140,17 +158,111 @@ rebuild() {  # tier
   if [ "$1" = native ]; then build native; return; fi
   (cd "$scratch" && cmake --build --preset native -j2 --target setupkit) >>"$log" 2>&1 && build "$win"
 }
+
+# Fresh Wine state per run: the prefixes and HOME, copied from a set made once.
+pristine="$work/wine-pristine"
+state="$work/wine-state"
+make_pristine() {
+  local exe="$scratch/build/$win/tests/text_tests.exe" dpi
+  rm -rf "$pristine"
+  for dpi in "" 144 192; do
+    SETUP_WINE_STATE=$pristine SETUP_WINE_DPI=$dpi bash "$scratch/scripts/wine-run.sh" "$exe" --gtest_list_tests \
+      >>"$log" 2>&1 || return 1
+  done
+  (source "$scratch/scripts/wine-env.sh" && use_wine_for "$exe" && export HOME="$pristine/home" WINEDEBUG=-all &&
+    bash "$scratch/tests/e2e/wine-template.sh" "$pristine") >>"$log" 2>&1
+}
+fresh_state() {
+  local prefix
+  for prefix in "$state"/*/; do
+    [ -f "$prefix/system.reg" ] && WINEPREFIX=$prefix wineserver -k 2>/dev/null
+  done
+  rm -rf "$state" && cp -a "$pristine" "$state"
+}
+
 run_tests() {  # tier regex
   local preset=native
-  [ "$1" = native ] || preset=$win
-  (cd "$scratch" && ctest --preset "$preset" -R "$2" --timeout 300 --no-tests=error) >>"$log" 2>&1
+  [ "$1" = native ] || { preset=$win; fresh_state; }
+  (cd "$scratch" && SETUP_WINE_STATE=$state ctest --preset "$preset" -R "$2" --timeout 300 --no-tests=error) \
+    >>"$log" 2>&1
+}
+# The whole suite of a tree, less the check that rebuilds the stub twice and compares the
+# bytes: a planted fault is in both builds, so that check cannot see it.
+run_suite() {  # native|win
+  local preset=native extra=(-j2)
+  [ "$1" = native ] || { preset=$win; extra=(-E '^hardening_reproducible_stub$'); fresh_state; }
+  [ "$keep_going" = 1 ] || extra+=(--stop-on-failure)
+  (cd "$scratch" && SETUP_WINE_STATE=$state ctest --preset "$preset" "${extra[@]}" --timeout 240) >>"$log" 2>&1
 }
 
 echo "mutants: building native and $win presets (log: $log)"
-if ! { (cd "$scratch" && cmake --preset native && cmake --preset "$win" -DSETUPKIT_NATIVE="$scratch/build/native/setupkit") \
-    >>"$log" 2>&1 && build native && build "$win"; }; then
-  echo "mutants: the unmutated tree does not build; see $log" >&2
+if ! { (cd "$scratch" && cmake --preset native -DCMAKE_EXPORT_COMPILE_COMMANDS=ON &&
+        cmake --preset "$win" -DCMAKE_EXPORT_COMPILE_COMMANDS=ON -DSETUPKIT_NATIVE="$scratch/build/native/setupkit") \
+    >>"$log" 2>&1 && build native && build "$win" && make_pristine; }; then
+  echo "mutants: the unmutated tree does not build, or Wine cannot start; see $log" >&2
   exit 2
+fi
+
+backup="$work/original.bak"
+planted=""
+trap '[ -z "$planted" ] || cp "$backup" "$planted"' EXIT
+caught=0 missed=0 other=0
+
+if [ "$sample" -gt 0 ]; then
+  candidates="$work/candidates.tsv"
+  python3 "$scratch/scripts/mutant-sample.py" "$scratch" --seed "$seed" \
+    --native "$scratch/build/native/compile_commands.json" --win "$scratch/build/$win/compile_commands.json" \
+    --equivalent "$scratch/scripts/mutants-equivalent.txt" >"$candidates" || exit 2
+  for t in native win; do
+    echo "mutants: baseline, the whole $t suite" && run_suite "$t" ||
+      { echo "mutants: the $t tests fail without any fault; see $log" >&2; exit 2; }
+  done
+  counted=0 equivalent=0 invalid=0 survivors=""
+  while [ "$counted" -lt "$sample" ] && IFS=$'\t' read -r -u 3 tier where kind original faulty listed; do
+    file=${where%:*} number=${where##*:} path="$scratch/${where%:*}" start=$SECONDS
+    mapfile -t text <"$path"
+    if [ "$listed" = equivalent ]; then
+      result=equivalent
+    elif [ "${text[number - 1]}" != "$original" ]; then
+      result=stale
+    else
+      cp "$path" "$backup" && planted=$path
+      text[number - 1]=$faulty
+      printf '%s\n' "${text[@]}" >"$path"
+      echo "== $where $kind: $faulty" >>"$log"
+      mark=$(wc -l <"$log")
+      result=missed
+      if [ "$tier" != win ] && ! build native; then
+        result=invalid
+      elif [ "$tier" != native ] && ! rebuild win; then
+        # Compiling the planted line fails: invalid. Anything else (packing the tests'
+        # installers with the faulty setupkit) is a failure the fault causes.
+        tail -n +"$mark" "$log" | grep -q "${file##*/}:[0-9]*:[0-9]*: error" && result=invalid || result=caught
+      elif [ "$tier" != win ] && ! run_suite native; then
+        result=caught
+      elif [ "$tier" != native ] && ! run_suite win; then
+        result=caught
+      fi
+      cp "$backup" "$path" && planted=""
+    fi
+    case $result in
+      caught) caught=$((caught + 1)) ;;
+      missed) missed=$((missed + 1)); survivors+="  $where $kind"$'\n'"    - ${original#"${original%%[! ]*}"}"$'\n'"    + ${faulty#"${faulty%%[! ]*}"}"$'\n' ;;
+      equivalent) equivalent=$((equivalent + 1)) ;;
+      *) invalid=$((invalid + 1)) ;;
+    esac
+    [[ $result == @(caught|missed|equivalent) ]] && counted=$((counted + 1))
+    printf '%-44s %-6s %-6s %-10s %4ds\n' "$where" "$kind" "$tier" "$result" $((SECONDS - start)) | tee -a "$results"
+  done 3<"$candidates"
+  score=$(awk -v c="$caught" -v m="$missed" 'BEGIN { printf "%.1f", c + m ? 100 * c / (c + m) : 100 }')
+  {
+    echo "mutants: seed $seed, $counted faults: $caught caught, $missed missed, $equivalent equivalent" \
+      "($invalid drawn more did not compile or were stale); score $score % of $((caught + missed));" \
+      "$(( (SECONDS - started) / 60 )) min"
+    [ -z "$survivors" ] || printf 'survivors:\n%s' "$survivors"
+  } | tee -a "$results"
+  [ "$missed" -eq 0 ]
+  exit
 fi
 
 declare -A baseline
@@ -162,10 +274,6 @@ for f in "${faults[@]}"; do
   echo "mutants: baseline $key: ${baseline[$key]}"
 done
 
-backup="$(dirname "$scratch")/original.bak"
-planted=""
-trap '[ -z "$planted" ] || cp "$backup" "$planted"' EXIT
-caught=0 missed=0 other=0
 for f in "${faults[@]}"; do
   IFS=$'\x1f' read -r id tier regex file original replacement <<<"$f"
   start=$SECONDS

@@ -5,7 +5,9 @@
 # The prefix is made once per build folder; a virtual display is started per run.
 # A 64-bit program runs under 64-bit Wine (scripts/wine-env.sh). With SETUP_WINE_DPI
 # (144, 192, ...) the program runs in a prefix of its own whose screen has that DPI:
-# the LogPixels setting, which Wine reads when a program starts.
+# the LogPixels setting, which Wine reads when a program starts. SETUP_WINE_STATE
+# moves the prefixes and HOME to another folder (the mutation check gives each
+# fault a fresh one, so that what one fault leaves behind cannot fail the next).
 set -euo pipefail
 source "$(dirname "$0")/wine-env.sh"
 
@@ -15,7 +17,7 @@ while [ "$build" != / ] && [ ! -f "$build/CMakeCache.txt" ]; do build=$(dirname 
 [ "$build" != / ] || { echo "wine-run: $exe is not inside a build folder" >&2; exit 2; }
 
 use_wine_for "$exe"
-state="$build/wine"
+state="${SETUP_WINE_STATE:-$build/wine}"
 mkdir -p "$state/home"
 export HOME="$state/home"
 export WINEPREFIX="${SETUP_WINEPREFIX:-$state/prefix${SETUP_WINE_DPI:+-dpi$SETUP_WINE_DPI}}"

@@ -7,7 +7,8 @@
 #
 # A crash ends the program at once instead of waiting in the debugger. A
 # passing scenario's prefix is removed; a failing one's stays in wine/NAME.
-# E2E_SCREEN sets the virtual screen (default 1024x768x24).
+# E2E_SCREEN sets the virtual screen (default 1024x768x24); SETUP_WINE_STATE the
+# folder of the template, the prefixes and HOME (default: wine/ beside the program).
 set -euo pipefail
 source "$(dirname "$0")/../../scripts/wine-env.sh"
 
@@ -15,7 +16,7 @@ program=$(readlink -f "$1")
 name=$2
 locale=$3
 filter=$4
-state="$(dirname "$program")/wine"
+state="${SETUP_WINE_STATE:-$(dirname "$program")/wine}"
 prefix="$state/$name"
 use_wine_for "$program"
 
