@@ -95,7 +95,13 @@ struct ProgramRun {
   explicit ProgramRun(const UiCommand& command) { UiStartCommand(command.line, &process); }
   ~ProgramRun() { UiRelease(&process); }
   ProgramRun(const ProgramRun&) = delete;
-  HWND WaitDialog() { return UiWaitDialog(process.id, kLanguageListId); }
+  // The setup dialog; null, with a failure that says why, when none comes.
+  HWND WaitDialog() {
+    std::wstring why;
+    HWND dialog = UiWaitDialog(process, kLanguageListId, &why);
+    if (dialog == nullptr) ADD_FAILURE() << "no setup dialog: " << why;
+    return dialog;
+  }
   UiMessageBox WaitMessage(DWORD ms = kUiWaitMs) { return UiWaitMessageBox(process.id, kLanguageListId, ms); }
   long WaitExit() { return UiWaitExit(process); }
 };

@@ -53,7 +53,9 @@ int wmain(int argc, wchar_t** argv) {
     if (command == L"start" && argument != nullptr && process.process == nullptr) {
       ok = UiStart(argv[++i], L"", &process);
     } else if (command == L"dialog" && process.process != nullptr) {
-      ok = (dialog = UiWaitDialog(process.id, kLanguageListId)) != nullptr;
+      std::wstring why;
+      ok = (dialog = UiWaitDialog(process, kLanguageListId, &why)) != nullptr;
+      if (!ok) Print(L"no dialog: " + why);
     } else if (command == L"dump" && dialog != nullptr) {
       Dump(dialog);
     } else if (command == L"press" && argument != nullptr && dialog != nullptr) {

@@ -24,7 +24,8 @@
 
 const DWORD kUiWaitMs = 20000;
 // A program's first window waits for Wine to start it and for the payload scan,
-// which a loaded 32-bit host has been seen to take over 20 s for.
+// which a loaded 32-bit host has been seen to take over 20 s for. The wait ends
+// early when the program ends or shows a message instead (UiWaitDialog).
 const DWORD kUiStartWaitMs = 60000;
 
 // SendMessage that gives up after 5 s: the result, or 0.
@@ -46,6 +47,7 @@ HWND UiWaitFor(DWORD timeoutMs, Find found) {
 struct UiProcess {
   HANDLE process = nullptr;
   DWORD id = 0;
+  DWORD startError = 0;  // GetLastError of a failed start
 };
 
 // Starts program (a full path) with arguments.
@@ -56,6 +58,7 @@ inline bool UiStart(const std::wstring& program, const std::wstring& arguments, 
   PROCESS_INFORMATION info = {};
   if (!CreateProcessW(program.c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
                       &info)) {
+    out->startError = GetLastError();
     return false;
   }
   CloseHandle(info.hThread);
@@ -73,6 +76,7 @@ inline bool UiStartCommand(std::wstring commandLine, UiProcess* out) {
   startup.cb = sizeof(startup);
   PROCESS_INFORMATION info = {};
   if (!CreateProcessW(nullptr, &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &info)) {
+    out->startError = GetLastError();
     return false;
   }
   CloseHandle(info.hThread);
@@ -124,12 +128,6 @@ inline HWND UiWaitWindow(DWORD processId, const wchar_t* className, DWORD timeou
   return UiWaitTop(processId, className, timeoutMs, [](HWND) { return true; });
 }
 
-// The visible dialog of the process that holds a control markerId, e.g. the
-// setup dialog by its language list.
-inline HWND UiWaitDialog(DWORD processId, int markerId, DWORD timeoutMs = kUiStartWaitMs) {
-  return UiWaitTop(processId, L"#32770", timeoutMs, [&](HWND window) { return GetDlgItem(window, markerId); });
-}
-
 inline bool UiWaitGone(HWND window, DWORD timeoutMs = kUiWaitMs) {
   auto gone = [&]() { return IsWindow(window) && IsWindowVisible(window) ? nullptr : window; };
   return UiWaitFor(timeoutMs, gone) != nullptr;
@@ -165,6 +163,48 @@ inline UiMessageBox UiWaitMessageBox(DWORD processId, int markerId, DWORD timeou
     box.hasIcon = box.hasIcon || (type == SS_ICON && IsWindowVisible(child) && UiSend(child, STM_GETICON, 0, 0) != 0);
   }
   return box;
+}
+
+// The visible dialog of the process that holds a control markerId, e.g. the
+// setup dialog by its language list. Null as soon as it cannot come: the
+// program did not start, has ended, or shows a message box instead; *why then
+// says which (with the exit code, or the message), or, when the time ran out,
+// how much processor time the program has used, which tells a slow start from
+// a hung one.
+inline HWND UiWaitDialog(const UiProcess& process, int markerId, std::wstring* why = nullptr,
+                         DWORD timeoutMs = kUiStartWaitMs) {
+  std::wstring reason;
+  HWND dialog = nullptr;
+  if (process.process == nullptr) {
+    reason = L"the program did not start (error " + std::to_wstring(process.startError) + L")";
+  } else {
+    DWORD start = GetTickCount();
+    dialog = UiWaitFor(timeoutMs, [&]() -> HWND {
+      if (HWND found = UiWaitTop(process.id, L"#32770", 0, [&](HWND w) { return GetDlgItem(w, markerId); })) return found;
+      DWORD code = 0;
+      if (WaitForSingleObject(process.process, 0) == WAIT_OBJECT_0 && GetExitCodeProcess(process.process, &code)) {
+        reason = L"the program ended with exit code " + std::to_wstring(code);
+        return HWND_MESSAGE;
+      }
+      UiMessageBox box = UiWaitMessageBox(process.id, markerId, 0);
+      if (box.window == nullptr) return nullptr;
+      reason = L"a message instead: " + box.caption + L": " + box.text;
+      return HWND_MESSAGE;
+    });
+    if (dialog == HWND_MESSAGE) dialog = nullptr;
+    if (dialog == nullptr && reason.empty()) {
+      FILETIME created, ended, kernel, user;
+      ULONGLONG used = 0;
+      if (GetProcessTimes(process.process, &created, &ended, &kernel, &user)) {
+        used = ((ULONGLONG(kernel.dwHighDateTime) << 32 | kernel.dwLowDateTime) +
+                (ULONGLONG(user.dwHighDateTime) << 32 | user.dwLowDateTime)) / 10000;
+      }
+      reason = L"still running after " + std::to_wstring(GetTickCount() - start) + L" ms without it, " +
+               std::to_wstring(used) + L" ms of processor time used";
+    }
+  }
+  if (why != nullptr) *why = reason;
+  return dialog;
 }
 
 inline bool UiChecked(HWND dialog, int id) { return UiSend(GetDlgItem(dialog, id), BM_GETCHECK, 0, 0) == BST_CHECKED; }
