@@ -369,7 +369,9 @@ void ShowReport(const Removal* removal, UINT icon) {
 int RunUninstall(bool silent) {
   Removal* removal = static_cast<Removal*>(HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, sizeof(Removal)));
   if (removal == nullptr) return kUninstallDamaged;
-  removal->table = UninstallStringTable();
+  char language[4];
+  LanguageIdToCode(GetSystemDefaultLangID(), language);
+  removal->table = UninstallStringTableFor(language);
   char16_t caption[kNameFieldUnits * 2];
   LookupString(removal->table, kTextUninstallCaption, caption, kNameFieldUnits * 2);
 

@@ -1,7 +1,5 @@
 #include "uninstall/uninstall_texts.h"
 
-#include <windows.h>
-
 #include "text/bounded_text.h"
 
 namespace {
@@ -57,9 +55,8 @@ const StringTable kTables[] = {{"US", kRowsEnglish}, {"DE", kRowsGerman}, {"IT",
 
 }  // namespace
 
-const StringTable* UninstallStringTable() {
-  char code[4];
-  LanguageIdToCode(GetSystemDefaultLangID(), code);
+const StringTable* UninstallStringTableFor(const char* code) {
+  if (code == nullptr) return &kTables[0];
   for (const StringTable& table : kTables) {
     if (table.languageCode[0] == code[0] && table.languageCode[1] == code[1]) return &table;
   }

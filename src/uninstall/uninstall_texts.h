@@ -1,7 +1,7 @@
 // The uninstaller's own texts in English, German and Italian: string tables of
 // the installer's kind (text/string_tables.h), chosen by the system's default
-// language as the installer chooses its own. "%s" in a text stands for a name
-// that ComposeText puts in.
+// language as the installer chooses its own (ui/interface_language.h). "%s" in a
+// text stands for a name that ComposeText puts in. Compiles on every target.
 #pragma once
 
 #include <stdint.h>
@@ -19,8 +19,9 @@ enum UninstallTextId : int16_t {
   kTextUninstallNoRecord = 8,    // the folder's record of installed files is missing or damaged
 };
 
-// The table for the system's default language (English where there is none).
-const StringTable* UninstallStringTable();
+// The table for a language code as LanguageIdToCode writes it ("DE", "IT"):
+// English for any other, and for null.
+const StringTable* UninstallStringTableFor(const char* code);
 
 // Looks up id in table and writes it into out (capacity in units, always
 // terminated, cut to fit) with its first "%s" replaced by insert.

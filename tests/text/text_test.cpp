@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <functional>
+#include <map>
 #include <string>
 
 #include "test_files.h"
@@ -102,10 +103,13 @@ TEST(StringTables, TableChosenBySystemLanguageLookupConvertsAndCuts) {
     EXPECT_EQ(u'#', b[std::max(c.capacity, 2)]) << c.id << ": written past the capacity";
   }
 
-  // The system's language chooses the table.
+  // The system's language chooses the table: every German and Italian country, and nothing else.
   const struct { uint16_t id; const StringTable* table; } languages[] = {
-      {0x0407, &kStringTableGerman},  {0x1407, &kStringTableGerman},  {0x0810, &kStringTableItalian},
-      {0x0409, &kStringTableEnglish}, {0x1807, &kStringTableEnglish}, {0x0010, &kStringTableEnglish},
+      {0x0407, &kStringTableGerman},  {0x0807, &kStringTableGerman},  {0x0C07, &kStringTableGerman},
+      {0x1007, &kStringTableGerman},  {0x1407, &kStringTableGerman},  {0x0410, &kStringTableItalian},
+      {0x0810, &kStringTableItalian}, {0x0409, &kStringTableEnglish}, {0x1807, &kStringTableEnglish},
+      {0x0007, &kStringTableEnglish}, {0x0010, &kStringTableEnglish}, {0x0C10, &kStringTableEnglish},
+      {0x040C, &kStringTableEnglish}, {0x0000, &kStringTableEnglish},
   };
   for (const auto& c : languages) {
     char code[3];
@@ -114,6 +118,45 @@ TEST(StringTables, TableChosenBySystemLanguageLookupConvertsAndCuts) {
   }
   EXPECT_EQ(&kStringTableItalian, FindStringTable("iT"));
   EXPECT_EQ(&kStringTableEnglish, FindStringTable("DEU"));
+}
+
+// Every table holds each text once, none empty, with the placeholders and TAB
+// marks of the English one: a row filed under another id leaves a text missing.
+TEST(StringTables, EveryTableHasEveryTextOnce) {
+  std::map<int16_t, std::string> english;
+  for (const StringRow* row = kStringTableEnglish.rows; row->id != 0; ++row) english[row->id] = row->text;
+  for (int16_t id : {kTextCancel, kTextInstall, kTextMenuCheckAll, kTextMenuUncheckAll, kTextMenuInvert,
+                     kTextDialogTitle, kTextLanguageColumn, kTextDestinationLabel, kTextStartMenuEntry,
+                     kTextDesktopIcon, kTextQuickLaunchIcon, kTextLanguageEnglish, kTextLanguageGerman, kTextInstalled,
+                     kTextBrokenFile, kTextFolderNotFull, kTextUsage, kTextBadSwitch, kTextDowngrade}) {
+    EXPECT_EQ(1u, english.count(id)) << id;
+  }
+  for (const int16_t* id = kDialogTextIds; *id != 0; ++id) EXPECT_EQ(1u, english.count(*id)) << *id;
+  auto marks = [](const std::string& text) {
+    std::string found;
+    for (size_t i = 0; i + 1 < text.size(); ++i) {
+      if ((text[i] == '%' && text[i + 1] >= '1' && text[i + 1] <= '9') || (text[i] == '\\' && text[i + 1] == 't')) {
+        found += text.substr(i, 2);
+      }
+    }
+    std::sort(found.begin(), found.end());
+    return found;
+  };
+  for (int i = 0; kStringTables[i] != nullptr; ++i) {
+    const StringTable* table = kStringTables[i];
+    std::map<int16_t, std::string> rows;
+    for (const StringRow* row = table->rows; row->id != 0; ++row) {
+      EXPECT_TRUE(rows.emplace(row->id, row->text).second) << table->languageCode << ": id " << row->id << " twice";
+      EXPECT_STRNE("", row->text) << table->languageCode << ": id " << row->id;
+    }
+    EXPECT_EQ(english.size(), rows.size()) << table->languageCode;
+    for (const auto& row : english) {
+      ASSERT_EQ(1u, rows.count(row.first)) << table->languageCode << ": no text " << row.first;
+      EXPECT_EQ(marks(row.second), marks(rows[row.first])) << table->languageCode << ": text " << row.first;
+    }
+    EXPECT_EQ(' ', rows[kTextInstalled][0]) << table->languageCode << ": glued behind the product name";
+  }
+  EXPECT_EQ(3, static_cast<int>(std::count_if(kStringTables, kStringTables + 4, [](const StringTable* t) { return t; })));
 }
 
 TEST(ProductDescription, FirstLineGrammarAndLimits) {

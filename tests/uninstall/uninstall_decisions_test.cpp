@@ -1,7 +1,10 @@
 #include "uninstall/uninstall_decisions.h"
 
+#include "uninstall/uninstall_texts.h"
+
 #include <gtest/gtest.h>
 
+#include <map>
 #include <string>
 
 namespace {
@@ -68,4 +71,43 @@ TEST(UninstallTrailerNames, NamesThatWouldLeaveTheFolderOrNameADeviceAreRefused)
   EXPECT_EQ("Pebble Notes", Ascii(out));
   EXPECT_TRUE(TrailerFileName("Readme.txt", out, 64));
   EXPECT_EQ("Readme.txt", Ascii(out));
+}
+
+// Each language's table holds every text once, and the texts that name
+// something have one place for it; the system's language code chooses.
+TEST(UninstallTexts, EveryTableHasEveryTextAndTheLanguageChooses) {
+  const StringTable* english = UninstallStringTableFor("US");
+  std::map<std::string, const StringTable*> chosen;
+  for (const char* code : {"DE", "IT", "US", "FR", "", "D"}) chosen[code] = UninstallStringTableFor(code);
+  EXPECT_EQ(english, UninstallStringTableFor(nullptr));
+  EXPECT_EQ(english, chosen["FR"]);
+  EXPECT_EQ(english, chosen[""]);
+  EXPECT_EQ(english, chosen["D"]);
+  EXPECT_STREQ("DE", chosen["DE"]->languageCode);
+  EXPECT_STREQ("IT", chosen["IT"]->languageCode);
+  for (const StringTable* table : {chosen["US"], chosen["DE"], chosen["IT"]}) {
+    std::map<int16_t, std::string> rows;
+    for (const StringRow* row = table->rows; row->id != 0; ++row) {
+      EXPECT_TRUE(rows.emplace(row->id, row->text).second) << table->languageCode << ": id " << row->id << " twice";
+    }
+    EXPECT_EQ(8u, rows.size()) << table->languageCode;
+    for (int16_t id = kTextUninstallCaption; id <= kTextUninstallNoRecord; ++id) {
+      const std::string& text = rows[id];
+      EXPECT_NE("", text) << table->languageCode << ": text " << id;
+      bool names = id == kTextUninstallConfirm || id == kTextUninstallDone || id == kTextUninstallFolderKept;
+      EXPECT_EQ(names, text.find("%s") != std::string::npos) << table->languageCode << ": text " << id;
+      EXPECT_EQ(text.find("%s"), text.rfind("%s")) << table->languageCode << ": text " << id;
+      char16_t own[512], base[512];
+      LookupString(table, id, own, 512);
+      LookupString(english, id, base, 512);
+      if (table != english) {
+        EXPECT_NE(Ascii(base), Ascii(own)) << table->languageCode << ": English text " << id;
+      }
+    }
+  }
+  char16_t out[40];
+  ComposeText(english, kTextUninstallDone, u"Pebble", out, 40);
+  EXPECT_EQ("Pebble has been removed from this compu", Ascii(out));
+  ComposeText(chosen["DE"], kTextUninstallFolderKept, u"C:\\P", out, 40);
+  EXPECT_EQ("Der Ordner C:\\P bleibt erhalten: er ent", Ascii(out));
 }
