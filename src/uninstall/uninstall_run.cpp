@@ -16,13 +16,13 @@
 #include "text/bounded_text.h"
 #include "uninstall/uninstall_decisions.h"
 #include "uninstall/uninstall_files.h"
+#include "uninstall/uninstall_registration.h"
 #include "uninstall/uninstall_texts.h"
 #include "archive/pe_image.h"
 #include "archive/uninstall_trailer.h"
 
 namespace {
 
-const int kKeyUnits = 512;
 // The final message: its sentences and up to a few dozen file names.
 const int kReportUnits = 4096;
 const int kListUnits = 2048;
@@ -57,21 +57,6 @@ void Release(void* block) {
 void AddLine(const char16_t* name, char16_t* list) {
   AppendWide(u"\n", list, kListUnits);
   AppendWide(name, list, kListUnits);
-}
-
-// Compares two folders as the file system names them: absolute, without a
-// trailing separator, letters folded by the system.
-bool SameFolder(const char16_t* a, const char16_t* b) {
-  char16_t x[kPathUnits], y[kPathUnits];
-  if (SetWide(a, x, kPathUnits) != 0 || SetWide(b, y, kPathUnits) != 0 || x[0] == 0 || y[0] == 0) return false;
-  MakeFullPath(x);
-  MakeFullPath(y);
-  char16_t* paths[2] = {x, y};
-  for (char16_t* path : paths) {
-    int length = WideLength(path);
-    if (length > 0 && IsSeparator(path[length - 1])) path[length - 1] = 0;
-  }
-  return lstrcmpiW(AsWide(x), AsWide(y)) == 0;
 }
 
 // Reads a whole program into *block (the caller frees it), *size bytes.
@@ -231,54 +216,6 @@ void RemoveShortcuts(Removal* removal) {
   RemoveLinkIn(removal, folder, removal->productName);
 }
 
-// A key or value that is there but cannot be deleted is named in the final message.
-void NoteRegistryResult(Removal* removal, LONG result, const char16_t* name) {
-  if (result != ERROR_SUCCESS && result != ERROR_FILE_NOT_FOUND) AddLine(name, removal->notDeleted);
-}
-
-// The uninstall key goes only when its program is this folder's: a copy of the
-// product installed elsewhere keeps its own.
-void RemoveUninstallKey(Removal* removal) {
-  char16_t key[kKeyUnits], command[kPathUnits], owner[kPathUnits];
-  SetWide(u"HKEY_LOCAL_MACHINE\\", key, kKeyUnits);
-  const char16_t* subKey = key + WideLength(key);
-  AppendWide(kUninstallKeyBase, key, kKeyUnits);
-  if (removal->productName[0] == 0 || AppendWide(removal->productName, key, kKeyUnits) != 0 ||
-      !ReadRegistryText(HKEY_LOCAL_MACHINE, subKey, u"UninstallString", command, kPathUnits) ||
-      !UninstallCommandFolder(command, owner, kPathUnits) || !SameFolder(owner, removal->folder)) {
-    return;
-  }
-  NoteRegistryResult(removal, RegDeleteKeyW(HKEY_LOCAL_MACHINE, AsWide(subKey)), key);
-}
-
-void RemoveRegistration(Removal* removal) {
-  RemoveUninstallKey(removal);
-  char16_t code[4], stored[kPathUnits];
-  NarrowToWide(removal->trailer.productCode, code, 4);
-  if (code[0] == 0 || !ReadRegistryText(HKEY_CURRENT_USER, kStoredDestinationKey, code, stored, kPathUnits) ||
-      !SameFolder(stored, removal->folder)) {
-    return;
-  }
-  HKEY key = nullptr;
-  LONG opened =
-      RegOpenKeyExW(HKEY_CURRENT_USER, AsWide(kStoredDestinationKey), 0, KEY_SET_VALUE | KEY_QUERY_VALUE, &key);
-  if (opened != ERROR_SUCCESS) {
-    NoteRegistryResult(removal, opened, kStoredDestinationKey);
-    return;
-  }
-  char16_t value[kKeyUnits];
-  SetWide(u"HKEY_CURRENT_USER\\", value, kKeyUnits);
-  AppendWide(kStoredDestinationKey, value, kKeyUnits);
-  AppendPathComponent(code, value, kKeyUnits);
-  NoteRegistryResult(removal, RegDeleteValueW(key, AsWide(code)), value);
-  DWORD subKeys = 1, values = 1;
-  RegQueryInfoKeyW(key, nullptr, nullptr, nullptr, &subKeys, nullptr, nullptr, &values, nullptr, nullptr, nullptr,
-                   nullptr);
-  RegCloseKey(key);
-  // The maker's key goes with its last product.
-  if (subKeys == 0 && values == 0) RegDeleteKeyW(HKEY_CURRENT_USER, AsWide(kStoredDestinationKey));
-}
-
 // Whether the folder holds anything but the program itself and the files
 // scheduled for deletion: then it stays.
 bool FolderKeepsOthers(const Removal* removal) {
@@ -401,7 +338,8 @@ int RunUninstall(bool silent) {
     HRESULT com = CoInitialize(nullptr);
     DeleteListedFiles(removal);
     RemoveShortcuts(removal);
-    RemoveRegistration(removal);
+    RemoveRegistration(removal->productName, removal->trailer.productCode, removal->folder, removal->notDeleted,
+                       kListUnits);
     if (SUCCEEDED(com)) CoUninitialize();
     if (!StartSelfRemoval(removal->self)) {
       // Without its copy the program and the folder can only go at the next restart.

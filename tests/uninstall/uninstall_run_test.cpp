@@ -1,5 +1,8 @@
 #include "uninstall/uninstall_files.h"
 
+#include "install/install_record.h"
+#include "uninstall/uninstall_registration.h"
+
 #include <gtest/gtest.h>
 
 #include <string>
@@ -117,4 +120,58 @@ TEST(UninstallFiles, TheHeldFolderIsDeletedNotADecoyAtItsOldPath) {
   DeleteFileW((folder + L"\\Left.txt").c_str());
   EXPECT_TRUE(DeleteHeldFolder(OpenFolderToDelete(reinterpret_cast<const char16_t*>(folder.c_str()))));
   EXPECT_FALSE(Exists(folder));
+}
+
+// What the installer registered goes with the folder it names, however that is
+// spelled; the entry and stored folder of a copy installed elsewhere stay, and
+// so does the maker's key while another product's folder is stored in it.
+TEST(UninstallRegistration, OnlyTheEntryAndStoredFolderOfThisFolderGo) {
+  const std::wstring own = TempFolder(L"Pebble Own"), other = TempFolder(L"Pebble Other");
+  std::wstring upper = own;
+  for (wchar_t& c : upper) c = towupper(c);
+  const std::wstring entry = std::wstring(reinterpret_cast<const wchar_t*>(kUninstallKeyBase)) + L"Pebble Reg";
+  const wchar_t* maker = reinterpret_cast<const wchar_t*>(kStoredDestinationKey);
+  const struct {
+    std::wstring command, stored;
+    const char16_t* name;
+    bool entryGoes, storedGoes;
+  } cases[] = {
+      {L"\"" + own + L"\\UnInst.exe\"", own, u"Pebble Reg", true, true},
+      {upper + L"\\UnInst.exe", upper + L"\\", u"Pebble Reg", true, true},
+      {L"\"" + own + L"\\sub\\UnInst.exe\" /S", own + L"\\sub", u"Pebble Reg", false, false},
+      {L"\"" + other + L"\\UnInst.exe\"", other, u"Pebble Reg", false, false},
+      {L"\"" + own + L"-2\\UnInst.exe\"", own + L"-2", u"Pebble Reg", false, false},
+      {L"\"" + own + L"\\UnInst.exe\"", own, u"", false, true},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.command);
+    RegDeleteKeyW(HKEY_LOCAL_MACHINE, entry.c_str());
+    ASSERT_EQ(ERROR_SUCCESS, RegSetKeyValueW(HKEY_LOCAL_MACHINE, entry.c_str(), L"UninstallString", REG_SZ,
+                                             c.command.c_str(), DWORD((c.command.size() + 1) * 2)));
+    for (const wchar_t* code : {L"PBR", L"XYZ"}) {
+      const std::wstring& folder = code[0] == L'P' ? c.stored : other;
+      ASSERT_EQ(ERROR_SUCCESS,
+                RegSetKeyValueW(HKEY_CURRENT_USER, maker, code, REG_SZ, folder.c_str(), DWORD((folder.size() + 1) * 2)));
+    }
+    char16_t notDeleted[256] = {};
+    RemoveRegistration(c.name, "PBR", reinterpret_cast<const char16_t*>(own.c_str()), notDeleted, 256);
+    EXPECT_EQ(u"", std::u16string(notDeleted));
+    HKEY key = nullptr;
+    EXPECT_EQ(c.entryGoes, RegOpenKeyExW(HKEY_LOCAL_MACHINE, entry.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS);
+    if (key != nullptr) RegCloseKey(key);
+    EXPECT_EQ(c.storedGoes, RegGetValueW(HKEY_CURRENT_USER, maker, L"PBR", RRF_RT_REG_SZ, nullptr, nullptr, nullptr) !=
+                                ERROR_SUCCESS);
+    EXPECT_EQ(ERROR_SUCCESS, RegGetValueW(HKEY_CURRENT_USER, maker, L"XYZ", RRF_RT_REG_SZ, nullptr, nullptr, nullptr));
+  }
+  // The last product's folder takes the maker's key with it.
+  RegDeleteKeyW(HKEY_LOCAL_MACHINE, entry.c_str());
+  RegDeleteKeyValueW(HKEY_CURRENT_USER, maker, L"XYZ");
+  RegSetKeyValueW(HKEY_CURRENT_USER, maker, L"PBR", REG_SZ, own.c_str(), DWORD((own.size() + 1) * 2));
+  RemoveRegistration(u"Pebble Reg", "PBR", reinterpret_cast<const char16_t*>(own.c_str()), nullptr, 0);
+  HKEY key = nullptr;
+  EXPECT_NE(ERROR_SUCCESS, RegOpenKeyExW(HKEY_CURRENT_USER, maker, 0, KEY_READ, &key));
+  if (key != nullptr) RegCloseKey(key);
+  RegDeleteKeyW(HKEY_CURRENT_USER, maker);
+  RemoveDirectoryW(own.c_str());
+  RemoveDirectoryW(other.c_str());
 }
