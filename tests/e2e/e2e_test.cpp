@@ -814,7 +814,7 @@ TEST(Deploy, SilentInstallAsPlannedThenTheQuietCommandRemovesIt) {
   for (const char* line : {"mode: silent\r\n", "destination: C:\\Apps\\Pebble Notes\r\n",
                            "file: C:\\Apps\\Pebble Notes\\Readme.txt (", "\\Uninstall\\Pebble Notes\\NoRepair = 1\r\n",
                            "shortcut: ", "\\Pebble Notes.lnk -> C:\\Apps\\Pebble Notes\\Pebble.exe\r\n",
-                           "result: installed\r\n", "exit code: 0\r\n"}) {
+                           "record: UnInst.dat\r\n", "result: installed\r\n", "exit code: 0\r\n"}) {
     EXPECT_NE(std::string::npos, log.find(line)) << line << " is not in the log:\n" << log;
   }
 
@@ -836,6 +836,7 @@ TEST(Deploy, FailuresGiveTheirExitCodesWithoutAWindow) {
   const std::string log = ReadText(L"C:\\missing.log");
   EXPECT_NE(std::string::npos, log.find("file: Q:\\Pebble Notes\\Pebble.exe")) << log;
   EXPECT_NE(std::string::npos, log.find("exit code: 4\r\n")) << log;
+  EXPECT_EQ(std::string::npos, log.find("record:")) << "no record can have been written:\n" << log;
   for (const wchar_t* switches : {L"/S /bogus", L"/S /D=relative\\dir", L"/S /D=\\dir", L"/S /D=C:dir"}) {
     EXPECT_EQ(5, RunWithoutWindow(E2eInput(L"E2E_SAMPLE_INSTALLER"), switches)) << switches;
   }

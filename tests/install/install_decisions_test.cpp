@@ -118,3 +118,42 @@ TEST(InstallDecision, ProgramFilesQuickLaunchAndShortcutPaths) {
     EXPECT_EQ(name[0] == u'\\' && name[1] == u'T' ? "1 C:\\Desktop\\Tool.lnk" : "0 ", built + Ascii(path));
   }
 }
+
+// What a run without a dialog decides in the dialog's place, and how a stored
+// registry text is ended.
+TEST(InstallDecision, ChoicesWithoutADialogAndRegistryTexts) {
+  LanguageChoices choices = {};
+  const uint32_t us = LanguageCode4FromNarrow("US"), fr = LanguageCode4FromNarrow("FR");
+  for (uint32_t code : {us, fr, us}) AddLanguageChoice(&choices, code);
+  EXPECT_EQ(2, choices.count);
+  EXPECT_EQ(2, LanguageChoiceCheckOf(fr, &choices));
+  EXPECT_EQ(0, LanguageChoiceCheckOf(LanguageCode4FromNarrow("IT"), &choices)) << "no such item";
+  EXPECT_EQ(0, LanguageChoiceCheckOf(us, nullptr));
+  for (uint32_t code = 1; code <= kLanguageChoiceMax; ++code) AddLanguageChoice(&choices, code);
+  EXPECT_EQ(kLanguageChoiceMax, choices.count);
+  EXPECT_EQ(2, LanguageChoiceCheckOf(kLanguageChoiceMax - 2, &choices));
+  EXPECT_EQ(0, LanguageChoiceCheckOf(kLanguageChoiceMax - 1, &choices)) << "kept past the limit";
+
+  // Over an existing installation English and German keep their marks, others only with their file there.
+  const std::string root = TestTempDir();
+  const std::u16string folder = TestWidePath(root);
+  EXPECT_EQ(7, ProposedShortcuts(TestWidePath(root + "/new").c_str()));
+  EXPECT_EQ(0, ProposedShortcuts(folder.c_str()));
+  TestWriteFile(root + "/Product_FR.LNG", TestBytes("fr"));
+  for (const char* code : {"US", "DE", "FR"}) {
+    EXPECT_TRUE(KeepsLanguageCheck(folder.c_str(), u"Product", LanguageCode4FromNarrow(code))) << code;
+  }
+  EXPECT_FALSE(KeepsLanguageCheck(folder.c_str(), u"Product", LanguageCode4FromNarrow("IT")));
+
+  // bytes as the read reported them: cut behind the last whole unit, or refused when no terminator fits.
+  const struct { std::u16string stored; int capacity; uint32_t bytes; bool ok; std::string text; } texts[] = {
+      {u"abcd", 8, 8, true, "abcd"}, {u"abcd", 8, 5, true, "ab"}, {u"abcd", 4, 8, false, ""},
+      {std::u16string(u"abc\0", 4), 4, 8, true, "abc"}, {u"abcd", 0, 0, false, "abcd####"},
+  };
+  for (const auto& t : texts) {
+    char16_t buffer[9] = {u'#', u'#', u'#', u'#', u'#', u'#', u'#', u'#', 0};
+    std::copy(t.stored.begin(), t.stored.end(), buffer);
+    EXPECT_EQ(t.ok, EndRegistryText(buffer, t.capacity, t.bytes)) << t.capacity << " " << t.bytes;
+    EXPECT_EQ(t.text, Ascii(buffer)) << t.capacity << " " << t.bytes;
+  }
+}

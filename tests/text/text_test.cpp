@@ -45,6 +45,11 @@ TEST(BoundedText, ResultsAndCutsAtEachCapacity) {
       {u"C:\\dir", 8, Join(u"file.txt"), u"C:\\dir\\", kAppendNoRoom},
       {u"C:\\dir\\f.exe", 32, Strip, u"C:\\dir", 0}, {u"C:\\f.exe", 32, Strip, u"C:\\", 0},
       {u"f.exe", 32, Strip, u"", 0}, {u"\\file", 32, Strip, u"", 0}, {u"ab/c", 32, Strip, u"ab", 0},
+      {u"n=", 32, [](char16_t* b, int n) { return AppendDecimal(0, b, n); }, u"n=0", 0},
+      {u"", 32, [](char16_t* b, int n) { return AppendDecimal(18446744073709551615u, b, n); },
+       u"18446744073709551615", 0},
+      {u"", 5, [](char16_t* b, int n) { return AppendDecimal(1234567890, b, n); }, u"1234", kAppendTruncated},
+      {u"a\\tb\\\\tc\\", 32, [](char16_t* b, int) { return ExpandTabEscapes(b), 0; }, u"a\tb\\\tc\\", 0},
   };
   for (const auto& c : cases) {
     char16_t b[32];
@@ -117,6 +122,18 @@ TEST(StringTables, TableChosenBySystemLanguageLookupConvertsAndCuts) {
     EXPECT_EQ(c.table, FindStringTable(code)) << std::hex << c.id;
   }
   EXPECT_EQ(&kStringTableItalian, FindStringTable("iT"));
+
+  // "%1" to "%9" take the arguments there are; any other "%" stays, and the result is cut to fit.
+  const char16_t* args[] = {u"2.0", u"Pebble"};
+  const struct { const char16_t* pattern; int count, capacity; std::u16string text; } formats[] = {
+      {u"%2 %1 over %1", 2, 64, u"Pebble 2.0 over 2.0"}, {u"%3%2 100% %0%", 2, 64, u"%3Pebble 100% %0%"},
+      {u"%2 %1", 1, 64, u"%2 2.0"}, {u"%2 %1", 2, 8, u"Pebble "}, {nullptr, 2, 64, u""},
+  };
+  for (const auto& f : formats) {
+    char16_t out[64];
+    FormatString(f.pattern, args, f.count, out, f.capacity);
+    EXPECT_EQ(f.text, std::u16string(out)) << f.count << " " << f.capacity;
+  }
   EXPECT_EQ(&kStringTableEnglish, FindStringTable("DEU"));
 }
 
