@@ -14,6 +14,9 @@
 #                  the lines of src/ and tools/ (seed S, default 1): each is run against
 #                  the whole suite of every tree that compiles its file, native first
 #   --keep-going   with --sample: do not stop a tier's tests at the first failure
+#   --shard K/M    with --sample: only the K-th of every M faults drawn, and N/M of them
+#                  (rounded up), so that M runs with their own scratch folders share a
+#                  sample; add up their "counts:" lines
 #
 # The table below is the regression set: faults chosen by hand, each with the tests
 # meant to catch it. Tiers: native (ctest --preset native), win32 (Win32 unit tests
@@ -97,10 +100,10 @@ uninst-self @ e2e @ ^e2e_uninstall$ @ src/uninstall/uninstall_run.cpp @ if (lstr
 EOF
 )
 
-usage() { sed -n '2,30p' "$0" | sed 's/^# \{0,1\}//'; }
+usage() { sed -n '2,/^set -uo/p' "$0" | sed '$d; s/^# \{0,1\}//'; }
 
 source_dir=$(cd "$(dirname "$0")/.." && pwd)
-scratch="" only="" list=0 sample=0 seed=1 keep_going=0
+scratch="" only="" list=0 sample=0 seed=1 keep_going=0 shard=1/1
 while [ $# -gt 0 ]; do
   case $1 in
     --source) source_dir=$(cd "${2:?--source needs a folder}" && pwd) || exit 2; shift 2 ;;
@@ -110,11 +113,15 @@ while [ $# -gt 0 ]; do
     --sample) sample=${2:?--sample needs a number}; shift 2 ;;
     --seed) seed=${2:?--seed needs a number}; shift 2 ;;
     --keep-going) keep_going=1; shift ;;
+    --shard) shard=${2:?--shard needs K/M}; shift 2 ;;
     -h|--help) usage; exit 0 ;;
     *) echo "mutants: unknown argument $1 (see --help)" >&2; exit 2 ;;
   esac
 done
 [[ $sample =~ ^[0-9]+$ && $seed =~ ^[0-9]+$ ]] || { echo "mutants: --sample and --seed take whole numbers" >&2; exit 2; }
+shard_k=${shard%/*} shard_m=${shard#*/}
+[[ $shard_k =~ ^[1-9][0-9]*$ && $shard_m =~ ^[1-9][0-9]*$ && $shard_k -le $shard_m ]] ||
+  { echo "mutants: --shard takes K/M with 1 <= K <= M, not $shard" >&2; exit 2; }
 
 # The table as records split by \x1f; --only keeps the named faults.
 faults=()
@@ -142,6 +149,8 @@ log="$work/mutants.log"
 win=${MUTANTS_WIN_PRESET:-mingw}
 [ -n "${MUTANTS_WIN_PRESET:-}" ] || ! grep -q '"name": *"mingw64"' "$source_dir/CMakePresets.json" || win=mingw64
 started=$SECONDS
+# Displays of their own, away from a `make test` beside it and from the other shards.
+export SETUP_XVFB_FIRST=$((100 + 100 * shard_k))
 
 # Copies what differs (a new mtime makes make rebuild it) and drops files no longer tracked.
 echo "mutants: copying $source_dir to $scratch"
@@ -217,8 +226,11 @@ if [ "$sample" -gt 0 ]; then
     echo "mutants: baseline, the whole $t suite" && run_suite "$t" ||
       { echo "mutants: the $t tests fail without any fault; see $log" >&2; exit 2; }
   done
-  counted=0 equivalent=0 invalid=0 survivors=""
-  while [ "$counted" -lt "$sample" ] && IFS=$'\t' read -r -u 3 tier where kind original faulty listed; do
+  counted=0 equivalent=0 invalid=0 survivors="" drawn=0
+  share=$(( (sample + shard_m - 1) / shard_m ))
+  while [ "$counted" -lt "$share" ] && IFS=$'\t' read -r -u 3 tier where kind original faulty listed; do
+    drawn=$((drawn + 1))
+    [ $(( (drawn - 1) % shard_m + 1 )) -eq "$shard_k" ] || continue
     file=${where%:*} number=${where##*:} path="$scratch/${where%:*}" start=$SECONDS
     mapfile -t text <"$path"
     if [ "$listed" = equivalent ]; then
@@ -256,7 +268,9 @@ if [ "$sample" -gt 0 ]; then
   done 3<"$candidates"
   score=$(awk -v c="$caught" -v m="$missed" 'BEGIN { printf "%.1f", c + m ? 100 * c / (c + m) : 100 }')
   {
-    echo "mutants: seed $seed, $counted faults: $caught caught, $missed missed, $equivalent equivalent" \
+    echo "counts: $caught caught, $missed missed, $equivalent equivalent, $invalid invalid"
+    label="" && [ "$shard_m" -eq 1 ] || label=" shard $shard"
+    echo "mutants: seed $seed$label, $counted faults: $caught caught, $missed missed, $equivalent equivalent" \
       "($invalid drawn more did not compile or were stale); score $score % of $((caught + missed));" \
       "$(( (SECONDS - started) / 60 )) min"
     [ -z "$survivors" ] || printf 'survivors:\n%s' "$survivors"

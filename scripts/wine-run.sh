@@ -7,7 +7,9 @@
 # (144, 192, ...) the program runs in a prefix of its own whose screen has that DPI:
 # the LogPixels setting, which Wine reads when a program starts. SETUP_WINE_STATE
 # moves the prefixes and HOME to another folder (the mutation check gives each
-# fault a fresh one, so that what one fault leaves behind cannot fail the next).
+# fault a fresh one, so that what one fault leaves behind cannot fail the next);
+# SETUP_XVFB_FIRST the first display number tried (xvfb-run -a picks a free one by
+# looking, so runs started side by side get ranges of their own).
 set -euo pipefail
 source "$(dirname "$0")/wine-env.sh"
 
@@ -44,4 +46,4 @@ make_prefix() {
   [ -f "$WINEPREFIX/.ready" ] || make_prefix
 ) 9>"$state/.lock"
 
-exec xvfb-run -a -s '-screen 0 1024x768x24' wine "$exe" "$@"
+exec xvfb-run -a -n "${SETUP_XVFB_FIRST:-99}" -s '-screen 0 1024x768x24' wine "$exe" "$@"

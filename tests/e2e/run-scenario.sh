@@ -32,7 +32,7 @@ cp -a "$template" "$prefix"
 export WINEPREFIX="$prefix"
 
 status=0
-xvfb-run -a -s "-screen 0 ${E2E_SCREEN:-1024x768x24}" bash -c \
+xvfb-run -a -n "${SETUP_XVFB_FIRST:-99}" -s "-screen 0 ${E2E_SCREEN:-1024x768x24}" bash -c \
   'env LC_ALL="$3" wine "$1" --gtest_filter="$2" --gtest_brief=1; status=$?; wineserver -k; exit $status' \
   _ "$program" "$filter" "$locale" || status=$?
 
