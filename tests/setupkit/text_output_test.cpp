@@ -2,9 +2,12 @@
 // or hides, no two names alike, and JSON that is always valid UTF-8.
 #include <gtest/gtest.h>
 
+#include <cerrno>
+#include <cstring>
 #include <set>
 
 #include "setupkit/ansi_text.h"
+#include "setupkit/system_error.h"
 #include "setupkit/text_output.h"
 
 TEST(TextOutput, DifferentNamesNeverPrintAlike) {
@@ -30,4 +33,25 @@ TEST(TextOutput, DifferentNamesNeverPrintAlike) {
   EXPECT_EQ(names.size(), json.size());
   EXPECT_EQ("C:\\Tool\\\\readme", Printable("C:\\Tool\\readme"));
   EXPECT_EQ("\"a\\u202eb\\\\\\\"\"", JsonString(u8"a\u202eb\\\""));
+}
+
+// A system error reads as the errno that caused it, when that is still set, else
+// as the usual cause of that number; a number without words keeps its digits.
+TEST(SystemErrorText, TheCauseInTheSystemsWords) {
+#ifdef _WIN32
+  EXPECT_EQ("disk full (error 112)", SystemErrorText(112));
+  EXPECT_EQ("file name too long (error 206)", SystemErrorText(206));
+#else
+  const struct { uint32_t error; int current; int shown; } cases[] = {
+      {2, 0, ENOENT},        {3, ENOTDIR, ENOTDIR}, {3, EACCES, ENOENT}, {5, EROFS, EROFS},  {5, 0, EACCES},
+      {5, ELOOP, ELOOP},     {6, 0, EBADF},         {8, 0, ENOMEM},      {32, EBUSY, EBUSY}, {32, 0, ETXTBSY},
+      {112, EDQUOT, EDQUOT}, {112, EFBIG, EFBIG},   {112, 0, ENOSPC},    {183, 0, EEXIST},   {206, 0, ENAMETOOLONG},
+      {1117, 0, EIO},
+  };
+  for (const auto& c : cases) {
+    errno = c.current;
+    EXPECT_EQ(strerror(c.shown), SystemErrorText(c.error)) << c.error << " " << c.current;
+  }
+#endif
+  EXPECT_EQ("system error 7", SystemErrorText(7));
 }
