@@ -299,6 +299,13 @@ TEST(RunInstall, StepsNeedTheirFilesAndAFailedPassRecordsNothing) {
 TEST(SystemError, InsertionMarksStayAndACodeWithoutTextShowsNoBox) {
   // Filling "%1" would read arguments that were never passed.
   EXPECT_EQ("Insert disk for drive %1.\r\n", SystemText(107));
+  // Cut to capacity - 2 characters; nothing at all written for capacity 0.
+  for (int capacity : {0, 1, 2, 8}) {
+    char16_t text[9] = {u'#', u'#', u'#', u'#', u'#', u'#', u'#', u'#', 0};
+    SystemMessageText(107, text, capacity);
+    const std::u16string expected[] = {u"########", u"", u"", u"Insert"};
+    EXPECT_EQ(expected[capacity == 8 ? 3 : capacity], std::u16string(text)) << capacity;
+  }
   TestDialog d;
   g_boxes.clear();
   EXPECT_EQ(2, ShowSystemErrorWith(RecordBox, d.dialog, 0x2FFFFFFF, nullptr));

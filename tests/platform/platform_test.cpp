@@ -38,3 +38,31 @@ TEST(PlatformTime, LocalNoonAndDatesThatDoNotExist) {
     EXPECT_FALSE(PlatformLocalTimeToFileTime(&bad, &t)) << "month " << month << ", day 31";
   }
 }
+
+#ifndef _WIN32
+#include <unistd.h>
+
+// Separators, "." and ".." resolved as GetFullPathNameW does; the result is the
+// length, or the units needed when dest is too small, which then stays untouched.
+TEST(PlatformPath, FullPathsLikeTheSystem) {
+  char cwd[4096];
+  ASSERT_NE(nullptr, getcwd(cwd, sizeof cwd));
+  const std::u16string here = TestWidePath(cwd);
+  const struct { std::u16string path, full; } cases[] = {
+      {u"/a/b/../c", u"/a/c"},   {u"/ab/cd/./e", u"/ab/cd/e"}, {u"\\ab\\..\\cd", u"/cd"}, {u"/a//b/", u"/a/b/"},
+      {u"/..", u"/"},            {u"/", u"/"},                 {u"/a/b/c/../../d", u"/a/d"}, {u"/a/..b/.c", u"/a/..b/.c"},
+      {u"rel/x", here + u"/rel/x"},
+  };
+  for (const auto& c : cases) {
+    char16_t full[4096];
+    EXPECT_EQ(c.full.size(), PlatformGetFullPathName(c.path.c_str(), full, 4096)) << testing::PrintToString(c.path);
+    EXPECT_EQ(c.full, std::u16string(full)) << testing::PrintToString(c.path);
+  }
+  char16_t small[5] = {u'#', u'#', u'#', u'#', u'#'};
+  EXPECT_EQ(7u, PlatformGetFullPathName(u"/ab/cd", small, 5));
+  EXPECT_EQ(u'#', small[0]);
+  char16_t fits[6];
+  EXPECT_EQ(5u, PlatformGetFullPathName(u"/ab/c", fits, 6));
+  EXPECT_EQ(u"/ab/c", std::u16string(fits));
+}
+#endif
