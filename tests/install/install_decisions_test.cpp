@@ -5,6 +5,7 @@
 #include <filesystem>
 
 #include "archive/archive_pass.h"
+#include "install/install_record.h"
 #include "archive/lzma_test_util.h"
 #include "setupkit/entry_stream_writer.h"
 #include "test_files.h"
@@ -156,4 +157,76 @@ TEST(InstallDecision, ChoicesWithoutADialogAndRegistryTexts) {
     EXPECT_EQ(t.ok, EndRegistryText(buffer, t.capacity, t.bytes)) << t.capacity << " " << t.bytes;
     EXPECT_EQ(t.text, Ascii(buffer)) << t.capacity << " " << t.bytes;
   }
+}
+
+// The uninstall entry and record steps as written, spelled out: setupkit's plan
+// is made by this same code, so comparing an install with its plan cannot see a
+// fault here.
+TEST(InstallRecord, EntryValuesAndStepsSpelledOut) {
+  InstallState state = {};
+  CopyWide(u"C:\\Apps\\Pebble Notes", state.destination, 1024);
+  CopyWide(u"Pebble.exe", state.mainProgram, kNameFieldUnits);
+  CopyWide(u"UnInst.exe", state.uninstaller, kNameFieldUnits);
+  const std::string publisher = Ascii(kPublisher), address = Ascii(kPublisherAddress);
+  auto entry = [&](uint64_t bytes, const char16_t* version, bool quiet) {
+    state.bytesWritten = bytes;
+    const UninstallFacts facts = {u"Pebble Notes", version, quiet};
+    static UninstallValue values[kUninstallValueMax];
+    int n = UninstallEntryValues(&state, &facts, values);
+    std::string all;
+    for (int i = 0; i < n; ++i) {
+      all += Ascii(values[i].name) + "=" + (values[i].isNumber ? std::to_string(values[i].number) : Ascii(values[i].text));
+      all += values[i].isNumber ? "#|" : "|";
+    }
+    return all;
+  };
+  const std::string tail = "|Publisher=" + publisher + "|URLInfoAbout=" + address +
+                           "|InstallLocation=C:\\Apps\\Pebble Notes|EstimatedSize=";
+  EXPECT_EQ("DisplayName=Pebble Notes|UninstallString=\"C:\\Apps\\Pebble Notes\\UnInst.exe\"|"
+            "QuietUninstallString=\"C:\\Apps\\Pebble Notes\\UnInst.exe\" /S|"
+            "DisplayIcon=C:\\Apps\\Pebble Notes\\Pebble.exe|DisplayVersion=1.2" + tail + "2#|NoModify=1#|NoRepair=1#|",
+            entry(1025, u"1.2", true));
+  EXPECT_EQ("DisplayName=Pebble Notes|UninstallString=\"C:\\Apps\\Pebble Notes\\UnInst.exe\"|"
+            "DisplayIcon=C:\\Apps\\Pebble Notes\\Pebble.exe" + tail + "1#|NoModify=1#|NoRepair=1#|",
+            entry(1024, u"", false));
+  EXPECT_NE(std::string::npos, entry(0, nullptr, false).find("EstimatedSize=0#"));
+  EXPECT_NE(std::string::npos, entry(uint64_t(1) << 50, nullptr, false).find("EstimatedSize=4294967295#"));
+  state.mainProgram[0] = 0;
+  EXPECT_NE(std::string::npos, entry(1, nullptr, true).find("|DisplayIcon=|"));
+
+  // name, main program, uninstaller, code -> store, entry, group, uninstall link, shortcuts
+  const struct { const char16_t* name; const char16_t* main; const char16_t* uninstaller; const char16_t* code;
+                 std::string steps; } cases[] = {
+      {u"Pebble", u"Pebble.exe", u"UnInst.exe", u"PBN", "11111"}, {u"", u"Pebble.exe", u"UnInst.exe", u"PBN", "10000"},
+      {u"Pebble", u"", u"UnInst.exe", u"", "01000"},             {u"Pebble", u"Pebble.exe", u"", nullptr, "00101"},
+      {nullptr, u"", u"", u"PBN", "10000"},
+  };
+  for (const auto& c : cases) {
+    CopyWide(c.main, state.mainProgram, kNameFieldUnits);
+    CopyWide(c.uninstaller, state.uninstaller, kNameFieldUnits);
+    InstallRecordSteps steps;
+    DecideInstallRecord(&state, c.name, c.code, &steps);
+    std::string got;
+    for (bool step : {steps.storeDestination, steps.uninstallEntry, steps.programGroup, steps.uninstallLink,
+                      steps.shortcuts}) {
+      got += step ? "1" : "0";
+    }
+    EXPECT_EQ(c.steps, got) << Ascii(c.main) << " " << Ascii(c.uninstaller);
+  }
+  state.destination[0] = 0;
+  InstallRecordSteps steps;
+  DecideInstallRecord(&state, u"Pebble", u"PBN", &steps);
+  EXPECT_FALSE(steps.storeDestination) << "no folder to store";
+
+  char16_t folder[32] = u"C:\\Program Files";
+  ProposeDestination(folder, 32, "Pebble Notes");
+  EXPECT_EQ("C:\\Program Files\\Pebble Notes", Ascii(folder));
+  char16_t empty[8] = {};
+  ProposeDestination(empty, 8, "Pebble");
+  EXPECT_EQ("", Ascii(empty));
+  char16_t joined[16];
+  JoinInstalledPath(u"C:\\Apps", u"a.exe", joined, 16);
+  EXPECT_EQ("C:\\Apps\\a.exe", Ascii(joined));
+  JoinInstalledPath(u"C:\\Apps", u"long-name.exe", joined, 16);
+  EXPECT_EQ("", Ascii(joined)) << "cut paths name another file";
 }
