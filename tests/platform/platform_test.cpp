@@ -39,6 +39,28 @@ TEST(PlatformTime, LocalNoonAndDatesThatDoNotExist) {
   }
 }
 
+// The code page calls as the system makes them: the units or bytes written,
+// terminator included; 0 with ERROR_INSUFFICIENT_BUFFER when the text does not
+// fit, after filling what there is; the length needed for a size of 0.
+TEST(PlatformCodePage, ResultsAndTheErrorOfATooSmallBuffer) {
+  char16_t wide[8] = {u'#', u'#', u'#', u'#', u'#', u'#', u'#', u'#'};
+  EXPECT_EQ(4, PlatformAnsiToWide("a\x80z", wide, 8));
+  EXPECT_EQ(u"a\u20ACz", std::u16string(wide));
+  EXPECT_EQ(4, PlatformAnsiToWide("abc", wide, 0));
+  PlatformSetLastError(0);
+  EXPECT_EQ(0, PlatformAnsiToWide("abcd", wide, 2));
+  EXPECT_EQ(kErrorInsufficientBuffer, PlatformGetLastError());
+  EXPECT_EQ(u'b', wide[1]);
+  char narrow[8] = "#######";
+  EXPECT_EQ(4, PlatformWideToAnsi(u"a\u20ACz", narrow, 8));
+  EXPECT_STREQ("a\x80z", narrow);
+  EXPECT_EQ(5, PlatformWideToAnsi(u"abcd", narrow, 0));
+  PlatformSetLastError(0);
+  EXPECT_EQ(0, PlatformWideToAnsi(u"abcd", narrow, 3));
+  EXPECT_EQ(kErrorInsufficientBuffer, PlatformGetLastError());
+  EXPECT_EQ('c', narrow[2]);
+}
+
 #ifndef _WIN32
 #include <unistd.h>
 

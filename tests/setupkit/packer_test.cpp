@@ -1,7 +1,8 @@
-// The packer's padding: every installer it writes is one the locator finds.
+// The packer: its padding makes every installer one the locator finds; its report counts what it wrote.
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <random>
 
 #include "archive/lzma_test_util.h"
 #include "archive/payload_locator.h"
@@ -32,4 +33,20 @@ TEST(Pack, FindableSizeIsWhatTheLocatorNeeds) {
     fs::resize_file(path, size - 1);
     EXPECT_EQ(0u, LocateIn(path)) << "magic at " << offset << ", one byte short";
   }
+}
+
+// What pack reports: the LZMA stream is what follows the magic and the container
+// header, and the installer is the file written.
+TEST(Pack, ReportCountsTheStreamAndTheFile) {
+  std::mt19937 random(7);
+  std::string noise(150000, 0);
+  for (char& c : noise) c = static_cast<char>(random());
+  const std::string product = TestTempDir(), out = TestTempDir() + "/setup.exe";
+  TestWriteTree(product, {{"FILE_ID.DIZ", "Pad Version 1.2\n"}, {"Ed.exe", noise}, {"UnInst.exe", "u"}});
+  TestRun run = TestPack(TestWriteStub(), product, out);
+  ASSERT_EQ(0, run.code) << run.err;
+  const uint64_t size = fs::file_size(fs::u8path(out));
+  const uint64_t stream = size - kPayloadSearchStart - kPayloadMagicSize - kContainerHeaderSize;
+  EXPECT_TRUE(TestHasText(run.out, "150017 bytes in, " + std::to_string(stream) + " bytes out (")) << run.out;
+  EXPECT_TRUE(TestHasText(run.out, "installer " + std::to_string(size) + " bytes\n")) << run.out;
 }
