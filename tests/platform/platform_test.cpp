@@ -62,7 +62,10 @@ TEST(PlatformCodePage, ResultsAndTheErrorOfATooSmallBuffer) {
 }
 
 #ifndef _WIN32
+#include <sys/stat.h>
 #include <unistd.h>
+
+#include <filesystem>
 
 // Separators, "." and ".." resolved as GetFullPathNameW does; the result is the
 // length, or the units needed when dest is too small, which then stays untouched.
@@ -86,5 +89,41 @@ TEST(PlatformPath, FullPathsLikeTheSystem) {
   char16_t fits[6];
   EXPECT_EQ(5u, PlatformGetFullPathName(u"/ab/c", fits, 6));
   EXPECT_EQ(u"/ab/c", std::u16string(fits));
+}
+
+// Names reach the file system as UTF-8, pairs of surrogates as one character and
+// a lone one as U+FFFD, and come back the same way in a full path; file times
+// before 1970 keep their fraction of a second.
+TEST(PlatformPath, NamesInUtf8BothWays) {
+  const std::string dir = TestTempDir();
+  const std::u16string wide = TestWidePath(dir);
+  const struct { std::u16string name; std::string utf8; } names[] = {
+      {u"\u00E4\u20AC\U0001F600.txt", "\xC3\xA4\xE2\x82\xAC\xF0\x9F\x98\x80.txt"},
+      {std::u16string(u"a") + char16_t(0xD800) + u"b", "a\xEF\xBF\xBD" "b"},
+      {std::u16string(u"c") + char16_t(0xDC00), "c\xEF\xBF\xBD"},
+  };
+  for (const auto& n : names) {
+    PlatformFile file = PlatformCreateFile((wide + u"\\" + n.name).c_str(), true);
+    ASSERT_NE(PLATFORM_INVALID_FILE, file) << n.utf8;
+    PlatformCloseHandle(file);
+    EXPECT_TRUE(std::filesystem::exists(dir + "/" + n.utf8)) << n.utf8;
+  }
+  const std::string folder = dir + "/\xC3\xA4\xF0\x9F\x98\x80";
+  std::filesystem::create_directory(folder);
+  char cwd[4096];
+  ASSERT_NE(nullptr, getcwd(cwd, sizeof cwd));
+  ASSERT_EQ(0, chdir(folder.c_str()));
+  char16_t full[4096];
+  PlatformGetFullPathName(u"x", full, 4096);
+  EXPECT_EQ(chdir(cwd), 0);
+  EXPECT_EQ(wide + u"/\u00E4\U0001F600/x", std::u16string(full));
+
+  PlatformFile file = PlatformCreateFile((wide + u"\\old.txt").c_str(), true);
+  ASSERT_TRUE(PlatformSetFileTime(file, 116444736000000000 - 5000000));  // 1969-12-31 23:59:59.5
+  PlatformCloseHandle(file);
+  struct stat st;
+  ASSERT_EQ(0, stat((dir + "/old.txt").c_str(), &st));
+  EXPECT_EQ(-1, st.st_mtim.tv_sec);
+  EXPECT_EQ(500000000, st.st_mtim.tv_nsec);
 }
 #endif
