@@ -49,7 +49,8 @@ int RecordDecision(char16_t* name, const uint8_t* data, uint32_t, void* names) {
 TEST(HostileNames, EntriesProductAndMainProgram) {
   const struct { const char* name; bool brokenEntry, product, mainProgram; } kCases[] = {
       {"CON", 1, 0, 0}, {"con.txt", 1, 0, 0}, {"Nul .txt", 1, 0, 0}, {"Docs\\Com1.log", 1, 0, 0}, {"lPt9", 1, 0, 0},
-      {"aux.a.b", 1, 0, 0}, {"prn", 1, 0, 0}, {"conin$", 1, 0, 0}, {"COM\xB9.txt", 1, 0, 0}, {"trail.", 1, 1, 0}, {"trail ", 1, 1, 0}, {"a/.", 1, 0, 0},
+      {"aux.a.b", 1, 0, 0}, {"prn", 1, 0, 0}, {"conin$", 1, 0, 0}, {"COM\xB9.txt", 1, 0, 0}, {"lpt\xB2", 1, 0, 0},
+      {"Com\xB3.log", 1, 0, 0}, {"CONOUT$.x", 1, 0, 0}, {"LPT\xB4", 0, 1, 1}, {"COM", 0, 1, 1}, {"CONOUT", 0, 1, 1}, {"trail.", 1, 1, 0}, {"trail ", 1, 1, 0}, {"a/.", 1, 0, 0},
       {"..", 1, 0, 0}, {"...", 1, 0, 0}, {"x:stream", 1, 0, 0}, {"C:evil", 1, 0, 0},
       {"..\\..\\..\\X", 0, 0, 0}, {"..\\Windows\\notepad.exe", 0, 0, 0}, {"a/b", 0, 0, 0},
       {"CON\\x.exe", 0, 0, 0}, {"Pro*", 0, 0, 0}, {"a?<b>", 0, 0, 0}, {"q\"|", 0, 0, 0}, {"tab\tname", 0, 0, 0},
