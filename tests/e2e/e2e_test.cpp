@@ -811,8 +811,10 @@ TEST(Deploy, SilentInstallAsPlannedThenTheQuietCommandRemovesIt) {
   ExpectAsPlanned(L"E2E_SAMPLE_PLAN", kEnglish.texts, kEnglish.items, {});
   EXPECT_EQ(L"1.2", Registry(HKEY_LOCAL_MACHINE, kUninstallKey, L"DisplayVersion"));
   const std::string log = ReadText(L"C:\\deploy.log");
-  for (const char* line : {"mode: silent\r\n", "destination: C:\\Apps\\Pebble Notes\r\n",
-                           "file: C:\\Apps\\Pebble Notes\\Readme.txt (", "\\Uninstall\\Pebble Notes\\NoRepair = 1\r\n",
+  const std::string readme = "file: C:\\Apps\\Pebble Notes\\Readme.txt (" +
+                             std::to_string(std::filesystem::file_size(kOwnFolder + L"\\Readme.txt")) + " bytes)\r\n";
+  for (const char* line : {"mode: silent\r\n", "destination: C:\\Apps\\Pebble Notes\r\n", readme.c_str(),
+                           "\\Uninstall\\Pebble Notes\\NoRepair = 1\r\n",
                            "shortcut: ", "\\Pebble Notes.lnk -> C:\\Apps\\Pebble Notes\\Pebble.exe\r\n",
                            "record: UnInst.dat\r\n", "result: installed\r\n", "exit code: 0\r\n"}) {
     EXPECT_NE(std::string::npos, log.find(line)) << line << " is not in the log:\n" << log;
@@ -837,6 +839,7 @@ TEST(Deploy, FailuresGiveTheirExitCodesWithoutAWindow) {
   EXPECT_NE(std::string::npos, log.find("file: Q:\\Pebble Notes\\Pebble.exe")) << log;
   EXPECT_NE(std::string::npos, log.find("exit code: 4\r\n")) << log;
   EXPECT_EQ(std::string::npos, log.find("record:")) << "no record can have been written:\n" << log;
+  EXPECT_NE(std::string::npos, log.find("\r\nmessage: ")) << "the error shown in a dialog run is logged:\n" << log;
   for (const wchar_t* switches : {L"/S /bogus", L"/S /D=relative\\dir", L"/S /D=\\dir", L"/S /D=C:dir"}) {
     EXPECT_EQ(5, RunWithoutWindow(E2eInput(L"E2E_SAMPLE_INSTALLER"), switches)) << switches;
   }
