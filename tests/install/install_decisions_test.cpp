@@ -194,6 +194,8 @@ TEST(InstallRecord, EntryValuesAndStepsSpelledOut) {
   EXPECT_NE(std::string::npos, entry(uint64_t(1) << 50, nullptr, false).find("EstimatedSize=4294967295#"));
   state.mainProgram[0] = 0;
   EXPECT_NE(std::string::npos, entry(1, nullptr, true).find("|DisplayIcon=|"));
+  state.uninstaller[0] = 0;
+  EXPECT_NE(std::string::npos, entry(1, nullptr, true).find("|UninstallString=|DisplayIcon=|")) << "no quiet command";
 
   // name, main program, uninstaller, code -> store, entry, group, uninstall link, shortcuts
   const struct { const char16_t* name; const char16_t* main; const char16_t* uninstaller; const char16_t* code;
