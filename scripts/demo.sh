@@ -58,7 +58,7 @@ show_architecture() {
 
   echo "== A fresh Wine prefix"
   local template prefix=$demo/prefix-$arch
-  template=$(bash tests/e2e/wine-template.sh "$demo/wine-$arch")
+  template=$(bash scripts/wine-template.sh "$demo/wine-$arch")
   rm -rf "$prefix"
   cp -a "$template" "$prefix"
   export WINEPREFIX=$prefix

@@ -179,7 +179,7 @@ make_pristine() {
       >>"$log" 2>&1 || return 1
   done
   (source "$scratch/scripts/wine-env.sh" && use_wine_for "$exe" && export HOME="$pristine/home" WINEDEBUG=-all &&
-    bash "$scratch/tests/e2e/wine-template.sh" "$pristine") >>"$log" 2>&1
+    bash "$scratch/scripts/wine-template.sh" "$pristine") >>"$log" 2>&1
 }
 fresh_state() {
   local prefix

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Runs one end-to-end scenario: the test program, limited to the scenario's
-# tests, in a fresh copy of the template Wine prefix (wine-template.sh), with
+# tests, in a fresh copy of the template Wine prefix (scripts/wine-template.sh), with
 # the system language of LOCALE, on a virtual display of its own.
 #
 #   run-scenario.sh TEST_PROGRAM NAME LOCALE GTEST_FILTER
@@ -26,7 +26,7 @@ export WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d;winedbg.exe=d"
 
 [ -z "${E2E_SCREENSHOTS:-}" ] || mkdir -p "$E2E_SCREENSHOTS"
-template=$(bash "$(dirname "$0")/wine-template.sh" "$state")
+template=$(bash "$(dirname "$0")/../../scripts/wine-template.sh" "$state")
 rm -rf "$prefix"
 cp -a "$template" "$prefix"
 export WINEPREFIX="$prefix"
