@@ -508,6 +508,15 @@ std::wstring Leftovers() {
   return left;
 }
 
+// The files and folders the system is to delete at the next restart, one after another.
+std::wstring PendingRenames() {
+  wchar_t pending[4096] = {0};
+  DWORD size = sizeof(pending) - sizeof(wchar_t);
+  RegGetValueW(HKEY_LOCAL_MACHINE, L"SYSTEM\\CurrentControlSet\\Control\\Session Manager",
+               L"PendingFileRenameOperations", RRF_RT_REG_MULTI_SZ, nullptr, pending, &size);
+  return std::wstring(pending, size / sizeof(wchar_t));
+}
+
 // The uninstaller's copy removes it once it has ended.
 bool WaitGone(const std::wstring& path) {
   for (int tries = 0; tries < 100 && Exists(path); ++tries) Sleep(100);
@@ -572,6 +581,8 @@ TEST(Uninstall, SilentRemovesWithoutAWindow) {
   EXPECT_EQ(0, silent.WaitExit());
   EXPECT_TRUE(WaitGone(ProposedFolder()));
   EXPECT_EQ(L"", Leftovers());
+  // Everything went now: nothing waits for a restart that could delete a later install.
+  EXPECT_EQ(std::wstring::npos, PendingRenames().find(ProposedFolder())) << "scheduled for the restart";
 }
 
 // A file of the user's stays, and so does its folder; a program in use (mapped
@@ -610,11 +621,7 @@ TEST(Uninstall, TheUsersFileAndOneInUseStayAndTheMessageSaysSo) {
   const std::wstring parked = left[2];
   EXPECT_EQ(std::vector<std::wstring>({L"My notes.txt", L"Readme.txt", parked}), left);
   EXPECT_EQ(L"del", parked.substr(0, 3));
-  wchar_t pending[4096] = {0};
-  DWORD size = sizeof(pending) - sizeof(wchar_t);
-  RegGetValueW(HKEY_LOCAL_MACHINE, L"SYSTEM\\CurrentControlSet\\Control\\Session Manager",
-               L"PendingFileRenameOperations", RRF_RT_REG_MULTI_SZ, nullptr, pending, &size);
-  std::wstring renames(pending, size / sizeof(wchar_t));
+  const std::wstring renames = PendingRenames();
   EXPECT_NE(std::wstring::npos, renames.find(folder + L"\\" + parked)) << "not scheduled for the restart";
   EXPECT_EQ(std::wstring::npos, renames.find(folder + L"\\Pebble.exe")) << "scheduled under the name a later install uses";
   EXPECT_EQ(std::wstring::npos, renames.find(folder + L"\\Readme.txt")) << "scheduled though not in use by a program";

@@ -163,6 +163,19 @@ TEST(UninstallRegistration, OnlyTheEntryAndStoredFolderOfThisFolderGo) {
                                 ERROR_SUCCESS);
     EXPECT_EQ(ERROR_SUCCESS, RegGetValueW(HKEY_CURRENT_USER, maker, L"XYZ", RRF_RT_REG_SZ, nullptr, nullptr, nullptr));
   }
+  // A key that cannot be deleted (it has a key below it) is named for the final message.
+  const std::string command = "\"" + std::string(own.begin(), own.end()) + "\\UnInst.exe\"";
+  RegSetKeyValueA(HKEY_LOCAL_MACHINE, std::string(entry.begin(), entry.end()).c_str(), "UninstallString", REG_SZ,
+                  command.c_str(), DWORD(command.size() + 1));
+  HKEY below = nullptr;
+  RegCreateKeyExW(HKEY_LOCAL_MACHINE, (entry + L"\\Below").c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &below,
+                  nullptr);
+  RegCloseKey(below);
+  char16_t notDeleted[256] = u"kept:";
+  RemoveRegistration(u"Pebble Reg", "", reinterpret_cast<const char16_t*>(own.c_str()), notDeleted, 256);
+  EXPECT_EQ(u"kept:\nHKEY_LOCAL_MACHINE\\" + std::u16string(entry.begin(), entry.end()), std::u16string(notDeleted));
+  RegDeleteKeyW(HKEY_LOCAL_MACHINE, (entry + L"\\Below").c_str());
+
   // The last product's folder takes the maker's key with it.
   RegDeleteKeyW(HKEY_LOCAL_MACHINE, entry.c_str());
   RegDeleteKeyValueW(HKEY_CURRENT_USER, maker, L"XYZ");
