@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 
 #include "test_files.h"
@@ -22,4 +23,27 @@ TEST(FileRoutines, CreateDirectoryTreeResults) {
   EXPECT_EQ(0, CreateDirectoryTree(u"d\\a\\b"));
   EXPECT_TRUE(PlatformPathExists(u"d\\a\\b"));
   std::filesystem::current_path(before);
+}
+
+// The small helpers every layer leans on: the system's error or a fallback, a
+// size that is 0 for no file, and a path made full in place.
+TEST(FileRoutines, ErrorFallbackSizeAndFullPath) {
+  for (uint32_t error : {0u, 1u, 5u}) {
+    PlatformSetLastError(error);
+    EXPECT_EQ(error == 0 ? 87 : static_cast<int>(error), LastErrorOr(87)) << error;
+  }
+  EXPECT_EQ(0u, FileSizeOrZero(PLATFORM_INVALID_FILE));
+  const std::string dir = TestTempDir();
+  TestWriteFile(dir + "/three", TestBytes("abc"));
+  PlatformFile file = PlatformCreateFile(TestWidePath(dir + "/three").c_str(), false);
+  EXPECT_EQ(3u, FileSizeOrZero(file));
+  CloseFileHandle(file);
+  CloseFileHandle(PLATFORM_INVALID_FILE);
+  EXPECT_FALSE(PathExists(nullptr));
+  std::u16string path = TestWidePath(dir) + u"\\a\\..\\three", expected = TestWidePath(dir + "/three");
+  path.resize(kPathUnits);
+  MakeFullPath(&path[0]);
+  path.resize(std::u16string(path.c_str()).size());
+  for (std::u16string* p : {&path, &expected}) std::replace(p->begin(), p->end(), u'\\', u'/');
+  EXPECT_EQ(expected, path);
 }
