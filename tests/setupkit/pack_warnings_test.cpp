@@ -8,6 +8,17 @@
 
 namespace fs = std::filesystem;
 
+namespace {
+
+// The good product and `n` files that the installer writes over one another: d0/x.txt, d1/x.txt, ...
+std::map<std::string, std::string> Clashing(int n) {
+  std::map<std::string, std::string> files = kTestGoodProduct;
+  for (int i = 0; i <= n; ++i) files["d" + std::to_string(i) + "/x.txt"] = "x";
+  return files;
+}
+
+}  // namespace
+
 TEST(PackWarnings, EachTrapWarnsAndStrictRefuses) {
   struct Case {
     std::map<std::string, std::string> files;
@@ -26,6 +37,7 @@ TEST(PackWarnings, EachTrapWarnsAndStrictRefuses) {
       {TestChanged(kTestGoodProduct, "UnInst.exe", nullptr), {"--uninstaller"}, ""},
       {kTestGoodProduct, {"--window-class", "#32770"}, "the window class \"#32770\" belongs to Windows"},
       {TestChanged(kTestGoodProduct, "FILE_ID.DIZ", "shell_traywnd\n"), {}, "the window class \"shell_traywnd\" belongs to Windows"},
+      {Clashing(12), {}, ": 2 more files share their file name with an earlier one\n"},
   };
   for (const Case& c : cases) {
     const std::string dir = TestTempDir(), stub = TestWriteStub(), out = TestTempDir() + "/setup.exe";
