@@ -35,6 +35,11 @@ TEST(FolderRecord, NamesAreMergedOnceAndOnlyWholeRecordsRead) {
       Build(u"1.3", {u"Tool.exe", u"New1.3.txt", u"TOOL.EXE", u"a\\b.txt", u"", u"c/d", u"Readme.txt"});
   EXPECT_EQ("1.3: Tool.exe New1.3.txt Readme.txt", Read(record));
   EXPECT_EQ("1.1  (x):", Read(Build(u"1.1\r\n(x)", {})));
+  // The stored form, which later versions must read: UTF-16LE lines and a CRC-32 in lower-case hex.
+  const std::u16string text = u"\uFEFFsetupkit record 1\r\nversion\t1.3\r\nfile\tTool.exe\r\nend\tbaeb8bc8\r\n";
+  std::vector<uint8_t> stored;
+  for (char16_t c : text) stored.insert(stored.end(), {static_cast<uint8_t>(c), static_cast<uint8_t>(c >> 8)});
+  EXPECT_EQ(stored, Build(u"1.3", {u"Tool.exe"}));
   // Every cut and every changed byte is seen: nothing of such a record is used.
   for (size_t size = 0; size < record.size(); ++size) {
     EXPECT_EQ("damaged", Read(std::vector<uint8_t>(record.begin(), record.begin() + size))) << size;
