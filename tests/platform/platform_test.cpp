@@ -56,7 +56,11 @@ TEST(PlatformCodePage, ResultsAndTheErrorOfATooSmallBuffer) {
 }
 
 #ifndef _WIN32
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
+
+#include <thread>
 
 #include <filesystem>
 
@@ -110,5 +114,26 @@ TEST(PlatformPath, NamesInUtf8BothWays) {
   EXPECT_EQ(chdir(cwd), 0);
   EXPECT_EQ(wide + u"/\u00E4\U0001F600/x", std::u16string(full));
 
+}
+// A read returns every byte asked for, however the system hands them over: a
+// pipe gives what its writer wrote so far (setupkit verify <(curl ...)).
+TEST(PlatformFile, ReadGathersShortReads) {
+  const std::string fifo = TestTempDir() + "/fifo";
+  ASSERT_EQ(0, mkfifo(fifo.c_str(), 0600));
+  std::thread writer([&] {
+    int fd = open(fifo.c_str(), O_WRONLY);
+    EXPECT_EQ(3, write(fd, "abc", 3));
+    usleep(50000);
+    EXPECT_EQ(3, write(fd, "def", 3));
+    close(fd);
+  });
+  PlatformFile file = PlatformCreateFile(TestWidePath(fifo).c_str(), false);
+  char buffer[8] = {};
+  uint32_t got = 0;
+  EXPECT_TRUE(PlatformReadFile(file, buffer, 7, &got));
+  EXPECT_EQ(6u, got);
+  EXPECT_STREQ("abcdef", buffer);
+  PlatformCloseHandle(file);
+  writer.join();
 }
 #endif
