@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <filesystem>
 
 #include "test_files.h"
@@ -25,9 +24,9 @@ TEST(FileRoutines, CreateDirectoryTreeResults) {
   std::filesystem::current_path(before);
 }
 
-// The small helpers every layer leans on: the system's error or a fallback, a
-// size that is 0 for no file, and a path made full in place.
-TEST(FileRoutines, ErrorFallbackSizeAndFullPath) {
+// The small helpers every layer leans on: the system's error or a fallback, and
+// a size that is 0 for no file.
+TEST(FileRoutines, ErrorFallbackAndSize) {
   for (uint32_t error : {0u, 1u, 5u}) {
     PlatformSetLastError(error);
     EXPECT_EQ(error == 0 ? 87 : static_cast<int>(error), LastErrorOr(87)) << error;
@@ -40,10 +39,4 @@ TEST(FileRoutines, ErrorFallbackSizeAndFullPath) {
   CloseFileHandle(file);
   CloseFileHandle(PLATFORM_INVALID_FILE);
   EXPECT_FALSE(PathExists(nullptr));
-  std::u16string path = TestWidePath(dir) + u"\\a\\..\\three", expected = TestWidePath(dir + "/three");
-  path.resize(kPathUnits);
-  MakeFullPath(&path[0]);
-  path.resize(std::u16string(path.c_str()).size());
-  for (std::u16string* p : {&path, &expected}) std::replace(p->begin(), p->end(), u'\\', u'/');
-  EXPECT_EQ(expected, path);
 }
