@@ -14,6 +14,8 @@
 #                  the lines of src/ and tools/ (seed S, default 1): each is run against
 #                  the whole suite of every tree that compiles its file, native first
 #   --keep-going   with --sample: do not stop a tier's tests at the first failure
+#   --faults FILE  with --sample: the faults of FILE (lines of a run's candidates.tsv,
+#                  such as the survivors of an earlier run) instead of a new draw
 #   --shard K/M    with --sample: only the K-th of every M faults drawn, and N/M of them
 #                  (rounded up), so that M runs with their own scratch folders share a
 #                  sample; add up their "counts:" lines
@@ -103,7 +105,7 @@ EOF
 usage() { sed -n '2,/^set -uo/p' "$0" | sed '$d; s/^# \{0,1\}//'; }
 
 source_dir=$(cd "$(dirname "$0")/.." && pwd)
-scratch="" only="" list=0 sample=0 seed=1 keep_going=0 shard=1/1
+scratch="" only="" list=0 sample=0 seed=1 keep_going=0 shard=1/1 faults_file=""
 while [ $# -gt 0 ]; do
   case $1 in
     --source) source_dir=$(cd "${2:?--source needs a folder}" && pwd) || exit 2; shift 2 ;;
@@ -114,6 +116,7 @@ while [ $# -gt 0 ]; do
     --seed) seed=${2:?--seed needs a number}; shift 2 ;;
     --keep-going) keep_going=1; shift ;;
     --shard) shard=${2:?--shard needs K/M}; shift 2 ;;
+    --faults) faults_file=$(readlink -f "${2:?--faults needs a file}"); shift 2 ;;
     -h|--help) usage; exit 0 ;;
     *) echo "mutants: unknown argument $1 (see --help)" >&2; exit 2 ;;
   esac
@@ -219,9 +222,13 @@ caught=0 missed=0 other=0
 
 if [ "$sample" -gt 0 ]; then
   candidates="$work/candidates.tsv"
-  python3 "$scratch/scripts/mutant-sample.py" "$scratch" --seed "$seed" \
-    --native "$scratch/build/native/compile_commands.json" --win "$scratch/build/$win/compile_commands.json" \
-    --equivalent "$scratch/scripts/mutants-equivalent.txt" >"$candidates" || exit 2
+  if [ -n "$faults_file" ]; then
+    cp "$faults_file" "$candidates" || exit 2
+  else
+    python3 "$scratch/scripts/mutant-sample.py" "$scratch" --seed "$seed" \
+      --native "$scratch/build/native/compile_commands.json" --win "$scratch/build/$win/compile_commands.json" \
+      --equivalent "$scratch/scripts/mutants-equivalent.txt" >"$candidates" || exit 2
+  fi
   for t in native win; do
     echo "mutants: baseline, the whole $t suite" && run_suite "$t" ||
       { echo "mutants: the $t tests fail without any fault; see $log" >&2; exit 2; }
