@@ -23,6 +23,11 @@ TEST(PlatformFile, ErrorNumbersAreWin32) {
   EXPECT_EQ(kErrorAlreadyExists, PlatformGetLastError());
   EXPECT_FALSE(PlatformCreateDirectory((dir + u"\\missing\\child").c_str()));
   EXPECT_EQ(kErrorPathNotFound, PlatformGetLastError());
+  EXPECT_EQ(0xFFFFFFFFu, PlatformGetFileSize(PLATFORM_INVALID_FILE));
+  EXPECT_EQ(kErrorInvalidHandle, PlatformGetLastError());
+  PlatformSetLastError(0);
+  EXPECT_EQ(0xFFFFFFFFu, PlatformSetFilePointer(PLATFORM_INVALID_FILE, 4));
+  EXPECT_EQ(kErrorInvalidHandle, PlatformGetLastError());
 }
 
 TEST(PlatformTime, LocalNoonAndDatesThatDoNotExist) {
