@@ -138,7 +138,9 @@ TEST(UninstallerEntry, ListsWhatTheInstallPassWritesAndListShowsIt) {
                           "program Editor.exe)\n  removes     8 file names: Editor.exe readme.txt Extra.exe FILE_ID.DIZ "
                           "Zq_FR.LNG Zq_DE.LNG UnInst.exe HVPSAPI.DLL\n"));
   EXPECT_TRUE(TestHasText(TestSetupkit({"list", "--json", out}).out,
-                          "  ],\n  \"uninstaller\": {\"productCode\": \"ZQT\", \"productName\": \"Zq Tool\""));
+                          "  ],\n  \"uninstaller\": {\"productCode\": \"ZQT\", \"productName\": \"Zq Tool\", \"windowClass\": "
+                          "\"Zq Tool\", \"mainProgram\": \"Editor.exe\", \"files\": [\"Editor.exe\", \"readme.txt\", "
+                          "\"Extra.exe\", \"FILE_ID.DIZ\", \"Zq_FR.LNG\", \"Zq_DE.LNG\", \"UnInst.exe\", \"HVPSAPI.DLL\"]}\n}\n"));
   EXPECT_EQ(1, std::distance(fs::directory_iterator(fs::u8path(out).parent_path()), fs::directory_iterator()));
   const std::string target = TestTempDir();
   ASSERT_EQ(0, TestSetupkit({"extract", out, target}).code);
