@@ -175,22 +175,25 @@ def faults_of_line(line, code):
 
 
 def read_equivalents(path):
-    """{(file, original stripped, faulty stripped)} from blocks of: file, "- line", "+ line", "why: ..."."""
+    """{(file, line number or 0, original stripped, faulty stripped)} from blocks of: the file (with ":N" when the
+    same text stands on other lines too, where the same fault would not be equivalent), "- line", "+ line", "why:"."""
     known = set()
     if not path or not os.path.exists(path):
         return known
     file = original = None
+    number = 0
     with open(path, encoding="utf-8") as f:
         for raw in f:
             line = raw.rstrip("\n")
-            if line.startswith("#") or not line.strip():
+            if line.startswith("#") or not line.strip() or line.startswith("why:"):
                 continue
             if line.startswith("- "):
                 original = line[2:].strip()
             elif line.startswith("+ "):
-                known.add((file, original, line[2:].strip()))
+                known.add((file, number, original, line[2:].strip()))
             elif not line.startswith(" "):
-                file = line.strip()
+                file, _, at = line.strip().partition(":")
+                number = int(at) if at.isdigit() else 0
     return known
 
 
@@ -252,7 +255,7 @@ def main():
             lines = text.read().split("\n")
         for number, (line, code) in enumerate(zip(lines, mask_file(lines)), 1):
             for kind, faulty in faults_of_line(line, code):
-                equivalent = (f, line.strip(), faulty.strip()) in equivalents
+                equivalent = any((f, at, line.strip(), faulty.strip()) in equivalents for at in (0, number))
                 faults.append((tier, f"{f}:{number}", kind, line, faulty, "equivalent" if equivalent else "-"))
 
     if args.count:
