@@ -27,11 +27,10 @@ export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d;winedbg.exe=d"
 
 [ -z "${E2E_SCREENSHOTS:-}" ] || mkdir -p "$E2E_SCREENSHOTS"
 template=$(bash "$(dirname "$0")/../../scripts/wine-template.sh" "$state")
-# Wine finds a prefix's server by the folder's device and inode, and a folder
-# made again where one was just deleted gets the same inode: a server left over
-# from a run that was killed (its processes hung) would serve this run too,
-# with the old prefix's state, and the new program would wait on it. So that
-# server goes first.
+# Wine names a prefix's server after the folder's device and inode, and a
+# folder made again where one was just deleted often gets the same inode; a
+# server left by a killed run (its processes hung) is ended first, so that it
+# cannot meet this run.
 [ ! -d "$prefix" ] || WINEPREFIX="$prefix" wineserver -k 2>/dev/null || true
 rm -rf "$prefix"
 cp -a "$template" "$prefix"
