@@ -65,6 +65,10 @@ TEST(SetupOptions, WhatIsNotUnderstoodIsRefused) {
   EXPECT_EQ("refused /SHORTCUTS=", Parsed(u"/SHORTCUTS="));
   std::u16string tooLong = u"/D=C:\\" + std::u16string(1030, u'a');
   EXPECT_EQ(0u, Parsed(tooLong.c_str()).find("refused /D=C:\\aaa"));
+  // A word longer than the parser holds is refused, not cut: cut here it would be a whole list.
+  std::u16string longList = u"/SHORTCUTS=none";
+  for (int i = 0; i < 200; ++i) longList += u",desktop";
+  EXPECT_EQ(0u, Parsed(longList.c_str()).find("refused /SHORTCUTS=none,desktop"));
 }
 
 TEST(SetupOptions, FullyQualifiedPaths) {

@@ -185,6 +185,4 @@ TEST(UninstallRegistration, OnlyTheEntryAndStoredFolderOfThisFolderGo) {
   EXPECT_NE(ERROR_SUCCESS, RegOpenKeyExW(HKEY_CURRENT_USER, maker, 0, KEY_READ, &key));
   if (key != nullptr) RegCloseKey(key);
   RegDeleteKeyW(HKEY_CURRENT_USER, maker);
-  RemoveDirectoryW(own.c_str());
-  RemoveDirectoryW(other.c_str());
 }
