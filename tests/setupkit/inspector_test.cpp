@@ -275,3 +275,13 @@ TEST(Memory, BoundedWhateverTheEntryCount) {
   }
 }
 #endif
+
+// Thousands of empty files with long names: a stream of headers alone, which fall across the encoder's reads.
+TEST(RoundTrip, HeadersAcrossTheEncodersReads) {
+  std::map<std::string, std::string> tree;
+  for (int i = 0; i < 10000; ++i) tree["d" + std::to_string(i % 10) + "/" + std::string(100, 'n') + std::to_string(i)] = "";
+  const std::string product = TestTempDir(), out = TestTempDir() + "/setup.exe";
+  TestWriteTree(product, tree);
+  ASSERT_EQ(0, TestPack(TestWriteStub(), product, out).code);
+  EXPECT_TRUE(TestHasText(TestSetupkit({"verify", out}).out, ": ok, 10000 entries, 0 bytes\n"));
+}
