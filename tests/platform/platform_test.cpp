@@ -71,7 +71,7 @@ TEST(PlatformCodePage, ResultsAndTheErrorOfATooSmallBuffer) {
 
 // Separators, "." and ".." resolved as GetFullPathNameW does; the result is the
 // length, or the units needed when dest is too small, which then stays untouched.
-TEST(PlatformPath, FullPathsLikeTheSystem) {
+TEST(PlatformPath, FullPathsAndNamesLikeTheSystem) {
   char cwd[4096];
   ASSERT_NE(nullptr, getcwd(cwd, sizeof cwd));
   const std::u16string here = TestWidePath(cwd);
@@ -90,11 +90,9 @@ TEST(PlatformPath, FullPathsLikeTheSystem) {
   char16_t fits[6];
   EXPECT_EQ(5u, PlatformGetFullPathName(u"/ab/c", fits, 6));
   EXPECT_EQ(u"/ab/c", std::u16string(fits));
-}
 
-// Names reach the file system as UTF-8, pairs of surrogates as one character and
-// a lone one as U+FFFD, and come back the same way in a full path.
-TEST(PlatformPath, NamesInUtf8BothWays) {
+  // Names reach the file system as UTF-8, pairs of surrogates as one character and
+  // a lone one as U+FFFD, and come back the same way in a full path.
   const std::string dir = TestTempDir();
   const std::u16string wide = TestWidePath(dir);
   const struct { std::u16string name; std::string utf8; } names[] = {
@@ -110,15 +108,13 @@ TEST(PlatformPath, NamesInUtf8BothWays) {
   }
   const std::string folder = dir + "/\xC3\xA4\xF0\x9F\x98\x80";
   std::filesystem::create_directory(folder);
-  char cwd[4096];
-  ASSERT_NE(nullptr, getcwd(cwd, sizeof cwd));
   ASSERT_EQ(0, chdir(folder.c_str()));
   char16_t full[4096];
   PlatformGetFullPathName(u"x", full, 4096);
   EXPECT_EQ(chdir(cwd), 0);
   EXPECT_EQ(wide + u"/\u00E4\U0001F600/x", std::u16string(full));
-
 }
+
 // A read returns every byte asked for, however the system hands them over: a
 // pipe gives what its writer wrote so far (setupkit verify <(curl ...)).
 TEST(PlatformFile, ReadGathersShortReads) {

@@ -162,6 +162,10 @@ TEST(Extract, NamesTheEntryItCannotWriteAndWritesNothing) {
   EXPECT_EQ(2, run.code);
   EXPECT_TRUE(TestHasText(run.err, target + ": entry \"a\\b\" cannot be written (")) << run.err;
   EXPECT_TRUE(TestReadTree(target).empty());
+  // A name the folder already holds as a folder: named, and the exit code says so.
+  TestWriteTree(target, {{"c/keep", "k"}});
+  const TestRun clash = TestSetupkit({"extract", TestCrafted(Stream({{"c", {'3'}}})), target});
+  EXPECT_TRUE(clash.code == 2 && TestHasText(clash.err, "c: cannot be written (is a folder)")) << clash.err;
 }
 
 #ifndef _WIN32
