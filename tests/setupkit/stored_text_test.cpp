@@ -57,6 +57,6 @@ TEST(StoredText, ArchiveDatesToTheLastDayOfEachMonth) {
     }
   }
   int y, m, d;
-  EXPECT_FALSE(ArchiveDateToYmd(ArchiveDateFromYmd(30828, 1, 1), &y, &m, &d));
-  EXPECT_FALSE(ArchiveDateToYmd(kArchiveDateMin - 1, &y, &m, &d));
+  EXPECT_FALSE(ArchiveDateToYmd(ArchiveDateFromYmd(30828, 1, 1), &y, &m, &d) ||
+               ArchiveDateToYmd(kArchiveDateMin - 1, &y, &m, &d));
 }
