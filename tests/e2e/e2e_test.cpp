@@ -903,7 +903,11 @@ long InstallTool(const wchar_t* version, const std::wstring& more = L"") {
 std::wstring ToolFiles() {
   std::vector<std::wstring> names;
   if (!Exists(kToolFolder)) return L"(no folder)";
-  for (const auto& entry : std::filesystem::directory_iterator(kToolFolder)) {
+  // The uninstaller's copy may still hold the folder for deletion a moment after its program went.
+  std::error_code held;
+  std::filesystem::directory_iterator files;
+  for (int tries = 0; tries < 50 && (files = std::filesystem::directory_iterator(kToolFolder, held), held); ++tries) Sleep(100);
+  for (const auto& entry : files) {
     std::wstring name = entry.path().filename().wstring();
     if (name == L"Common.txt") {
       std::vector<uint8_t> bytes = ReadBytes(entry.path().wstring());

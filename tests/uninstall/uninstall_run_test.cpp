@@ -166,10 +166,7 @@ TEST(UninstallRegistration, OnlyTheEntryAndStoredFolderOfThisFolderGo) {
   const std::string command = "\"" + std::string(own.begin(), own.end()) + "\\UnInst.exe\"";
   RegSetKeyValueA(HKEY_LOCAL_MACHINE, std::string(entry.begin(), entry.end()).c_str(), "UninstallString", REG_SZ,
                   command.c_str(), DWORD(command.size() + 1));
-  HKEY below = nullptr;
-  RegCreateKeyExW(HKEY_LOCAL_MACHINE, (entry + L"\\Below").c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &below,
-                  nullptr);
-  RegCloseKey(below);
+  RegSetKeyValueW(HKEY_LOCAL_MACHINE, (entry + L"\\Below").c_str(), L"x", REG_SZ, L"", 2);
   char16_t notDeleted[256] = u"kept:";
   RemoveRegistration(u"Pebble Reg", "", reinterpret_cast<const char16_t*>(own.c_str()), notDeleted, 256);
   EXPECT_EQ(u"kept:\nHKEY_LOCAL_MACHINE\\" + std::u16string(entry.begin(), entry.end()), std::u16string(notDeleted));
